@@ -1,0 +1,250 @@
+#include "curl_ftp/curl_transfer_control.h"
+
+#include <curl/curl.h>
+#include <sys/select.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "curl_ftp/ftp_request.h"
+#include "platform/response_codes.h"
+#include "posix_fs/posix_file_system.h"
+#include "window/design.h"
+
+namespace tarnwick {
+
+struct CurlTransferControl::Shared {
+  EventPoster& poster;
+  TransferSettings settings;
+
+  // Guarded by mutex: the worker's queue.
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<std::pair<std::string, std::string>> requests;
+  bool stopping = false;
+
+  std::atomic<bool> abort{false};
+  std::atomic<CURLM*> multi{nullptr};
+
+  // Loop thread only.
+  bool alive = true;
+  StateChangedHandler handler;
+  int responseCode = 0;
+};
+
+namespace {
+
+struct Outcome {
+  int state;
+  int code;
+};
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
+  const int fd = *static_cast<int*>(user);
+  const size_t total = size * count;
+  for (size_t done = 0; done < total;) {
+    const ssize_t written = write(fd, data + done, total - done);
+    if (written <= 0) {
+      return 0;  // libcurl ends the transfer with a write error
+    }
+    done += static_cast<size_t>(written);
+  }
+  return total;
+}
+
+int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
+}
+
+int CodeForFailure(CURLcode result, CURL* easy) {
+  switch (result) {
+    case CURLE_WRITE_ERROR:
+      return codes::kLocalWrite;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+      return codes::kNoConnection;
+    case CURLE_OPERATION_TIMEDOUT:
+      return codes::kTimedOut;
+    case CURLE_URL_MALFORMAT:
+      return codes::kBadRequest;
+    default:
+      break;
+  }
+  long reply = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
+  return reply >= 400 ? static_cast<int>(reply) : codes::kConnectionLost;
+}
+
+void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSeconds, int* fd,
+                        std::atomic<bool>* abort) {
+  curl_easy_setopt(easy, CURLOPT_URL, request.urlForLibcurl.c_str());
+  curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
+  curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  // Per file only PASV and RETR: no CWD (the whole path goes with RETR), no SIZE, no EPSV attempt.
+  curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+  curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
+  curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
+  // No progress for the time-out ends the request; a long transfer that moves does not.
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timeoutSeconds));
+  curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(timeoutSeconds));
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeoutSeconds));
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToFile);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, fd);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, CheckAbort);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, abort);
+}
+
+// Drives one transfer through the multi interface. While libcurl opens the data connection it names no
+// socket to wait on and would sleep up to a second; then it is asked again after 1 ms instead.
+CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& abort) {
+  curl_multi_add_handle(multi, easy);
+  CURLcode result = CURLE_OK;
+  for (bool done = false; !done;) {
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+      if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+        result = message->data.result;
+        done = true;
+      }
+    }
+    if (done || abort) {
+      result = done ? result : CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
+    long timeoutMs = -1;
+    curl_multi_timeout(multi, &timeoutMs);
+    fd_set readSet, writeSet, errorSet;
+    FD_ZERO(&readSet);
+    FD_ZERO(&writeSet);
+    FD_ZERO(&errorSet);
+    int maxFd = -1;
+    curl_multi_fdset(multi, &readSet, &writeSet, &errorSet, &maxFd);
+    const long ceiling = maxFd < 0 ? 1 : 1000;
+    const long wait = timeoutMs < 0 ? ceiling : std::min(timeoutMs, ceiling);
+    curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait), nullptr);
+  }
+  curl_multi_remove_handle(multi, easy);
+  return result;
+}
+
+Outcome Transfer(CURLM* multi, CURL* easy, CurlTransferControl::Shared& shared, const std::string& url,
+                 const std::string& operation) {
+  const auto request = ParseFtpRequest(url, operation, design::kRemotePort);
+  if (!request) {
+    return {icError, codes::kBadRequest};
+  }
+  PendingFile temp(ResolveCaseBlind(request->localPath));
+  if (!temp.Ok()) {
+    return {icError, codes::kLocalWrite};
+  }
+  int fd = temp.Fd();
+  SetTransferOptions(easy, *request, shared.settings.requestTimeoutSeconds, &fd, &shared.abort);
+  const CURLcode result = Drive(multi, easy, shared.abort);
+  if (result != CURLE_OK) {
+    return {icError, CodeForFailure(result, easy)};
+  }
+  return temp.Commit() ? Outcome{icResponseCompleted, 0} : Outcome{icError, codes::kLocalWrite};
+}
+
+// The outcome hops from the worker to the window's event loop; the control may be gone by then.
+void Deliver(const std::shared_ptr<CurlTransferControl::Shared>& shared, Outcome outcome) {
+  shared->poster.Post([shared, outcome] {
+    if (!shared->alive) {
+      return;
+    }
+    shared->responseCode = outcome.code;
+    if (shared->handler) {
+      shared->handler(outcome.state);
+    }
+  });
+}
+
+void RunWorker(const std::shared_ptr<CurlTransferControl::Shared>& shared) {
+  CURL* easy = curl_easy_init();
+  CURLM* multi = curl_multi_init();
+  shared->multi = multi;
+  while (true) {
+    std::pair<std::string, std::string> next;
+    {
+      std::unique_lock lock(shared->mutex);
+      shared->wake.wait(lock, [&] { return shared->stopping || !shared->requests.empty(); });
+      if (shared->stopping) {
+        break;
+      }
+      next = std::move(shared->requests.front());
+      shared->requests.pop_front();
+    }
+    const Outcome outcome = easy && multi ? Transfer(multi, easy, *shared, next.first, next.second)
+                                          : Outcome{icError, codes::kConnectionLost};
+    if (shared->abort) {
+      break;
+    }
+    Deliver(shared, outcome);
+  }
+  {
+    const std::lock_guard lock(shared->mutex);
+    shared->multi = nullptr;
+  }
+  curl_multi_cleanup(multi);
+  curl_easy_cleanup(easy);
+}
+
+}  // namespace
+
+CurlTransferControl::CurlTransferControl(EventPoster& poster, TransferSettings settings)
+    : shared_(std::make_shared<Shared>(poster, settings)) {
+  static const CURLcode globalInit = curl_global_init(CURL_GLOBAL_DEFAULT);
+  (void)globalInit;
+  worker_ = std::thread(RunWorker, shared_);
+}
+
+CurlTransferControl::~CurlTransferControl() {
+  shared_->alive = false;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->stopping = true;
+    shared_->abort = true;
+    if (CURLM* multi = shared_->multi.load()) {
+      curl_multi_wakeup(multi);
+    }
+  }
+  shared_->wake.notify_all();
+  worker_.join();
+}
+
+void CurlTransferControl::SetStateChanged(StateChangedHandler handler) { shared_->handler = std::move(handler); }
+
+void CurlTransferControl::Execute(const std::string& url, const std::string& operation) {
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->requests.emplace_back(url, operation);
+  }
+  shared_->wake.notify_one();
+}
+
+int CurlTransferControl::ResponseCode() const { return shared_->responseCode; }
+
+CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds)
+    : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds) {}
+
+std::unique_ptr<TransferControl> CurlTransferControlFactory::Create(const TransferSettings& settings) {
+  TransferSettings effective = settings;
+  if (timeoutOverrideSeconds_ > 0) {
+    effective.requestTimeoutSeconds = timeoutOverrideSeconds_;
+  }
+  return std::make_unique<CurlTransferControl>(poster_, effective);
+}
+
+}  // namespace tarnwick

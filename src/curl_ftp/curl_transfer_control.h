@@ -1,0 +1,45 @@
+// The internet transfer control on libcurl.
+//
+// Supports: FTP "Get" into a local file; one worker thread and one connection per control, logged in
+//   once and kept for every later request; passive mode (PASV) with per file only PASV and RETR;
+//   names sent in Windows-874; the file written under a hidden temporary name and renamed into place
+//   only when complete; a time-out that counts time without progress, not the length of a transfer.
+// Does not support: uploads, proxies, TLS, directory listings, IPv6 address literals in the host.
+#pragma once
+
+#include <memory>
+#include <thread>
+
+#include "platform/event_poster.h"
+#include "platform/transfer_control.h"
+
+namespace tarnwick {
+
+class CurlTransferControl : public TransferControl {
+ public:
+  CurlTransferControl(EventPoster& poster, TransferSettings settings);
+  ~CurlTransferControl() override;
+
+  void SetStateChanged(StateChangedHandler handler) override;
+  void Execute(const std::string& url, const std::string& operation) override;
+  int ResponseCode() const override;
+
+  struct Shared;
+
+ private:
+  std::shared_ptr<Shared> shared_;
+  std::thread worker_;
+};
+
+class CurlTransferControlFactory : public TransferControlFactory {
+ public:
+  // A positive override replaces the design-time request time-out (for tests and slow links).
+  CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds);
+  std::unique_ptr<TransferControl> Create(const TransferSettings& settings) override;
+
+ private:
+  EventPoster& poster_;
+  int timeoutOverrideSeconds_;
+};
+
+}  // namespace tarnwick

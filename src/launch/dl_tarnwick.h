@@ -1,0 +1,32 @@
+// The page class whose element DownLoad starts a run.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "launch/frm_download_fwd.h"
+#include "platform/page_runtime.h"
+
+namespace tarnwick {
+
+struct Platform;
+
+class DLTarnwick {
+ public:
+  DLTarnwick(PageRuntime& page, Platform& platform, std::string componentFolder);
+  ~DLTarnwick();
+
+  // Click of DownLoad: returns when the download window has closed; always false.
+  bool DownLoad_onclick();
+
+  // The window object, once the first click has created it.
+  FrmDownLoad* Form() const { return form_.get(); }
+
+ private:
+  PageRuntime& page_;
+  Platform& platform_;
+  std::string componentFolder_;
+  std::unique_ptr<FrmDownLoad> form_;
+};
+
+}  // namespace tarnwick

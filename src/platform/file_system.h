@@ -1,0 +1,36 @@
+// What the logic needs of the local file system. Paths are built as the logic builds them, with
+// "\" as the separator; names inside the component folder are found without regard to letter case.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool FolderExists(const std::string& path) = 0;
+  // Names of the plain files directly inside the folder: regular files whose name does not begin with ".".
+  virtual std::vector<std::string> ListPlainFiles(const std::string& folder) = 0;
+  // Names of the direct subfolders; throws FileError when the folder cannot be opened.
+  virtual std::vector<std::string> ListSubfolders(const std::string& folder) = 0;
+  virtual void DeleteFile(const std::string& path) = 0;
+  virtual void CreateFolder(const std::string& path) = 0;
+  // The whole file, or nothing when it cannot be opened.
+  virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+  // Creates or replaces the file in one step: readers see the old content or the new, never a part.
+  virtual void ReplaceFile(const std::string& path, std::string_view bytes) = 0;
+};
+
+}  // namespace tarnwick

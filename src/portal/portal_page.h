@@ -1,0 +1,19 @@
+// The text of the portal page "Tarnwick.html", built whole before it is written.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+struct PortalMeeting {
+  int number;                             // 1 to 9: the folder TW<number>
+  std::string title;                      // line 1 of its message file
+  std::vector<std::string> messageLines;  // lines 2 to the end
+};
+
+// The page's lines, without line ends. C5 and F12 are single lines built from several writes.
+std::vector<std::string> BuildPortalPage(const std::string& serverUrl, const std::string& componentFolder,
+                                         const std::vector<PortalMeeting>& meetings);
+
+}  // namespace tarnwick

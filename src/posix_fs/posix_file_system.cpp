@@ -1,0 +1,213 @@
+#include "posix_fs/posix_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace tarnwick {
+namespace {
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+using DirHandle = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+DirHandle OpenFolder(const std::string& path) { return DirHandle(opendir(path.empty() ? "." : path.c_str()), closedir); }
+
+std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
+  DirHandle dir = OpenFolder(folder);
+  if (!dir) {
+    return name;
+  }
+  while (const dirent* entry = readdir(dir.get())) {
+    if (EqualIgnoringAsciiCase(entry->d_name, name)) {
+      return entry->d_name;
+    }
+  }
+  return name;
+}
+
+std::string ErrorText(const std::string& what, const std::string& path) {
+  return what + " " + path + ": " + std::strerror(errno);
+}
+
+struct stat StatOf(const std::string& nativePath, bool& ok) {
+  struct stat st {};
+  ok = stat(nativePath.c_str(), &st) == 0;
+  return st;
+}
+
+}  // namespace
+
+std::string ResolveCaseBlind(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  std::string resolved = native.starts_with('/') ? "/" : "";
+  size_t start = 0;
+  while (start <= native.size()) {
+    const size_t end = native.find('/', start);
+    const std::string name = native.substr(start, (end == std::string::npos ? native.size() : end) - start);
+    start = end == std::string::npos ? native.size() + 1 : end + 1;
+    if (name.empty()) {
+      continue;
+    }
+    const std::string folder = resolved;
+    if (!resolved.empty() && resolved.back() != '/') {
+      resolved += '/';
+    }
+    const bool keepAsWritten = name == "." || name == ".." || Exists(resolved + name);
+    resolved += keepAsWritten ? name : FindIgnoringCase(folder, name);
+  }
+  return resolved;
+}
+
+PendingFile::PendingFile(const std::string& nativeTarget) : target_(nativeTarget) {
+  const size_t slash = nativeTarget.rfind('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  temp_ = nativeTarget.substr(0, nameStart) + "." + nativeTarget.substr(nameStart) + ".part-XXXXXX";
+  fd_ = mkstemp(temp_.data());
+  created_ = fd_ >= 0;
+  if (created_) {
+    fchmod(fd_, 0644);
+  }
+}
+
+PendingFile::~PendingFile() {
+  if (fd_ >= 0) {
+    close(fd_);
+  }
+  if (!committed_ && created_) {
+    unlink(temp_.c_str());
+  }
+}
+
+bool PendingFile::Write(std::string_view bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t written = write(fd_, bytes.data() + done, bytes.size() - done);
+    if (written <= 0) {
+      return false;
+    }
+    done += static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool PendingFile::Commit() {
+  const int fd = fd_;
+  fd_ = -1;
+  committed_ = close(fd) == 0 && rename(temp_.c_str(), target_.c_str()) == 0;
+  return committed_;
+}
+
+bool PosixFileSystem::FileExists(const std::string& path) {
+  bool ok = false;
+  const struct stat st = StatOf(ResolveCaseBlind(path), ok);
+  return ok && S_ISREG(st.st_mode);
+}
+
+bool PosixFileSystem::FolderExists(const std::string& path) {
+  bool ok = false;
+  const struct stat st = StatOf(ResolveCaseBlind(path), ok);
+  return ok && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> PosixFileSystem::ListPlainFiles(const std::string& folder) {
+  const std::string native = ResolveCaseBlind(folder);
+  DirHandle dir = OpenFolder(native);
+  if (!dir) {
+    throw FileError(ErrorText("cannot open folder", native));
+  }
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir.get())) {
+    struct stat st {};
+    if (entry->d_name[0] != '.' && lstat((native + "/" + entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      names.emplace_back(entry->d_name);
+    }
+  }
+  return names;
+}
+
+std::vector<std::string> PosixFileSystem::ListSubfolders(const std::string& folder) {
+  const std::string native = ResolveCaseBlind(folder);
+  DirHandle dir = OpenFolder(native);
+  if (!dir) {
+    throw FileError(ErrorText("cannot open folder", native));
+  }
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    struct stat st {};
+    if (name != "." && name != ".." && stat((native + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+
+void PosixFileSystem::DeleteFile(const std::string& path) {
+  const std::string native = ResolveCaseBlind(path);
+  if (unlink(native.c_str()) != 0) {
+    throw FileError(ErrorText("cannot delete", native));
+  }
+}
+
+void PosixFileSystem::CreateFolder(const std::string& path) {
+  const std::string native = ResolveCaseBlind(path);
+  if (mkdir(native.c_str(), 0755) != 0) {
+    throw FileError(ErrorText("cannot create folder", native));
+  }
+}
+
+std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
+  const std::string native = ResolveCaseBlind(path);
+  const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return std::nullopt;
+  }
+  std::string content;
+  char buffer[65536];
+  ssize_t got = 0;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0) {
+    content.append(buffer, static_cast<size_t>(got));
+  }
+  close(fd);
+  if (got < 0) {
+    return std::nullopt;
+  }
+  return content;
+}
+
+void PosixFileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
+  const std::string native = ResolveCaseBlind(path);
+  PendingFile file(native);
+  if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
+    throw FileError(ErrorText("cannot write", native));
+  }
+}
+
+}  // namespace tarnwick

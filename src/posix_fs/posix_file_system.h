@@ -1,0 +1,51 @@
+// The file system of a POSIX host.
+//
+// Supports: "\" and "/" as separators; names found without regard to ASCII letter case when the exact
+//   name is missing (an existing "tw5" answers for "TW5"); whole-file replacement through a hidden
+//   temporary file renamed over the target; plain files = regular files whose name does not begin with ".".
+// Does not support: a literal "\" inside a folder name; case folding beyond ASCII (Thai has no case).
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace tarnwick {
+
+// The native path for a path the logic built: separators turned to "/", each missing name replaced by an
+// existing one that differs only in letter case.
+std::string ResolveCaseBlind(const std::string& path);
+
+// A file being written under a hidden temporary name beside its target. Commit renames it over the
+// target; without a commit it is removed, so a half-written file never carries the target's name.
+class PendingFile {
+ public:
+  explicit PendingFile(const std::string& nativeTarget);
+  ~PendingFile();
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  bool Ok() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
+  bool Write(std::string_view bytes);
+  bool Commit();
+
+ private:
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+  bool created_ = false;
+  bool committed_ = false;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override;
+  std::vector<std::string> ListPlainFiles(const std::string& folder) override;
+  std::vector<std::string> ListSubfolders(const std::string& folder) override;
+  void DeleteFile(const std::string& path) override;
+  void CreateFolder(const std::string& path) override;
+  std::optional<std::string> ReadFile(const std::string& path) override;
+  void ReplaceFile(const std::string& path, std::string_view bytes) override;
+};
+
+}  // namespace tarnwick

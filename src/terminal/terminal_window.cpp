@@ -1,0 +1,232 @@
+#include "terminal/terminal_window.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <stdexcept>
+
+#include "window/design.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr int kBarWidth = 40;
+
+std::vector<std::string> SplitBoxText(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t pos = text.find("\r\n"); pos != std::string::npos; pos = text.find("\r\n", start)) {
+    lines.push_back(text.substr(start, pos - start));
+    start = pos + 2;
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace
+
+TerminalWindow::TerminalWindow(std::ostream& out, std::string applicationName, bool autoConfirm,
+                               bool outputIsTerminal)
+    : out_(out), applicationName_(std::move(applicationName)), autoConfirm_(autoConfirm),
+      outputIsTerminal_(outputIsTerminal) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    throw std::runtime_error("cannot create the event loop's wake-up pipe");
+  }
+  wakeRead_ = fds[0];
+  wakeWrite_ = fds[1];
+}
+
+TerminalWindow::~TerminalWindow() {
+  close(wakeRead_);
+  close(wakeWrite_);
+}
+
+void TerminalWindow::Post(std::function<void()> event) {
+  {
+    const std::lock_guard lock(mutex_);
+    posted_.push_back(std::move(event));
+  }
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t ignored = write(wakeWrite_, &byte, 1);  // a full pipe already wakes the loop
+}
+
+void TerminalWindow::ShowModal(WindowEvents& form) {
+  form_ = &form;
+  open_ = true;
+  drawnOnce_ = false;
+  okPromptShown_ = false;
+  timerRunning_ = false;
+  form.Form_Load();
+  out_ << "== " << design::kCaption << " ==\n";
+  Draw();
+  form.Form_Resize();
+  Draw();
+  RunLoop();
+  EndProgressLine();
+  form.Form_Unload();
+  form_ = nullptr;
+  const std::lock_guard lock(mutex_);
+  posted_.clear();
+}
+
+void TerminalWindow::RunLoop() {
+  while (open_) {
+    if (RunPostedEvents()) {
+      continue;
+    }
+    PressOkWhenReady();
+    if (!open_) {
+      break;
+    }
+    WaitForWork();
+    RunTimerIfDue();
+    Draw();
+  }
+}
+
+// Runs what other threads posted; each event runs here, on the loop's own thread.
+bool TerminalWindow::RunPostedEvents() {
+  bool ran = false;
+  while (open_) {
+    std::function<void()> event;
+    {
+      const std::lock_guard lock(mutex_);
+      if (posted_.empty()) {
+        break;
+      }
+      event = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    event();
+    Draw();
+    ran = true;
+  }
+  return ran;
+}
+
+void TerminalWindow::WaitForWork() {
+  const bool timerEnabled = form_->Controls().timer1.enabled;
+  if (timerEnabled && !timerRunning_) {
+    nextTick_ = Clock::now() + std::chrono::milliseconds(form_->Controls().timer1.intervalMs);
+  }
+  timerRunning_ = timerEnabled;
+  int timeoutMs = -1;
+  if (timerRunning_) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextTick_ - Clock::now()).count();
+    timeoutMs = static_cast<int>(std::max<long long>(0, left));
+  }
+  const bool waitForOk = okPromptShown_ && form_->Controls().cmdOk.enabled;
+  pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+  poll(fds, waitForOk ? 2 : 1, timeoutMs);
+  if (fds[0].revents & POLLIN) {
+    char drain[256];
+    while (read(wakeRead_, drain, sizeof drain) > 0) {
+    }
+  }
+  if (waitForOk && (fds[1].revents & (POLLIN | POLLHUP))) {
+    char byte = 0;
+    const ssize_t got = read(STDIN_FILENO, &byte, 1);
+    if (got <= 0 || byte == '\n') {
+      form_->CmdOk_Click();
+    }
+  }
+}
+
+void TerminalWindow::RunTimerIfDue() {
+  if (!open_ || !timerRunning_ || !form_->Controls().timer1.enabled || Clock::now() < nextTick_) {
+    return;
+  }
+  // Ticks keep to a fixed grid, so a transfer that ends waits for the next tick, never a full interval more.
+  const auto interval = std::chrono::milliseconds(form_->Controls().timer1.intervalMs);
+  while (nextTick_ <= Clock::now()) {
+    nextTick_ += interval;
+  }
+  form_->Timer1_Timer();
+}
+
+void TerminalWindow::PressOkWhenReady() {
+  if (!form_->Controls().cmdOk.enabled || okPromptShown_) {
+    return;
+  }
+  okPromptShown_ = true;
+  EndProgressLine();
+  if (autoConfirm_) {
+    out_ << "[ OK ]\n" << std::flush;
+    form_->CmdOk_Click();
+  } else {
+    out_ << "[ OK ]  press Enter to close\n" << std::flush;
+  }
+}
+
+void TerminalWindow::RepaintNow() { Draw(); }
+
+void TerminalWindow::Close() { open_ = false; }
+
+void TerminalWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon) {
+  EndProgressLine();
+  const char* mark = icon == MessageIcon::Critical ? "(x) " : icon == MessageIcon::Information ? "(i) " : "";
+  out_ << "+-- " << mark << (title.empty() ? applicationName_ : title) << "\n";
+  for (const auto& line : SplitBoxText(text)) {
+    out_ << "| " << line << "\n";
+  }
+  out_ << "+-- [ OK ]" << (autoConfirm_ ? "" : "  press Enter") << "\n" << std::flush;
+  if (!autoConfirm_) {
+    WaitForEnter();
+  }
+}
+
+bool TerminalWindow::WaitForEnter() {
+  char byte = 0;
+  while (read(STDIN_FILENO, &byte, 1) == 1) {
+    if (byte == '\n') {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TerminalWindow::Draw() {
+  if (form_ == nullptr) {
+    return;
+  }
+  const WindowControls& now = form_->Controls();
+  if (!drawnOnce_ || now.lblwait.caption != drawn_.lblwait.caption) {
+    EndProgressLine();
+    out_ << "   " << now.lblwait.caption << "\n";
+  }
+  const auto& bar = now.progressBar1;
+  const auto& before = drawn_.progressBar1;
+  if (bar.visible && (!drawnOnce_ || bar.value != before.value || bar.max != before.max || !before.visible)) {
+    DrawProgress(bar);
+  }
+  drawn_ = now;
+  drawnOnce_ = true;
+  out_ << std::flush;
+}
+
+void TerminalWindow::DrawProgress(const ProgressBarState& bar) {
+  const double span = bar.max - bar.min;
+  const double fraction = span > 0 ? std::clamp((bar.value - bar.min) / span, 0.0, 1.0) : 0.0;
+  const int filled = static_cast<int>(std::lround(fraction * kBarWidth));
+  const std::string text = "[" + std::string(static_cast<size_t>(filled), '#') +
+                           std::string(static_cast<size_t>(kBarWidth - filled), '.') + "] " +
+                           std::to_string(std::lround(bar.value)) + "/" + std::to_string(std::lround(bar.max));
+  if (outputIsTerminal_) {
+    out_ << "\r   " << text;
+    progressLineOpen_ = true;
+  } else {
+    out_ << "   " << text << "\n";
+  }
+}
+
+void TerminalWindow::EndProgressLine() {
+  if (progressLineOpen_) {
+    out_ << "\n";
+    progressLineOpen_ = false;
+  }
+}
+
+}  // namespace tarnwick

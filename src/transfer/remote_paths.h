@@ -1,0 +1,15 @@
+// The texts of one FTP request, joined as they stand: nothing escaped or quoted.
+#pragma once
+
+#include <string>
+
+namespace tarnwick {
+
+std::string BuildFtpUrl(const std::string& login, const std::string& password, const std::string& host);
+std::string BuildGetOperation(const std::string& remotePath, const std::string& localPath);
+
+// False for a name that would lead outside the local folder: absolute, with a drive letter, or with a
+// ".." component ("\" and "/" both read as separators).
+bool StaysInsideFolder(const std::string& name);
+
+}  // namespace tarnwick
