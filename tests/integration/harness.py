@@ -1,0 +1,144 @@
+"""Shared pieces of the whole-run tests: a meeting server on loopback, meetings written to it, and the
+real executable run against it."""
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SYSTEM_PYTHON = "/usr/bin/python3"
+USER = "meeting"
+PASSWORD = "Pa:ss@w/rd=9"
+
+
+def crlf(lines):
+    return "".join(line + "\r\n" for line in lines).encode("cp874")
+
+
+class MeetingServer:
+    """pyftpdlib serving `root`, started in its own process and stopped by stop()."""
+
+    def __init__(self, root):
+        self.root = root
+        self.log_path = os.path.join(root, "..", "server.log")
+        ready = os.path.join(root, "..", "server.ready")
+        for stale in (self.log_path, ready):
+            if os.path.exists(stale):
+                os.remove(stale)
+        self.process = subprocess.Popen(
+            [SYSTEM_PYTHON, os.path.join(HERE, "ftp_server.py"), "--root", root, "--user", USER,
+             "--password", PASSWORD, "--log", self.log_path, "--ready", ready],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20
+        while not os.path.exists(ready):
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("the FTP server did not start")
+            time.sleep(0.02)
+        with open(ready) as f:
+            self.port = int(f.read())
+
+    def stop(self):
+        self.process.send_signal(signal.SIGINT)
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+    def log(self):
+        if not os.path.exists(self.log_path):
+            return []
+        with open(self.log_path, encoding="utf-8") as f:
+            return [line.rstrip("\n").split(" ", 3) for line in f]
+
+    def clear_log(self):
+        open(self.log_path, "w").close()
+
+    def commands(self):
+        return [(entry[1], entry[3]) for entry in self.log() if entry[2] == "CMD"]
+
+    def retrieved(self):
+        return [detail[len("RETR "):] for _, detail in self.commands() if detail.startswith("RETR ")]
+
+    def logins(self):
+        return sum(1 for entry in self.log() if entry[2] == "LOGIN")
+
+
+class Workspace:
+    """A server folder, a component folder, and helpers to write meetings and run downloads."""
+
+    def __init__(self):
+        self.base = tempfile.mkdtemp(prefix="tarnwick-it-")
+        self.server_root = os.path.join(self.base, "server")
+        self.component = os.path.join(self.base, "component")
+        os.makedirs(self.server_root)
+        os.makedirs(self.component)
+        self.server = None
+
+    def start_server(self):
+        self.server = MeetingServer(self.server_root)
+        return self.server
+
+    def close(self):
+        if self.server:
+            self.server.stop()
+        shutil.rmtree(self.base, ignore_errors=True)
+
+    def remote_folder(self, sub="m/TW3", time_source="t1"):
+        folder = os.path.join(self.server_root, sub, time_source)
+        os.makedirs(folder, exist_ok=True)
+        return folder
+
+    def publish(self, generation, revision, files, sub="m/TW3", time_source="t1", extra_entries=()):
+        """Puts the files on the server with a manifest that lists them (details: a digest of the content)."""
+        folder = self.remote_folder(sub, time_source)
+        entries = []
+        for name, content in files.items():
+            data = content if isinstance(content, bytes) else content.encode("utf-8")
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+            entries.append(f"{name} {len(data)}-{zlib.crc32(data):08x}")
+        entries.extend(extra_entries)
+        with open(os.path.join(folder, "FileUpdate.dat"), "wb") as f:
+            f.write(crlf([generation, revision] + entries))
+
+    def publish_tail(self, title_lines, sub="m/TW3", time_source="t1"):
+        folder = self.remote_folder(sub, time_source)
+        with open(os.path.join(folder, "Tarnwick.msg"), "wb") as f:
+            f.write(crlf(title_lines))
+        for name, content in (("Enote.Doc", b"enote"), ("MainTarnwick.html", b"<html>main</html>")):
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(content)
+
+    def cookie(self, port=None, sub="m\\TW3", time_source="t1", password=PASSWORD):
+        port = self.server.port if port is None else port
+        host = f"127%2E0%2E0%2E1:{port}"
+        return f"HOST={host};LOGIN={USER};PWD={password};SUBSOURCE={sub};TIMESOURCE={time_source}"
+
+    def run(self, cookie, *extra, timeout=120):
+        cookie_file = os.path.join(self.base, "cookie.txt")
+        with open(cookie_file, "w", encoding="utf-8") as f:
+            f.write(cookie + "\n")
+        result = subprocess.run(
+            [os.environ["TARNWICK_DOWNLOAD"], "--folder", self.component, "--cookie-file", cookie_file,
+             "--ui", "terminal", *extra],
+            stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        result.text = result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
+        return result
+
+    def local(self, *parts):
+        return os.path.join(self.component, *parts)
+
+    def read_local(self, *parts):
+        with open(self.local(*parts), "rb") as f:
+            return f.read()
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
