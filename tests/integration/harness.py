@@ -2,7 +2,6 @@
 real executable run against it."""
 import os
 import shutil
-import signal
 import socket
 import subprocess
 import tempfile
@@ -42,7 +41,7 @@ class MeetingServer:
             self.port = int(f.read())
 
     def stop(self):
-        self.process.send_signal(signal.SIGINT)
+        self.process.terminate()
         try:
             self.process.wait(timeout=10)
         except subprocess.TimeoutExpired:
