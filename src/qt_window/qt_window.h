@@ -1,0 +1,99 @@
+// The download window on the desktop, with Qt 6 Widgets.
+//
+// Supports: the window as designed (caption, 422 x 119 client pixels, pale yellow, fixed tool window
+//   with a close box, centred, modal without an owner); every control at its design place; Thai text
+//   ("MS Sans Serif" mapped to a Thai sans-serif face); hover emphasis, the right-click credits box,
+//   Alt+O for OK; the 10 ms timer; events posted from the transfer threads; Qt message boxes.
+// Does not support: resizing (the size is fixed, so the first resize on showing is the only one).
+// With auto-confirm every box is acknowledged at once and OK is pressed as soon as it is enabled.
+#pragma once
+
+#include <QDialog>
+#include <QEventLoop>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "platform/event_poster.h"
+#include "platform/window_host.h"
+
+class QApplication;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace tarnwick {
+
+class DownloadDialog;
+
+class QtWindow : public QObject, public WindowHost, public EventPoster {
+  Q_OBJECT
+
+ public:
+  // Creates the application object unless one exists already.
+  QtWindow(int& argc, char** argv, const QString& applicationName, bool autoConfirm);
+  ~QtWindow() override;
+
+  // True when a display can be opened (or Qt was told which platform to use).
+  static bool DisplayAvailable();
+
+  void ShowModal(WindowEvents& form) override;
+  void RepaintNow() override;
+  void Close() override;
+  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override;
+  void Post(std::function<void()> event) override;
+
+  // The parts of ShowModal, for tests that drive an open window.
+  void Open(WindowEvents& form);
+  void RunUntilClosed();
+  void Finish();
+  DownloadDialog* Dialog() const { return dialog_.get(); }
+
+  // Draws the logic's controls; called after every event the window delivers.
+  void Sync();
+
+ signals:
+  void messageShown(const QString& text, const QString& title);
+
+ private:
+  std::unique_ptr<QApplication> ownApplication_;
+  QString applicationName_;
+  bool autoConfirm_;
+  WindowEvents* form_ = nullptr;
+  std::unique_ptr<DownloadDialog> dialog_;
+  QTimer timer1_;
+  QEventLoop loop_;
+  bool open_ = false;
+  bool okPressed_ = false;
+};
+
+class DownloadDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  DownloadDialog(WindowEvents& form, QtWindow& window);
+
+  QLabel* Lblwait() const { return lblwait_; }
+  QProgressBar* ProgressBar1() const { return progressBar1_; }
+  QPushButton* CmdOk() const { return cmdOk_; }
+  void CloseFromLogic();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  WindowEvents& form_;
+  QtWindow& window_;
+  QLabel* lblwait_;
+  QProgressBar* progressBar1_;
+  QPushButton* cmdOk_;
+  bool closingFromLogic_ = false;
+};
+
+}  // namespace tarnwick
