@@ -5,8 +5,9 @@ regard to letter case (so "FileUpDate.dat" and "FileUpdate.dat" name one file). 
 and completed file is appended to a log, one line each: "<ns> <session> <EVENT> <detail>". PASS is
 never logged with its argument.
 
-    /usr/bin/python3 ftp_server.py --root DIR --user U --password P --log FILE --ready FILE
-writes "<port>" to the ready file once it listens, and serves until it is terminated.
+    /usr/bin/python3 ftp_server.py --root DIR --user U --password-file F --log FILE --ready FILE
+writes "<port>" to the ready file once it listens, and serves until it is terminated. The password is
+read from a file so that it never shows in the process list.
 """
 import argparse
 import os
@@ -72,14 +73,16 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
     parser.add_argument("--user", required=True)
-    parser.add_argument("--password", required=True)
+    parser.add_argument("--password-file", required=True)
     parser.add_argument("--log", required=True)
     parser.add_argument("--ready", required=True)
     parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
 
     authorizer = DummyAuthorizer()
-    authorizer.add_user(args.user, args.password, args.root, perm="elr")
+    with open(args.password_file, encoding="utf-8") as f:
+        password = f.read().rstrip("\n")
+    authorizer.add_user(args.user, password, args.root, perm="elr")
     handler = make_handler(args.log)
     handler.authorizer = authorizer
     handler.passive_ports = None

@@ -25,12 +25,15 @@ class MeetingServer:
         self.root = root
         self.log_path = os.path.join(root, "..", "server.log")
         ready = os.path.join(root, "..", "server.ready")
+        password_file = os.path.join(root, "..", "server.password")
+        with open(os.open(password_file, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600), "w") as f:
+            f.write(PASSWORD)
         for stale in (self.log_path, ready):
             if os.path.exists(stale):
                 os.remove(stale)
         self.process = subprocess.Popen(
             [SYSTEM_PYTHON, os.path.join(HERE, "ftp_server.py"), "--root", root, "--user", USER,
-             "--password", PASSWORD, "--log", self.log_path, "--ready", ready],
+             "--password-file", password_file, "--log", self.log_path, "--ready", ready],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 20
         while not os.path.exists(ready):

@@ -54,14 +54,22 @@ class CurrentManifestFactory : public TransferControlFactory {
   EventPoster& poster_;
 };
 
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
 // A meeting server on loopback, as the whole-run tests use it.
 class MeetingServer {
  public:
   explicit MeetingServer(const QString& base) {
     const QString ready = base + "/ready";
+    WriteFile(base + "/password", kPassword.toUtf8());
     process_.start("/usr/bin/python3", {TARNWICK_SOURCE_DIR "/tests/integration/ftp_server.py", "--root",
-                                        base + "/server", "--user", "meeting", "--password", kPassword, "--log",
-                                        base + "/server.log", "--ready", ready});
+                                        base + "/server", "--user", "meeting", "--password-file",
+                                        base + "/password", "--log", base + "/server.log", "--ready", ready});
     for (int i = 0; i < 400 && !QFile::exists(ready); ++i) QTest::qWait(25);
     QFile file(ready);
     file.open(QIODevice::ReadOnly);
@@ -76,13 +84,6 @@ class MeetingServer {
  private:
   QProcess process_;
 };
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).path());
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
 
 // A meeting of `count` documents on the server, below m/TW3/t1.
 void PublishMeeting(const QString& serverRoot, int count) {
