@@ -25,7 +25,6 @@ bool FrmDownLoad::WritePortalPage() {
   ScanMeetingFolders();
   CompactMeetingNo();
 
-  state_.ErrorStage = std::string(texts::kStagePage);
   try {
     std::vector<PortalMeeting> meetings;
     for (int i = 0; i <= state_.LastMeeting; ++i) {
@@ -50,6 +49,7 @@ bool FrmDownLoad::WritePortalPage() {
   } catch (const FileError&) {
   }
   // The old page stays; the window closes without OK, so the next run fetches and writes again.
+  state_.ErrorStage = std::string(texts::kStagePage);
   ShowErrorStageBox();
   CloseWindow(CloseReason::ErrorBox);
   return false;

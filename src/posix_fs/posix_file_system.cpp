@@ -54,6 +54,23 @@ std::string ErrorText(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
 
+// The names inside the folder that `keep(name, path)` accepts; throws FileError when it cannot be opened.
+template <typename Keep>
+std::vector<std::string> NamesInFolder(const std::string& native, Keep keep) {
+  DirHandle dir = OpenFolder(native);
+  if (!dir) {
+    throw FileError(ErrorText("cannot open folder", native));
+  }
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (keep(name, native + "/" + name)) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+
 struct stat StatOf(const std::string& nativePath, bool& ok) {
   struct stat st {};
   ok = stat(nativePath.c_str(), &st) == 0;
@@ -137,36 +154,17 @@ bool PosixFileSystem::FolderExists(const std::string& path) {
 }
 
 std::vector<std::string> PosixFileSystem::ListPlainFiles(const std::string& folder) {
-  const std::string native = ResolveCaseBlind(folder);
-  DirHandle dir = OpenFolder(native);
-  if (!dir) {
-    throw FileError(ErrorText("cannot open folder", native));
-  }
-  std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir.get())) {
+  return NamesInFolder(ResolveCaseBlind(folder), [](const std::string& name, const std::string& path) {
     struct stat st {};
-    if (entry->d_name[0] != '.' && lstat((native + "/" + entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-      names.emplace_back(entry->d_name);
-    }
-  }
-  return names;
+    return name[0] != '.' && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  });
 }
 
 std::vector<std::string> PosixFileSystem::ListSubfolders(const std::string& folder) {
-  const std::string native = ResolveCaseBlind(folder);
-  DirHandle dir = OpenFolder(native);
-  if (!dir) {
-    throw FileError(ErrorText("cannot open folder", native));
-  }
-  std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string name = entry->d_name;
+  return NamesInFolder(ResolveCaseBlind(folder), [](const std::string& name, const std::string& path) {
     struct stat st {};
-    if (name != "." && name != ".." && stat((native + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      names.push_back(name);
-    }
-  }
-  return names;
+    return name != "." && name != ".." && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  });
 }
 
 void PosixFileSystem::DeleteFile(const std::string& path) {
