@@ -26,7 +26,10 @@ std::optional<Manifest> ParseManifest(std::string_view bytes) {
   return manifest;
 }
 
-std::string EntryName(std::string_view line) { return std::string(line.substr(0, line.find(' '))); }
+std::string EntryName(std::string_view line) {
+  const size_t blank = line.find(' ');
+  return blank == std::string_view::npos ? std::string() : std::string(line.substr(0, blank));
+}
 
 void CompareIncrementally(const StringList& kept, const StringList& fresh, StringList& fLst, StringList& dLst) {
   Int16 k = 0;

@@ -19,7 +19,7 @@ struct Manifest {
 // Nothing when the text holds fewer than two lines.
 std::optional<Manifest> ParseManifest(std::string_view bytes);
 
-// The file's name: the text of an entry line before its first blank.
+// The file's name: the text of an entry line before its first blank; empty for a line without one.
 std::string EntryName(std::string_view line);
 
 // Walks the kept and the new entries (both sorted lists) together: new and changed names go to fLst,

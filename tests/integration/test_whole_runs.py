@@ -198,6 +198,13 @@ class ManifestRuns(WholeRun):
         self.assertNotIn("escape", " ".join(self.ws.server.retrieved()))
         self.assertFalse(os.path.exists(os.path.join(self.ws.base, "escape.doc")))
 
+    def test_an_empty_manifest_line_and_a_line_without_a_blank_are_passed_over(self):
+        self.ws.publish("G1", "R1", {"a.doc": "a"}, extra_entries=["", "noblank"])
+        result = self.run_ok()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.server.retrieved(), remote("FileUpDate.dat", "a.doc", *TAIL))
+        self.assertIn("File Copy Completed =  7 Files", result.text)
+
     def test_a_login_that_is_refused_reports_the_reply_code(self):
         result = self.ws.run(self.ws.cookie(password="wrong"), "--yes")
         self.assertEqual(result.returncode, 1)

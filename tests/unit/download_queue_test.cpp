@@ -84,10 +84,10 @@ TEST_F(Queue, ANameLeadingOutsideTheLocalFolderIsNeverRequested) {
 }
 
 TEST_F(Queue, AnEmptyNameIsPassedOverAndCountsAsDone) {
-  StartWith({"", "b.doc 1"});
+  StartWith({"", "noblank", "b.doc 1"});
   c.RunQueueToEnd();
   EXPECT_EQ(c.Requested().size(), 5u);
-  EXPECT_EQ(c.form.Controls().lblwait.caption, "File Copy Completed =  6 Files");
+  EXPECT_EQ(c.form.Controls().lblwait.caption, "File Copy Completed =  7 Files");
 }
 
 TEST_F(Queue, AnUndeletableOldCopyOrARefusedRequestFailsThatFile) {

@@ -162,7 +162,7 @@ TEST(IncrementalComparison, FollowsTheWalkThroughBothLists) {
       {{"a.doc 1", "b.doc 1", "c.doc 1"}, {"a.doc 1", "c.doc 1"}, {}, {"b.doc"}},
       {{"a.doc 1"}, {"a.doc 1", "y.doc 1", "z.doc 1"}, {"y.doc", "z.doc"}, {}},
       {{"a.doc 1"}, {"a.doc 2"}, {"a.doc"}, {}},
-      {{}, {"", "noblank"}, {"", "noblank"}, {}},
+      {{}, {"", "noblank", " lead"}, {"", "", ""}, {}},
       {{"x 1", "x 2"}, {"x 1", "x 3"}, {"x"}, {}},
   };
   for (const auto& test : cases) {
