@@ -215,7 +215,7 @@ void TerminalWindow::DrawProgress(const ProgressBarState& bar) {
                            std::string(static_cast<size_t>(kBarWidth - filled), '.') + "] " +
                            std::to_string(std::lround(bar.value)) + "/" + std::to_string(std::lround(bar.max));
   if (outputIsTerminal_) {
-    out_ << "\r   " << text;
+    out_ << "\r   " << text << "\x1b[K";  // clear what a longer earlier text left
     progressLineOpen_ = true;
   } else {
     out_ << "   " << text << "\n";
