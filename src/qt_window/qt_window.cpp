@@ -59,10 +59,8 @@ bool IsMouseEvent(QEvent::Type type) {
 }  // namespace
 
 QtWindow::QtWindow(int& argc, char** argv, const QString& applicationName, bool autoConfirm)
-    : applicationName_(applicationName), autoConfirm_(autoConfirm) {
-  if (QApplication::instance() == nullptr) {
-    ownApplication_ = std::make_unique<QApplication>(argc, argv);
-  }
+    : ownApplication_(QApplication::instance() == nullptr ? std::make_unique<QApplication>(argc, argv) : nullptr),
+      applicationName_(applicationName), autoConfirm_(autoConfirm) {
   QApplication::setApplicationName(applicationName);
   QFont::insertSubstitutions(QString::fromUtf8(design::kLblwaitFont.face.data()),
                              {"Loma", "Garuda", "Noto Sans Thai", "Tlwg Typist", "DejaVu Sans"});
@@ -187,7 +185,7 @@ void QtWindow::MessageBox(const std::string& text, const std::string& title, Mes
   emit messageShown(shownText, shownTitle);
   QMessageBox box(ToQIcon(icon), shownTitle, shownText, QMessageBox::Ok, dialog_.get());
   if (autoConfirm_) {
-    std::cout << "[" << shownTitle.toStdString() << "] " << text << "\n" << std::flush;
+    std::cout << "[" << shownTitle.toStdString() << "] " << shownText.toStdString() << "\n" << std::flush;
     QTimer::singleShot(0, &box, &QMessageBox::accept);
   }
   box.exec();

@@ -57,7 +57,7 @@ class QtWindow : public QObject, public WindowHost, public EventPoster {
   void messageShown(const QString& text, const QString& title);
 
  private:
-  std::unique_ptr<QApplication> ownApplication_;
+  std::unique_ptr<QApplication> ownApplication_;  // first: the timer and the loop below need it
   QString applicationName_;
   bool autoConfirm_;
   WindowEvents* form_ = nullptr;
