@@ -8,6 +8,10 @@ never logged with its argument.
     /usr/bin/python3 ftp_server.py --root DIR --user U --password-file F --log FILE --ready FILE
 writes "<port>" to the ready file once it listens, and serves until it is terminated. The password is
 read from a file so that it never shows in the process list.
+
+Faults are injected per file through the file given with --faults, read at every RETR; each line is
+"<file name> <fault>": a reply code (the RETR is answered with it), "drop" (half the file is sent, then
+both connections close), or "stall" (the RETR is never answered).
 """
 import argparse
 import os
@@ -37,8 +41,18 @@ class CaseBlindFS(AbstractedFS):
         return resolved
 
 
-def make_handler(log_path):
+def make_handler(log_path, faults_path):
     log = open(log_path, "a", buffering=1, encoding="utf-8")
+
+    def fault_for(name):
+        if not faults_path or not os.path.exists(faults_path):
+            return None
+        with open(faults_path, encoding="utf-8") as faults:
+            for line in faults:
+                parts = line.split()
+                if len(parts) == 2 and parts[0] == name:
+                    return parts[1]
+        return None
 
     class LoggingHandler(FTPHandler):
         abstracted_fs = CaseBlindFS
@@ -66,6 +80,23 @@ def make_handler(log_path):
         def on_incomplete_file_sent(self, file):
             self._log("INCOMPLETE", os.path.basename(file))
 
+        def ftp_RETR(self, file):
+            name = os.path.basename(file)
+            fault = fault_for(name)
+            if fault is None:
+                return super().ftp_RETR(file)
+            self._log("FAULT", f"{name} {fault}")
+            if fault.isdigit():
+                self.respond(f"{fault} Injected failure.")
+            elif fault == "drop":
+                self.respond("150 File status okay. About to open data connection.")
+                if self.data_channel is not None:
+                    with open(file, "rb") as f:
+                        data = f.read()
+                    self.data_channel.socket.sendall(data[:len(data) // 2])
+                self.close()
+            return None
+
     return LoggingHandler
 
 
@@ -77,13 +108,14 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--ready", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--faults")
     args = parser.parse_args()
 
     authorizer = DummyAuthorizer()
     with open(args.password_file, encoding="utf-8") as f:
         password = f.read().rstrip("\n")
     authorizer.add_user(args.user, password, args.root, perm="elr")
-    handler = make_handler(args.log)
+    handler = make_handler(args.log, args.faults)
     handler.authorizer = authorizer
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", args.port), handler)

@@ -24,6 +24,7 @@ class MeetingServer:
     def __init__(self, root):
         self.root = root
         self.log_path = os.path.join(root, "..", "server.log")
+        self.faults_path = os.path.join(root, "..", "server.faults")
         ready = os.path.join(root, "..", "server.ready")
         password_file = os.path.join(root, "..", "server.password")
         with open(os.open(password_file, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600), "w") as f:
@@ -33,7 +34,8 @@ class MeetingServer:
                 os.remove(stale)
         self.process = subprocess.Popen(
             [SYSTEM_PYTHON, os.path.join(HERE, "ftp_server.py"), "--root", root, "--user", USER,
-             "--password-file", password_file, "--log", self.log_path, "--ready", ready],
+             "--password-file", password_file, "--log", self.log_path, "--ready", ready,
+             "--faults", self.faults_path],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 20
         while not os.path.exists(ready):
@@ -42,6 +44,11 @@ class MeetingServer:
             time.sleep(0.02)
         with open(ready) as f:
             self.port = int(f.read())
+
+    def inject(self, name, fault):
+        """From now on the RETR of `name` meets the fault (see ftp_server.py)."""
+        with open(self.faults_path, "a", encoding="utf-8") as f:
+            f.write(f"{name} {fault}\n")
 
     def stop(self):
         self.process.terminate()

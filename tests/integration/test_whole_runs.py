@@ -211,6 +211,34 @@ class ManifestRuns(WholeRun):
         self.assertIn("| Load FileUpdate Error 530", result.text)
 
 
+class Faults(WholeRun):
+    def setUp(self):
+        super().setUp()
+        self.ws.start_server()
+        self.ws.publish_tail(["Faults"])
+        self.ws.publish("G1", "R1", {"a.doc": b"A" * 200000, "b.doc": "b"})
+
+    def assert_failed_on(self, name, code, result):
+        self.assertEqual(result.returncode, 1, result.text)
+        self.assertIn(f"| Load File  {name} Error {code}", result.text)
+        self.assertFalse(os.path.exists(self.ws.local("TW3", name)))
+        self.assertFalse(os.path.exists(self.ws.local("Tarnwick.html")))
+        self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
+        self.assert_no_partial_files()
+
+    def test_a_reply_code_from_the_server_is_shown(self):
+        self.ws.server.inject("b.doc", "451")
+        self.assert_failed_on("b.doc", 451, self.run_ok())
+
+    def test_a_connection_dropped_mid_file_leaves_nothing_under_its_name(self):
+        self.ws.server.inject("a.doc", "drop")
+        self.assert_failed_on("a.doc", 904, self.run_ok())
+
+    def test_a_stalled_transfer_times_out(self):
+        self.ws.server.inject("a.doc", "stall")
+        self.assert_failed_on("a.doc", 902, self.run_ok("--timeout", "2"))
+
+
 class Unreachable(WholeRun):
     def test_a_refused_connection(self):
         result = self.ws.run(self.ws.cookie(port=free_port()), "--yes")
