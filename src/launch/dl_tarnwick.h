@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "launch/frm_download_fwd.h"
 #include "platform/page_runtime.h"
 
 namespace tarnwick {
 
+class FrmDownLoad;
 struct Platform;
 
 class DLTarnwick {

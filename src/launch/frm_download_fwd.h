@@ -1,5 +1,0 @@
-#pragma once
-
-namespace tarnwick {
-class FrmDownLoad;
-}
