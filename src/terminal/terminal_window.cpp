@@ -113,14 +113,18 @@ void TerminalWindow::WaitForWork() {
     nextTick_ = Clock::now() + std::chrono::milliseconds(form_->Controls().timer1.intervalMs);
   }
   timerRunning_ = timerEnabled;
-  int timeoutMs = -1;
+  // ppoll waits to the nanosecond: a tick that wakes late lengthens the gap between two files.
+  timespec timeout{};
+  const timespec* wait = nullptr;
   if (timerRunning_) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextTick_ - Clock::now()).count();
-    timeoutMs = static_cast<int>(std::max<long long>(0, left));
+    const auto left = std::max(Clock::duration::zero(), nextTick_ - Clock::now());
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    wait = &timeout;
   }
   const bool waitForOk = okPromptShown_ && form_->Controls().cmdOk.enabled;
   pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-  poll(fds, waitForOk ? 2 : 1, timeoutMs);
+  ppoll(fds, waitForOk ? 2 : 1, wait, nullptr);
   if (fds[0].revents & POLLIN) {
     char drain[256];
     while (read(wakeRead_, drain, sizeof drain) > 0) {
