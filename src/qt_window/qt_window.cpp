@@ -30,10 +30,10 @@ QRect DesignRect(std::string_view name) {
 
 QColor ToQColor(design::Colour colour) { return {colour.Red(), colour.Green(), colour.Blue()}; }
 
-QFont ToQFont(const design::Font& spec) {
-  QFont font(QString::fromUtf8(spec.face.data(), static_cast<int>(spec.face.size())));
-  font.setPointSizeF(spec.sizePt);
-  font.setBold(spec.bold);
+QFont ToQFont(const design::Font& designed) {
+  QFont font(QString::fromUtf8(designed.face.data(), static_cast<int>(designed.face.size())));
+  font.setPointSizeF(designed.sizePt);
+  font.setBold(designed.bold);
   return font;
 }
 

@@ -44,7 +44,7 @@ class QtWindow : public QObject, public WindowHost, public EventPoster {
   void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override;
   void Post(std::function<void()> event) override;
 
-  // The parts of ShowModal, for tests that drive an open window.
+  // ShowModal in three steps, for tests that drive an open window.
   void Open(WindowEvents& form);
   void RunUntilClosed();
   void Finish();
