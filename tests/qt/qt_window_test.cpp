@@ -1,5 +1,6 @@
 // The desktop window on Qt's offscreen platform.
 #include <QDir>
+#include <QScreen>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -132,6 +133,8 @@ class QtWindowTest : public QObject {
     window_->Open(*form_);
     DownloadDialog* dialog = window_->Dialog();
     QCOMPARE(dialog->size(), QSize(422, 119));
+    const QPoint offCentre = dialog->frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+    QVERIFY2(offCentre.manhattanLength() <= 4, "the window is centred on the screen");
     QCOMPARE(dialog->windowTitle(), QString("DownLoad Files Tarnwick Vesion 2.0"));
     QCOMPARE(dialog->palette().color(QPalette::Window), QColor(255, 255, 170));
     QVERIFY(dialog->windowFlags() & Qt::Tool);
