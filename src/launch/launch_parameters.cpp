@@ -3,6 +3,7 @@
 
 #include "launch/mod_dhtml_tarnwick.h"
 #include "platform/text_lines.h"
+#include "transfer/remote_paths.h"
 #include "window/frm_download.h"
 #include "window/texts.h"
 
@@ -44,11 +45,6 @@ std::string UpperAscii(std::string_view text) {
   return upper;
 }
 
-std::string TextAfterLastBackslash(const std::string& value) {
-  const size_t last = value.rfind('\\');
-  return last == std::string::npos ? value : value.substr(last + 1);
-}
-
 void DecodeHostDots(std::string& host) {
   // A "." never forms a new "%2E", so one pass from left to right equals replacing the first until none is left.
   for (size_t pos = host.find("%2E"); pos != std::string::npos; pos = host.find("%2E", pos + 1)) {
@@ -88,7 +84,7 @@ Int16 StoreCookieElements(RunState& state, std::string_view cookie) {
     }
     *field = std::string(element.substr(equals + 1));
     if (field == &state.SubSource) {
-      state.LocalFolder = TextAfterLastBackslash(state.SubSource);
+      state.LocalFolder = LastBackslashComponent(state.SubSource);
     }
     recognised += 1;
   }

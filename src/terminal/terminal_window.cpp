@@ -182,14 +182,10 @@ void TerminalWindow::MessageBox(const std::string& text, const std::string& titl
   }
 }
 
-bool TerminalWindow::WaitForEnter() {
+void TerminalWindow::WaitForEnter() {
   char byte = 0;
-  while (read(STDIN_FILENO, &byte, 1) == 1) {
-    if (byte == '\n') {
-      return true;
-    }
+  while (read(STDIN_FILENO, &byte, 1) == 1 && byte != '\n') {
   }
-  return false;
 }
 
 void TerminalWindow::Draw() {

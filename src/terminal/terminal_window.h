@@ -41,7 +41,7 @@ class TerminalWindow : public WindowHost, public EventPoster {
   void Draw();
   void DrawProgress(const ProgressBarState& bar);
   void EndProgressLine();
-  bool WaitForEnter();
+  void WaitForEnter();
 
   std::ostream& out_;
   std::string applicationName_;

@@ -90,13 +90,9 @@ void FrmDownLoad::CompareManifests() {
     generationChanged_ = fetched->generation != keptGeneration;
     if (generationChanged_) {
       ResetLocalFolder();
-      AddAll(fLst_, [this] {
-        std::vector<std::string> names;
-        for (const auto& line : nLst_.Items()) {
-          names.push_back(EntryName(line));
-        }
-        return names;
-      }());
+      for (const auto& line : nLst_.Items()) {
+        fLst_.AddItem(EntryName(line));
+      }
     } else if (state_.NewRevision != state_.KeptRevision) {
       CompareIncrementally(sLst_, nLst_, fLst_, dLst_);
     }
@@ -108,10 +104,7 @@ void FrmDownLoad::CompareManifests() {
 }
 
 void FrmDownLoad::ResetLocalFolder() {
-  const size_t lastBackslash = state_.SubSource.rfind('\\');
-  const std::string folderName =
-      lastBackslash == std::string::npos ? state_.SubSource : state_.SubSource.substr(lastBackslash + 1);
-  const std::string folder = InComponentFolder(folderName);
+  const std::string folder = InComponentFolder(LastBackslashComponent(state_.SubSource));
   if (!platform_.fs.FolderExists(folder)) {
     platform_.fs.CreateFolder(folder);
     return;

@@ -10,6 +10,11 @@ std::string BuildGetOperation(const std::string& remotePath, const std::string& 
   return "Get " + remotePath + "  " + localPath;
 }
 
+std::string LastBackslashComponent(const std::string& path) {
+  const size_t last = path.rfind('\\');
+  return last == std::string::npos ? path : path.substr(last + 1);
+}
+
 bool StaysInsideFolder(const std::string& name) {
   if (name.find('\0') != std::string::npos || name.starts_with('\\') || name.starts_with('/')) {
     return false;
