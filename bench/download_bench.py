@@ -59,9 +59,8 @@ def one_run(exe, base, port):
                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(process.pid, 0)
     wall = time.monotonic() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
-    if process.returncode != 0:
-        raise RuntimeError(f"the run ended with status {process.returncode}")
+    if os.waitstatus_to_exitcode(status) != 0:
+        raise RuntimeError(f"the run ended with status {os.waitstatus_to_exitcode(status)}")
     return wall, usage.ru_maxrss / 1024
 
 

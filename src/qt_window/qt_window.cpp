@@ -30,8 +30,10 @@ QRect DesignRect(std::string_view name) {
 
 QColor ToQColor(design::Colour colour) { return {colour.Red(), colour.Green(), colour.Blue()}; }
 
+QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
 QFont ToQFont(const design::Font& designed) {
-  QFont font(QString::fromUtf8(designed.face.data(), static_cast<int>(designed.face.size())));
+  QFont font(FromView(designed.face));
   font.setPointSizeF(designed.sizePt);
   font.setBold(designed.bold);
   return font;
@@ -62,7 +64,7 @@ QtWindow::QtWindow(int& argc, char** argv, const QString& applicationName, bool 
     : ownApplication_(QApplication::instance() == nullptr ? std::make_unique<QApplication>(argc, argv) : nullptr),
       applicationName_(applicationName), autoConfirm_(autoConfirm) {
   QApplication::setApplicationName(applicationName);
-  QFont::insertSubstitutions(QString::fromUtf8(design::kLblwaitFont.face.data()),
+  QFont::insertSubstitutions(FromView(design::kLblwaitFont.face),
                              {"Loma", "Garuda", "Noto Sans Thai", "Tlwg Typist", "DejaVu Sans"});
   timer1_.setTimerType(Qt::PreciseTimer);
   connect(&timer1_, &QTimer::timeout, this, [this] {
@@ -209,7 +211,7 @@ DownloadDialog::DownloadDialog(WindowEvents& form, QtWindow& window)
       form_(form), window_(window), lblwait_(new QLabel(this)), progressBar1_(new QProgressBar(this)),
       cmdOk_(new QPushButton(this)) {
   setObjectName("FrmDownLoad");
-  setWindowTitle(QString::fromUtf8(design::kCaption.data(), static_cast<int>(design::kCaption.size())));
+  setWindowTitle(FromView(design::kCaption));
   setFixedSize(design::TwipsToPixels(design::kClientWidth), design::TwipsToPixels(design::kClientHeight));
   setWindowModality(Qt::ApplicationModal);
   setMouseTracking(true);
@@ -218,16 +220,16 @@ DownloadDialog::DownloadDialog(WindowEvents& form, QtWindow& window)
   background.setColor(QPalette::Window, ToQColor(design::kBackColour));
   setPalette(background);
 
-  // Created in the design's order of the visible controls; tab order follows the design.
+  // Created in the design's order of the visible controls; tab order follows the design. What the logic
+  // changes during a run (captions, the label's place, the bar's range, OK's state) comes from Sync.
   cmdOk_->setObjectName("CmdOk");
   cmdOk_->setGeometry(DesignRect("CmdOk"));
-  cmdOk_->setText(QString::fromUtf8(design::kCmdOkCaption.data()));
+  cmdOk_->setText(FromView(design::kCmdOkCaption));
   cmdOk_->setFont(ToQFont(design::kCmdOkFont));
   const QColor okColour = ToQColor(design::kCmdOkBackColour);
   cmdOk_->setStyleSheet(QString("QPushButton { background-color: %1; border: 1px solid #808080; }"
                                 "QPushButton:disabled { color: #8a8a8a; }")
                             .arg(okColour.name()));
-  cmdOk_->setEnabled(false);
   cmdOk_->setMouseTracking(true);
   cmdOk_->installEventFilter(this);
   connect(cmdOk_, &QPushButton::clicked, this, [this] {
@@ -237,13 +239,11 @@ DownloadDialog::DownloadDialog(WindowEvents& form, QtWindow& window)
 
   progressBar1_->setObjectName("ProgressBar1");
   progressBar1_->setGeometry(DesignRect("ProgressBar1"));
-  progressBar1_->setRange(static_cast<int>(design::kProgressMin), static_cast<int>(design::kProgressMax));
   progressBar1_->setTextVisible(false);
   progressBar1_->setMouseTracking(true);
   progressBar1_->installEventFilter(this);
 
   lblwait_->setObjectName("Lblwait");
-  lblwait_->setGeometry(DesignRect("Lblwait"));
   lblwait_->setTextFormat(Qt::PlainText);
   lblwait_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   lblwait_->setFont(ToQFont(design::kLblwaitFont));
