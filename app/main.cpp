@@ -1,4 +1,4 @@
-// tarnwick-download: one run of the download window, as a click on the page's DownLoad would start it.
+// tarnwick-download: one run of the download window, as a click on the meeting page's download element starts it.
 #include <unistd.h>
 
 #include <climits>
@@ -11,10 +11,9 @@
 
 #include "app/command_line.h"
 #include "curl_ftp/curl_transfer_control.h"
-#include "launch/dl_tarnwick.h"
 #include "posix_fs/posix_file_system.h"
 #include "terminal/terminal_window.h"
-#include "window/frm_download.h"
+#include "window/launcher.h"
 #ifdef TARNWICK_WITH_QT
 #include "qt_window/qt_window.h"
 #endif
@@ -27,15 +26,6 @@ constexpr const char* kApplicationName = "tarnwick-download";
 constexpr int kExitOk = 0;
 constexpr int kExitErrorBox = 1;
 constexpr int kExitArgumentError = 2;
-
-class FixedCookiePage : public PageRuntime {
- public:
-  explicit FixedCookiePage(std::string cookie) : cookie_(std::move(cookie)) {}
-  std::string Cookie() override { return cookie_; }
-
- private:
-  std::string cookie_;
-};
 
 std::optional<std::string> ReadCookie(const std::string& file) {
   std::stringstream text;
@@ -81,12 +71,10 @@ int ExitStatusFor(CloseReason reason) {
 int RunOnce(WindowHost& window, EventPoster& poster, const CommandLine& line, const std::string& cookie,
             const std::string& folder) {
   PosixFileSystem fs;
-  FixedCookiePage page(cookie);
   CurlTransferControlFactory transfers(poster, line.timeoutSeconds);
   Platform platform{fs, window, transfers};
-  DLTarnwick dlTarnwick(page, platform, folder);
-  dlTarnwick.DownLoad_onclick();
-  return ExitStatusFor(dlTarnwick.Form()->LastCloseReason());
+  Launcher launcher(platform, folder);
+  return ExitStatusFor(launcher.Click(cookie));
 }
 
 int Run(const CommandLine& line, const std::string& cookie, const std::string& folder, int argc, char** argv) {

@@ -13,11 +13,13 @@
 #include "curl_ftp/ftp_request.h"
 #include "platform/response_codes.h"
 #include "posix_fs/posix_file_system.h"
-#include "window/design.h"
 
 namespace tarnwick {
 
 struct CurlTransferControl::Shared {
+  Shared(EventPoster& eventPoster, TransferSettings transferSettings)
+      : poster(eventPoster), settings(transferSettings) {}
+
   EventPoster& poster;
   TransferSettings settings;
 
@@ -32,16 +34,10 @@ struct CurlTransferControl::Shared {
 
   // Loop thread only.
   bool alive = true;
-  StateChangedHandler handler;
-  int responseCode = 0;
+  OutcomeHandler handler;
 };
 
 namespace {
-
-struct Outcome {
-  int state;
-  int code;
-};
 
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   const int fd = *static_cast<int*>(user);
@@ -139,34 +135,30 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& abort) {
   return result;
 }
 
-Outcome Transfer(CURLM* multi, CURL* easy, CurlTransferControl::Shared& shared, const std::string& url,
-                 const std::string& operation) {
-  const auto request = ParseFtpRequest(url, operation, design::kRemotePort);
+TransferOutcome Transfer(CURLM* multi, CURL* easy, CurlTransferControl::Shared& shared, const std::string& url,
+                         const std::string& operation) {
+  const auto request = ParseFtpRequest(url, operation, shared.settings.remotePort);
   if (!request) {
-    return {icError, codes::kBadRequest};
+    return TransferOutcome::Failed(codes::kBadRequest);
   }
   PendingFile temp(ResolveCaseBlind(request->localPath));
   if (!temp.Ok()) {
-    return {icError, codes::kLocalWrite};
+    return TransferOutcome::Failed(codes::kLocalWrite);
   }
   int fd = temp.Fd();
   SetTransferOptions(easy, *request, shared.settings.requestTimeoutSeconds, &fd, &shared.abort);
   const CURLcode result = Drive(multi, easy, shared.abort);
   if (result != CURLE_OK) {
-    return {icError, CodeForFailure(result, easy)};
+    return TransferOutcome::Failed(CodeForFailure(result, easy));
   }
-  return temp.Commit() ? Outcome{icResponseCompleted, 0} : Outcome{icError, codes::kLocalWrite};
+  return temp.Commit() ? TransferOutcome::Completed() : TransferOutcome::Failed(codes::kLocalWrite);
 }
 
 // The outcome hops from the worker to the window's event loop; the control may be gone by then.
-void Deliver(const std::shared_ptr<CurlTransferControl::Shared>& shared, Outcome outcome) {
+void Deliver(const std::shared_ptr<CurlTransferControl::Shared>& shared, TransferOutcome outcome) {
   shared->poster.Post([shared, outcome] {
-    if (!shared->alive) {
-      return;
-    }
-    shared->responseCode = outcome.code;
-    if (shared->handler) {
-      shared->handler(outcome.state);
+    if (shared->alive && shared->handler) {
+      shared->handler(outcome);
     }
   });
 }
@@ -186,8 +178,8 @@ void RunWorker(const std::shared_ptr<CurlTransferControl::Shared>& shared) {
       next = std::move(shared->requests.front());
       shared->requests.pop_front();
     }
-    const Outcome outcome = easy && multi ? Transfer(multi, easy, *shared, next.first, next.second)
-                                          : Outcome{icError, codes::kConnectionLost};
+    const TransferOutcome outcome = easy && multi ? Transfer(multi, easy, *shared, next.first, next.second)
+                                                  : TransferOutcome::Failed(codes::kConnectionLost);
     if (shared->abort) {
       break;
     }
@@ -224,7 +216,7 @@ CurlTransferControl::~CurlTransferControl() {
   worker_.join();
 }
 
-void CurlTransferControl::SetStateChanged(StateChangedHandler handler) { shared_->handler = std::move(handler); }
+void CurlTransferControl::SetOutcomeHandler(OutcomeHandler handler) { shared_->handler = std::move(handler); }
 
 void CurlTransferControl::Execute(const std::string& url, const std::string& operation) {
   {
@@ -233,8 +225,6 @@ void CurlTransferControl::Execute(const std::string& url, const std::string& ope
   }
   shared_->wake.notify_one();
 }
-
-int CurlTransferControl::ResponseCode() const { return shared_->responseCode; }
 
 CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds)
     : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds) {}

@@ -20,9 +20,8 @@ class CurlTransferControl : public TransferControl {
   CurlTransferControl(EventPoster& poster, TransferSettings settings);
   ~CurlTransferControl() override;
 
-  void SetStateChanged(StateChangedHandler handler) override;
+  void SetOutcomeHandler(OutcomeHandler handler) override;
   void Execute(const std::string& url, const std::string& operation) override;
-  int ResponseCode() const override;
 
   struct Shared;
 
@@ -33,7 +32,7 @@ class CurlTransferControl : public TransferControl {
 
 class CurlTransferControlFactory : public TransferControlFactory {
  public:
-  // A positive override replaces the design-time request time-out (for tests and slow links).
+  // A positive override replaces the window's request time-out (for tests and slow links).
   CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds);
   std::unique_ptr<TransferControl> Create(const TransferSettings& settings) override;
 

@@ -2,22 +2,11 @@
 
 #include <charconv>
 
-#include "platform/windows874.h"
+#include "base/ascii.h"
+#include "base/windows874.h"
 
 namespace tarnwick {
 namespace {
-
-bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix) {
-  if (text.size() < prefix.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string PercentEncodePath(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -55,7 +44,7 @@ bool SplitHostPort(const std::string& hostPort, FtpRequest& request) {
 std::optional<FtpRequest> ParseFtpRequest(const std::string& url, const std::string& operation, int defaultPort) {
   constexpr std::string_view kScheme = "ftp://";
   constexpr std::string_view kGet = "Get ";
-  if (!StartsWithIgnoringCase(url, kScheme) || !StartsWithIgnoringCase(operation, kGet)) {
+  if (!StartsWithIgnoringAsciiCase(url, kScheme) || !StartsWithIgnoringAsciiCase(operation, kGet)) {
     return std::nullopt;
   }
   FtpRequest request;

@@ -33,4 +33,11 @@ class FileSystem {
   virtual void ReplaceFile(const std::string& path, std::string_view bytes) = 0;
 };
 
+// Deletes the file when there is one; throws FileError when it stays.
+void DeleteIfPresent(FileSystem& fs, const std::string& path);
+
+// Deletes the plain files directly inside an existing folder, except one name (exact case) when given;
+// subfolders and their contents stay. Throws FileError at the first file that cannot be deleted.
+void DeletePlainFiles(FileSystem& fs, const std::string& folder, std::string_view except = {});
+
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-// The internet transfer control: one FTP "Get" at a time, answered later by a state notification.
+// The FTP transfer control: one "Get" at a time, answered later by its outcome.
 #pragma once
 
 #include <functional>
@@ -8,8 +8,15 @@
 
 namespace tarnwick {
 
-inline constexpr int icError = 11;
-inline constexpr int icResponseCompleted = 12;
+// How one request ended: completed (the remote file is at the local path), or failed with a code (the
+// server's FTP reply, or one of the codes in response_codes.h).
+struct TransferOutcome {
+  bool completed = false;
+  int code = 0;
+
+  static TransferOutcome Completed() { return {true, 0}; }
+  static TransferOutcome Failed(int code) { return {false, code}; }
+};
 
 // Execute could not even start the request.
 class TransferRefused : public std::runtime_error {
@@ -19,20 +26,19 @@ class TransferRefused : public std::runtime_error {
 
 class TransferControl {
  public:
-  using StateChangedHandler = std::function<void(int state)>;
+  using OutcomeHandler = std::function<void(const TransferOutcome&)>;
 
   virtual ~TransferControl() = default;
-  virtual void SetStateChanged(StateChangedHandler handler) = 0;
-  // Returns at once. Exactly one notification follows per call, in call order: 12 when the remote
-  // file has been written to the local path, 11 when the request failed. It is delivered through the
-  // window's event loop, never from inside Execute.
+  virtual void SetOutcomeHandler(OutcomeHandler handler) = 0;
+  // Returns at once. Exactly one outcome follows per call, in call order, delivered through the
+  // window's event loop, never from inside Execute. The URL is "ftp://" + user + ":" + password + "@" +
+  // host[:port]; the operation "Get " + remote path + two blanks + local path.
   virtual void Execute(const std::string& url, const std::string& operation) = 0;
-  // The code of the request whose notification was delivered last.
-  virtual int ResponseCode() const = 0;
 };
 
 struct TransferSettings {
-  int requestTimeoutSeconds = 60;
+  int remotePort = 21;              // when the host names none
+  int requestTimeoutSeconds = 60;   // time without progress after which a request fails
 };
 
 class TransferControlFactory {

@@ -9,7 +9,7 @@ namespace tarnwick {
 enum class MessageIcon { None, Critical, Information };
 enum class MouseButton { Left, Right, Middle };
 
-struct LabelState {
+struct StatusLabelState {
   std::string caption;
   int left = 0, top = 0, width = 0, height = 0;  // twips
 };
@@ -19,37 +19,36 @@ struct ProgressBarState {
   bool visible = true;
 };
 
-struct ButtonState {
-  std::string caption;
+struct OkButtonState {
   bool enabled = false;
   bool bold = false;
   double fontSize = 9.75;
 };
 
-struct TimerState {
+struct QueueTimerState {
   bool enabled = false;
   int intervalMs = 10;
 };
 
 // The visible state that the logic keeps; a front end draws it after every event it delivers.
 struct WindowControls {
-  LabelState lblwait;
-  ProgressBarState progressBar1;
-  ButtonState cmdOk;
-  TimerState timer1;
+  StatusLabelState status;
+  ProgressBarState progress;
+  OkButtonState okButton;
+  QueueTimerState queueTimer;
 };
 
 class WindowEvents {
  public:
   virtual ~WindowEvents() = default;
-  virtual void Form_Load() = 0;    // the window opens: its controls are created
-  virtual void Form_Unload() = 0;  // the window has closed: its controls are gone
-  virtual void Form_Resize() = 0;
-  virtual void CmdOk_Click() = 0;
-  virtual void CmdOk_MouseMove() = 0;
-  virtual void Form_MouseMove() = 0;
-  virtual void Form_MouseDown(MouseButton button) = 0;
-  virtual void Timer1_Timer() = 0;
+  virtual void Opened() = 0;  // the window opens: its controls are created
+  virtual void Closed() = 0;  // the window has closed: its controls are gone
+  virtual void Shown() = 0;   // the window is on the screen: a run starts
+  virtual void OkPressed() = 0;
+  virtual void PointerOverOk() = 0;
+  virtual void PointerOverSurface() = 0;
+  virtual void MouseDown(MouseButton button) = 0;
+  virtual void QueueTick() = 0;  // every interval of the queue timer while it is enabled
   virtual const WindowControls& Controls() const = 0;
 };
 
@@ -57,7 +56,7 @@ class WindowHost {
  public:
   virtual ~WindowHost() = default;
   // Opens the window without an owner and returns only when it has closed.
-  virtual void ShowModal(WindowEvents& form) = 0;
+  virtual void ShowModal(WindowEvents& window) = 0;
   virtual void RepaintNow() = 0;
   // Ends the modal show once the current event has been handled.
   virtual void Close() = 0;

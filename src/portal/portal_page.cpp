@@ -102,7 +102,9 @@ constexpr std::array<BannerColumn, 8> kBannerColumns{{
     {24, "304"}, {3, "35"}, {4, "56"}, {7, "85"}, {8, "105"}, {8, "105"}, {1, "81"}, {45, "100%"}}};
 constexpr std::array<int, 4> kBannerRowHeights{10, 7, 90, 7};
 
-std::string TwoDigits(int number) { return (number < 10 ? "0" : "") + std::to_string(number); }
+std::string TwoDigits(int number) {
+  return {static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10)};
+}
 
 std::string BannerCell(int row, int column) {
   const int image = row * 8 + column + 1;

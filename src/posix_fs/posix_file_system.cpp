@@ -9,24 +9,10 @@
 #include <cstring>
 #include <memory>
 
+#include "base/ascii.h"
+
 namespace tarnwick {
 namespace {
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) {
-      return false;
-    }
-  }
-  return true;
-}
 
 bool Exists(const std::string& path) {
   struct stat st {};

@@ -13,26 +13,23 @@
 #include <cmath>
 #include <iostream>
 
-#include "window/design.h"
+#include "window/layout.h"
 
 namespace tarnwick {
 namespace {
 
 QRect ToPixels(int left, int top, int width, int height) {
-  return {design::TwipsToPixels(left), design::TwipsToPixels(top), design::TwipsToPixels(width),
-          design::TwipsToPixels(height)};
+  return {layout::TwipsToPixels(left), layout::TwipsToPixels(top), layout::TwipsToPixels(width),
+          layout::TwipsToPixels(height)};
 }
 
-QRect DesignRect(std::string_view name) {
-  const auto& c = design::FindControl(name);
-  return ToPixels(c.left, c.top, c.width, c.height);
-}
+QRect ToPixels(const layout::Rect& rect) { return ToPixels(rect.left, rect.top, rect.width, rect.height); }
 
-QColor ToQColor(design::Colour colour) { return {colour.Red(), colour.Green(), colour.Blue()}; }
+QColor ToQColor(layout::Colour colour) { return {colour.Red(), colour.Green(), colour.Blue()}; }
 
 QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-QFont ToQFont(const design::Font& designed) {
+QFont ToQFont(const layout::Font& designed) {
   QFont font(FromView(designed.face));
   font.setPointSizeF(designed.sizePt);
   font.setBold(designed.bold);
@@ -64,12 +61,12 @@ QtWindow::QtWindow(int& argc, char** argv, const QString& applicationName, bool 
     : ownApplication_(QApplication::instance() == nullptr ? std::make_unique<QApplication>(argc, argv) : nullptr),
       applicationName_(applicationName), autoConfirm_(autoConfirm) {
   QApplication::setApplicationName(applicationName);
-  QFont::insertSubstitutions(FromView(design::kLblwaitFont.face),
+  QFont::insertSubstitutions(FromView(layout::kStatusFont.face),
                              {"Loma", "Garuda", "Noto Sans Thai", "Tlwg Typist", "DejaVu Sans"});
-  timer1_.setTimerType(Qt::PreciseTimer);
-  connect(&timer1_, &QTimer::timeout, this, [this] {
-    if (form_ != nullptr) {
-      form_->Timer1_Timer();
+  queueTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&queueTimer_, &QTimer::timeout, this, [this] {
+    if (events_ != nullptr) {
+      events_->QueueTick();
       Sync();
     }
   });
@@ -92,17 +89,17 @@ bool QtWindow::DisplayAvailable() {
   return QFileInfo::exists("/tmp/.X11-unix/X" + number);
 }
 
-void QtWindow::ShowModal(WindowEvents& form) {
-  Open(form);
+void QtWindow::ShowModal(WindowEvents& events) {
+  Open(events);
   RunUntilClosed();
   Finish();
 }
 
-void QtWindow::Open(WindowEvents& form) {
-  form_ = &form;
+void QtWindow::Open(WindowEvents& events) {
+  events_ = &events;
   okPressed_ = false;
-  form.Form_Load();
-  dialog_ = std::make_unique<DownloadDialog>(form, *this);
+  events.Opened();
+  dialog_ = std::make_unique<DownloadDialog>(events, *this);
   open_ = true;
   Sync();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -119,45 +116,45 @@ void QtWindow::RunUntilClosed() {
 }
 
 void QtWindow::Finish() {
-  timer1_.stop();
-  if (form_ != nullptr) {
-    form_->Form_Unload();
+  queueTimer_.stop();
+  if (events_ != nullptr) {
+    events_->Closed();
   }
   dialog_.reset();
-  form_ = nullptr;
+  events_ = nullptr;
 }
 
 void QtWindow::Sync() {
-  if (form_ == nullptr || dialog_ == nullptr) {
+  if (events_ == nullptr || dialog_ == nullptr) {
     return;
   }
-  const WindowControls& c = form_->Controls();
-  QLabel* label = dialog_->Lblwait();
-  label->setText(FromUtf8(c.lblwait.caption));
-  label->setGeometry(ToPixels(c.lblwait.left, c.lblwait.top, c.lblwait.width, c.lblwait.height));
+  const WindowControls& c = events_->Controls();
+  QLabel* label = dialog_->StatusLabel();
+  label->setText(FromUtf8(c.status.caption));
+  label->setGeometry(ToPixels(c.status.left, c.status.top, c.status.width, c.status.height));
 
-  QProgressBar* bar = dialog_->ProgressBar1();
-  bar->setRange(static_cast<int>(std::lround(c.progressBar1.min)), static_cast<int>(std::lround(c.progressBar1.max)));
-  bar->setValue(static_cast<int>(std::lround(c.progressBar1.value)));
-  bar->setVisible(c.progressBar1.visible);
+  QProgressBar* bar = dialog_->ProgressBar();
+  bar->setRange(static_cast<int>(std::lround(c.progress.min)), static_cast<int>(std::lround(c.progress.max)));
+  bar->setValue(static_cast<int>(std::lround(c.progress.value)));
+  bar->setVisible(c.progress.visible);
 
-  QPushButton* ok = dialog_->CmdOk();
-  ok->setEnabled(c.cmdOk.enabled);
+  QPushButton* ok = dialog_->OkButton();
+  ok->setEnabled(c.okButton.enabled);
   QFont font = ok->font();
-  font.setBold(c.cmdOk.bold);
-  font.setPointSizeF(c.cmdOk.fontSize);
+  font.setBold(c.okButton.bold);
+  font.setPointSizeF(c.okButton.fontSize);
   ok->setFont(font);
 
-  if (c.timer1.enabled && !timer1_.isActive()) {
-    timer1_.start(c.timer1.intervalMs);
-  } else if (!c.timer1.enabled && timer1_.isActive()) {
-    timer1_.stop();
+  if (c.queueTimer.enabled && !queueTimer_.isActive()) {
+    queueTimer_.start(c.queueTimer.intervalMs);
+  } else if (!c.queueTimer.enabled && queueTimer_.isActive()) {
+    queueTimer_.stop();
   }
-  if (autoConfirm_ && open_ && c.cmdOk.enabled && !okPressed_) {
+  if (autoConfirm_ && open_ && c.okButton.enabled && !okPressed_) {
     okPressed_ = true;
     QTimer::singleShot(0, this, [this] {
-      if (open_ && form_ != nullptr) {
-        form_->CmdOk_Click();
+      if (open_ && events_ != nullptr) {
+        events_->OkPressed();
         Sync();
       }
     });
@@ -173,7 +170,7 @@ void QtWindow::RepaintNow() {
 
 void QtWindow::Close() {
   open_ = false;
-  timer1_.stop();
+  queueTimer_.stop();
   if (dialog_ != nullptr) {
     dialog_->CloseFromLogic();
   }
@@ -205,55 +202,55 @@ void QtWindow::Post(std::function<void()> event) {
       Qt::QueuedConnection);
 }
 
-DownloadDialog::DownloadDialog(WindowEvents& form, QtWindow& window)
+DownloadDialog::DownloadDialog(WindowEvents& events, QtWindow& host)
     : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint),
-      form_(form), window_(window), lblwait_(new QLabel(this)), progressBar1_(new QProgressBar(this)),
-      cmdOk_(new QPushButton(this)) {
-  setObjectName("FrmDownLoad");
-  setWindowTitle(FromView(design::kCaption));
-  setFixedSize(design::TwipsToPixels(design::kClientWidth), design::TwipsToPixels(design::kClientHeight));
+      events_(events), host_(host), statusLabel_(new QLabel(this)), progressBar_(new QProgressBar(this)),
+      okButton_(new QPushButton(this)) {
+  setObjectName("downloadWindow");
+  setWindowTitle(FromView(layout::kCaption));
+  setFixedSize(layout::TwipsToPixels(layout::kClientWidth), layout::TwipsToPixels(layout::kClientHeight));
   setWindowModality(Qt::ApplicationModal);
   setMouseTracking(true);
   setAutoFillBackground(true);
   QPalette background = palette();
-  background.setColor(QPalette::Window, ToQColor(design::kBackColour));
+  background.setColor(QPalette::Window, ToQColor(layout::kBackColour));
   setPalette(background);
 
   // Created in the design's order of the visible controls; tab order follows the design. What the logic
   // changes during a run (captions, the label's place, the bar's range, OK's state) comes from Sync.
-  cmdOk_->setObjectName("CmdOk");
-  cmdOk_->setGeometry(DesignRect("CmdOk"));
-  cmdOk_->setText(FromView(design::kCmdOkCaption));
-  cmdOk_->setFont(ToQFont(design::kCmdOkFont));
-  const QColor okColour = ToQColor(design::kCmdOkBackColour);
-  cmdOk_->setStyleSheet(QString("QPushButton { background-color: %1; border: 1px solid #808080; }"
+  okButton_->setObjectName("okButton");
+  okButton_->setGeometry(ToPixels(layout::kOkButton));
+  okButton_->setText(FromView(layout::kOkCaption));
+  okButton_->setFont(ToQFont(layout::kOkFont));
+  const QColor okColour = ToQColor(layout::kOkBackColour);
+  okButton_->setStyleSheet(QString("QPushButton { background-color: %1; border: 1px solid #808080; }"
                                 "QPushButton:disabled { color: #8a8a8a; }")
                             .arg(okColour.name()));
-  cmdOk_->setMouseTracking(true);
-  cmdOk_->installEventFilter(this);
-  connect(cmdOk_, &QPushButton::clicked, this, [this] {
-    form_.CmdOk_Click();
-    window_.Sync();
+  okButton_->setMouseTracking(true);
+  okButton_->installEventFilter(this);
+  connect(okButton_, &QPushButton::clicked, this, [this] {
+    events_.OkPressed();
+    host_.Sync();
   });
 
-  progressBar1_->setObjectName("ProgressBar1");
-  progressBar1_->setGeometry(DesignRect("ProgressBar1"));
-  progressBar1_->setTextVisible(false);
-  progressBar1_->setMouseTracking(true);
-  progressBar1_->installEventFilter(this);
+  progressBar_->setObjectName("progressBar");
+  progressBar_->setGeometry(ToPixels(layout::kProgressBar));
+  progressBar_->setTextVisible(false);
+  progressBar_->setMouseTracking(true);
+  progressBar_->installEventFilter(this);
 
-  lblwait_->setObjectName("Lblwait");
-  lblwait_->setTextFormat(Qt::PlainText);
-  lblwait_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  lblwait_->setFont(ToQFont(design::kLblwaitFont));
-  lblwait_->setAutoFillBackground(true);
-  lblwait_->setPalette(background);
-  lblwait_->setMouseTracking(true);
-  lblwait_->installEventFilter(this);
+  statusLabel_->setObjectName("statusLabel");
+  statusLabel_->setTextFormat(Qt::PlainText);
+  statusLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  statusLabel_->setFont(ToQFont(layout::kStatusFont));
+  statusLabel_->setAutoFillBackground(true);
+  statusLabel_->setPalette(background);
+  statusLabel_->setMouseTracking(true);
+  statusLabel_->installEventFilter(this);
 
-  setTabOrder(progressBar1_, lblwait_);
-  setTabOrder(lblwait_, cmdOk_);
+  setTabOrder(progressBar_, statusLabel_);
+  setTabOrder(statusLabel_, okButton_);
 }
 
 void DownloadDialog::CloseFromLogic() {
@@ -265,14 +262,14 @@ bool DownloadDialog::eventFilter(QObject* watched, QEvent* event) {
   if (!IsMouseEvent(event->type())) {
     return QDialog::eventFilter(watched, event);
   }
-  if (watched == cmdOk_) {
-    if (!cmdOk_->isEnabled()) {
+  if (watched == okButton_) {
+    if (!okButton_->isEnabled()) {
       return false;  // a disabled button lets the pointer through to the window, as the forms runtime does
     }
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (event->type() == QEvent::MouseMove) {
-      form_.CmdOk_MouseMove();
-      window_.Sync();
+      events_.PointerOverOk();
+      host_.Sync();
       return mouse->buttons() == Qt::NoButton;  // the button would pass a plain move on to the window
     }
     // Only the left button belongs to the push button; the others must not reach the window either.
@@ -284,8 +281,8 @@ bool DownloadDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void DownloadDialog::mouseMoveEvent(QMouseEvent* event) {
-  form_.Form_MouseMove();
-  window_.Sync();
+  events_.PointerOverSurface();
+  host_.Sync();
   event->accept();
 }
 
@@ -294,23 +291,23 @@ void DownloadDialog::mousePressEvent(QMouseEvent* event) {
                              : event->button() == Qt::MiddleButton ? MouseButton::Middle
                                                                    : MouseButton::Left;
   event->accept();
-  form_.Form_MouseDown(button);
-  window_.Sync();
+  events_.MouseDown(button);
+  host_.Sync();
 }
 
 void DownloadDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   // Delivered through the loop, so that the run starts on a window that is already on the screen.
   QTimer::singleShot(0, this, [this] {
-    form_.Form_Resize();
-    window_.Sync();
+    events_.Shown();
+    host_.Sync();
   });
 }
 
 void DownloadDialog::closeEvent(QCloseEvent* event) {
   event->accept();
   if (!closingFromLogic_) {
-    window_.Close();  // the close box: not OK, so the recovery marker stays
+    host_.Close();  // the close box: not OK, so the recovery marker stays
   }
 }
 

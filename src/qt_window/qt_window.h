@@ -38,14 +38,14 @@ class QtWindow : public QObject, public WindowHost, public EventPoster {
   // True when a display can be opened (or Qt was told which platform to use).
   static bool DisplayAvailable();
 
-  void ShowModal(WindowEvents& form) override;
+  void ShowModal(WindowEvents& events) override;
   void RepaintNow() override;
   void Close() override;
   void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override;
   void Post(std::function<void()> event) override;
 
   // ShowModal in three steps, for tests that drive an open window.
-  void Open(WindowEvents& form);
+  void Open(WindowEvents& events);
   void RunUntilClosed();
   void Finish();
   DownloadDialog* Dialog() const { return dialog_.get(); }
@@ -60,9 +60,9 @@ class QtWindow : public QObject, public WindowHost, public EventPoster {
   std::unique_ptr<QApplication> ownApplication_;  // first: the timer and the loop below need it
   QString applicationName_;
   bool autoConfirm_;
-  WindowEvents* form_ = nullptr;
+  WindowEvents* events_ = nullptr;
   std::unique_ptr<DownloadDialog> dialog_;
-  QTimer timer1_;
+  QTimer queueTimer_;
   QEventLoop loop_;
   bool open_ = false;
   bool okPressed_ = false;
@@ -72,11 +72,11 @@ class DownloadDialog : public QDialog {
   Q_OBJECT
 
  public:
-  DownloadDialog(WindowEvents& form, QtWindow& window);
+  DownloadDialog(WindowEvents& events, QtWindow& host);
 
-  QLabel* Lblwait() const { return lblwait_; }
-  QProgressBar* ProgressBar1() const { return progressBar1_; }
-  QPushButton* CmdOk() const { return cmdOk_; }
+  QLabel* StatusLabel() const { return statusLabel_; }
+  QProgressBar* ProgressBar() const { return progressBar_; }
+  QPushButton* OkButton() const { return okButton_; }
   void CloseFromLogic();
 
  protected:
@@ -88,11 +88,11 @@ class DownloadDialog : public QDialog {
   void reject() override;
 
  private:
-  WindowEvents& form_;
-  QtWindow& window_;
-  QLabel* lblwait_;
-  QProgressBar* progressBar1_;
-  QPushButton* cmdOk_;
+  WindowEvents& events_;
+  QtWindow& host_;
+  QLabel* statusLabel_;
+  QProgressBar* progressBar_;
+  QPushButton* okButton_;
   bool closingFromLogic_ = false;
 };
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "window/design.h"
+#include "window/layout.h"
 
 namespace tarnwick {
 namespace {
@@ -53,21 +53,21 @@ void TerminalWindow::Post(std::function<void()> event) {
   [[maybe_unused]] const ssize_t ignored = write(wakeWrite_, &byte, 1);  // a full pipe already wakes the loop
 }
 
-void TerminalWindow::ShowModal(WindowEvents& form) {
-  form_ = &form;
+void TerminalWindow::ShowModal(WindowEvents& events) {
+  events_ = &events;
   open_ = true;
   drawnOnce_ = false;
   okPromptShown_ = false;
   timerRunning_ = false;
-  form.Form_Load();
-  out_ << "== " << design::kCaption << " ==\n";
+  events.Opened();
+  out_ << "== " << layout::kCaption << " ==\n";
   Draw();
-  form.Form_Resize();
+  events.Shown();
   Draw();
   RunLoop();
   EndProgressLine();
-  form.Form_Unload();
-  form_ = nullptr;
+  events.Closed();
+  events_ = nullptr;
   const std::lock_guard lock(mutex_);
   posted_.clear();
 }
@@ -108,9 +108,9 @@ bool TerminalWindow::RunPostedEvents() {
 }
 
 void TerminalWindow::WaitForWork() {
-  const bool timerEnabled = form_->Controls().timer1.enabled;
+  const bool timerEnabled = events_->Controls().queueTimer.enabled;
   if (timerEnabled && !timerRunning_) {
-    nextTick_ = Clock::now() + std::chrono::milliseconds(form_->Controls().timer1.intervalMs);
+    nextTick_ = Clock::now() + std::chrono::milliseconds(events_->Controls().queueTimer.intervalMs);
   }
   timerRunning_ = timerEnabled;
   // ppoll waits to the nanosecond: a tick that wakes late lengthens the gap between two files.
@@ -122,7 +122,7 @@ void TerminalWindow::WaitForWork() {
     timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
     wait = &timeout;
   }
-  const bool waitForOk = okPromptShown_ && form_->Controls().cmdOk.enabled;
+  const bool waitForOk = okPromptShown_ && events_->Controls().okButton.enabled;
   pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
   ppoll(fds, waitForOk ? 2 : 1, wait, nullptr);
   if (fds[0].revents & POLLIN) {
@@ -134,32 +134,32 @@ void TerminalWindow::WaitForWork() {
     char byte = 0;
     const ssize_t got = read(STDIN_FILENO, &byte, 1);
     if (got <= 0 || byte == '\n') {
-      form_->CmdOk_Click();
+      events_->OkPressed();
     }
   }
 }
 
 void TerminalWindow::RunTimerIfDue() {
-  if (!open_ || !timerRunning_ || !form_->Controls().timer1.enabled || Clock::now() < nextTick_) {
+  if (!open_ || !timerRunning_ || !events_->Controls().queueTimer.enabled || Clock::now() < nextTick_) {
     return;
   }
   // Ticks keep to a fixed grid, so a transfer that ends waits for the next tick, never a full interval more.
-  const auto interval = std::chrono::milliseconds(form_->Controls().timer1.intervalMs);
+  const auto interval = std::chrono::milliseconds(events_->Controls().queueTimer.intervalMs);
   while (nextTick_ <= Clock::now()) {
     nextTick_ += interval;
   }
-  form_->Timer1_Timer();
+  events_->QueueTick();
 }
 
 void TerminalWindow::PressOkWhenReady() {
-  if (!form_->Controls().cmdOk.enabled || okPromptShown_) {
+  if (!events_->Controls().okButton.enabled || okPromptShown_) {
     return;
   }
   okPromptShown_ = true;
   EndProgressLine();
   if (autoConfirm_) {
     out_ << "[ OK ]\n" << std::flush;
-    form_->CmdOk_Click();
+    events_->OkPressed();
   } else {
     out_ << "[ OK ]  press Enter to close\n" << std::flush;
   }
@@ -189,16 +189,16 @@ void TerminalWindow::WaitForEnter() {
 }
 
 void TerminalWindow::Draw() {
-  if (form_ == nullptr) {
+  if (events_ == nullptr) {
     return;
   }
-  const WindowControls& now = form_->Controls();
-  if (!drawnOnce_ || now.lblwait.caption != drawn_.lblwait.caption) {
+  const WindowControls& now = events_->Controls();
+  if (!drawnOnce_ || now.status.caption != drawn_.status.caption) {
     EndProgressLine();
-    out_ << "   " << now.lblwait.caption << "\n";
+    out_ << "   " << now.status.caption << "\n";
   }
-  const auto& bar = now.progressBar1;
-  const auto& before = drawn_.progressBar1;
+  const auto& bar = now.progress;
+  const auto& before = drawn_.progress;
   if (bar.visible && (!drawnOnce_ || bar.value != before.value || bar.max != before.max || !before.visible)) {
     DrawProgress(bar);
   }

@@ -24,7 +24,7 @@ class TerminalWindow : public WindowHost, public EventPoster {
   TerminalWindow(std::ostream& out, std::string applicationName, bool autoConfirm, bool outputIsTerminal);
   ~TerminalWindow() override;
 
-  void ShowModal(WindowEvents& form) override;
+  void ShowModal(WindowEvents& events) override;
   void RepaintNow() override;
   void Close() override;
   void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override;
@@ -48,7 +48,7 @@ class TerminalWindow : public WindowHost, public EventPoster {
   bool autoConfirm_;
   bool outputIsTerminal_;
 
-  WindowEvents* form_ = nullptr;
+  WindowEvents* events_ = nullptr;
   bool open_ = false;
   bool timerRunning_ = false;
   Clock::time_point nextTick_;

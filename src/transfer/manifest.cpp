@@ -1,140 +1,167 @@
-// Fetch of the update manifest and its comparison with the kept copy.
-#include "platform/response_codes.h"
-#include "transfer/manifest_comparison.h"
-#include "transfer/remote_paths.h"
-#include "window/frm_download.h"
-#include "window/texts.h"
+#include "transfer/manifest.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <unordered_map>
+
+#include "base/ascii.h"
+#include "base/text_lines.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr std::string_view kFixedTail[] = {"Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", texts::kKeptManifestName};
-
-void AddAll(StringList& list, const std::vector<std::string>& lines) {
-  for (const auto& line : lines) {
-    list.AddItem(line);
+int CompareCodeUnits(std::string_view a, std::string_view b, bool fold) {
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const auto x = static_cast<unsigned char>(fold ? ToLowerAscii(a[i]) : a[i]);
+    const auto y = static_cast<unsigned char>(fold ? ToLowerAscii(b[i]) : b[i]);
+    if (x != y) {
+      return x < y ? -1 : 1;
+    }
   }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// The last position at which each name occurs, so that "does this name occur from position p on" is
+// one lookup instead of a search.
+std::unordered_map<std::string_view, size_t> LastPositions(const std::vector<std::string>& entries) {
+  std::unordered_map<std::string_view, size_t> last;
+  last.reserve(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    last[EntryName(entries[i])] = i;
+  }
+  return last;
+}
+
+bool OccursFrom(const std::unordered_map<std::string_view, size_t>& last, std::string_view name, size_t from) {
+  const auto found = last.find(name);
+  return found != last.end() && found->second >= from;
 }
 
 }  // namespace
 
-std::string FrmDownLoad::FtpUrl() const { return BuildFtpUrl(state_.Login, state_.Password, state_.Host); }
-
-std::string FrmDownLoad::RemoteFolder() const { return state_.SubSource + "\\" + state_.TimeSource; }
-
-void FrmDownLoad::ExecuteOn(TransferControl& control, std::deque<unsigned>& pending, const std::string& remotePath,
-                            const std::string& localPath) {
-  control.Execute(FtpUrl(), BuildGetOperation(remotePath, localPath));
-  pending.push_back(runSerial_);
+std::optional<Manifest> ParseManifest(std::string_view bytes) {
+  auto lines = DecodeTextLines(bytes);
+  if (lines.size() < 2) {
+    return std::nullopt;
+  }
+  Manifest manifest{std::move(lines[0]), std::move(lines[1]), {}};
+  manifest.entries.assign(std::make_move_iterator(lines.begin() + 2), std::make_move_iterator(lines.end()));
+  return manifest;
 }
 
-void FrmDownLoad::FetchManifest() {
-  const std::string localFolder = LocalFolderPath();
-  if (!platform_.fs.FolderExists(localFolder)) {
-    platform_.fs.CreateFolder(localFolder);
-  }
-  const std::string fetchedCopy = localFolder + "\\" + std::string(texts::kFetchedManifestName);
-  if (platform_.fs.FileExists(fetchedCopy)) {
-    platform_.fs.DeleteFile(fetchedCopy);
-  }
-  ExecuteOn(*inet1_, inet1Pending_, RemoteFolder() + "\\" + std::string(texts::kServerManifestName), fetchedCopy);
+std::string_view EntryName(std::string_view line) {
+  const size_t blank = line.find(' ');
+  return blank == std::string_view::npos ? std::string_view() : line.substr(0, blank);
 }
 
-void FrmDownLoad::Inet1_StateChanged(int state) {
-  if (state == icError) {
-    EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(inet1_->ResponseCode()));
-    return;
+int CompareEntries(std::string_view a, std::string_view b) {
+  const int folded = CompareCodeUnits(a, b, true);
+  return folded != 0 ? folded : CompareCodeUnits(a, b, false);
+}
+
+std::vector<std::string> SortedEntries(std::vector<std::string> entries) {
+  // The order of CompareEntries, with each entry folded once instead of at every comparison. Most
+  // entries differ within their first eight bytes, so those are packed into one number that decides
+  // most comparisons; the whole folded text, then the unfolded one, decide the rest.
+  struct Key {
+    std::uint64_t prefix;
+    size_t position;
+  };
+  std::vector<std::string> folded;
+  folded.reserve(entries.size());
+  std::vector<Key> keys;
+  keys.reserve(entries.size());
+  for (const auto& entry : entries) {
+    std::string& text = folded.emplace_back(entry);
+    std::uint64_t prefix = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      text[i] = ToLowerAscii(text[i]);
+      if (i < 8) {
+        prefix |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * (7 - i));
+      }
+    }
+    keys.push_back({prefix, keys.size()});
   }
-  if (state != icResponseCompleted) {
-    return;
+  std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+    if (a.prefix != b.prefix) {
+      return a.prefix < b.prefix;
+    }
+    // std::string compares its bytes unsigned, as CompareEntries does.
+    const int byFolded = folded[a.position].compare(folded[b.position]);
+    return byFolded != 0 ? byFolded < 0 : entries[a.position] < entries[b.position];
+  });
+  std::vector<std::string> sorted;
+  sorted.reserve(entries.size());
+  for (const Key& key : keys) {
+    sorted.push_back(std::move(entries[key.position]));
   }
-  try {
-    CompareManifests();
-    if (generationChanged_ || state_.NewRevision != state_.KeptRevision) {
-      HandOverToQueue();
+  return sorted;
+}
+
+void CompareEntryLists(const std::vector<std::string>& kept, const std::vector<std::string>& fresh,
+                       std::vector<std::string>& download, std::vector<std::string>& noLongerListed) {
+  const auto lastInKept = LastPositions(kept);
+  const auto lastInFresh = LastPositions(fresh);
+  size_t k = 0;
+  size_t n = 0;
+  while (n < fresh.size()) {
+    const std::string& newLine = fresh[n];
+    const std::string_view newName = EntryName(newLine);
+    if (k >= kept.size()) {
+      download.emplace_back(newName);
+      ++n;
+      continue;
+    }
+    const std::string& keptLine = kept[k];
+    const std::string_view keptName = EntryName(keptLine);
+    if (newLine == keptLine) {
+      ++k;
+      ++n;
+    } else if (newName == keptName) {
+      download.emplace_back(newName);  // changed
+      ++k;
+      ++n;
+    } else if (CompareEntries(keptName, newName) < 0) {
+      // The kept name comes first: gone, unless it is still listed further on (lists ordered by folded
+      // case can hold it later); then the current new entry is passed over for now.
+      if (OccursFrom(lastInFresh, keptName, n)) {
+        ++n;
+      } else {
+        noLongerListed.emplace_back(keptName);
+        ++k;
+      }
+    } else if (OccursFrom(lastInKept, newName, k + 1)) {
+      ++k;
     } else {
-      ShowUpToDate();
-    }
-  } catch (const TransferFailure& failure) {
-    EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(failure.Code()));
-  }
-}
-
-void FrmDownLoad::CompareManifests() {
-  const std::string localFolder = LocalFolderPath();
-  const std::string fetchedPath = localFolder + "\\" + std::string(texts::kFetchedManifestName);
-  const std::string keptPath = localFolder + "\\" + std::string(texts::kKeptManifestName);
-  try {
-    const auto fetchedBytes = platform_.fs.ReadFile(fetchedPath);
-    const auto fetched = fetchedBytes ? ParseManifest(*fetchedBytes) : std::nullopt;
-    if (platform_.fs.FileExists(fetchedPath)) {
-      platform_.fs.DeleteFile(fetchedPath);
-    }
-    if (!fetched) {
-      throw TransferFailure(codes::kUnusableManifest);
-    }
-    state_.NewRevision = fetched->revision;
-    AddAll(nLst_, fetched->entries);
-
-    std::string keptGeneration;
-    if (platform_.fs.FileExists(keptPath)) {
-      const auto keptBytes = platform_.fs.ReadFile(keptPath);
-      // A kept copy that cannot be read or has under two lines counts as none: everything is fetched.
-      if (const auto kept = keptBytes ? ParseManifest(*keptBytes) : std::nullopt) {
-        keptGeneration = kept->generation;
-        state_.KeptRevision = kept->revision;
-        AddAll(sLst_, kept->entries);
-      }
-    }
-
-    generationChanged_ = fetched->generation != keptGeneration;
-    if (generationChanged_) {
-      ResetLocalFolder();
-      for (const auto& line : nLst_.Items()) {
-        fLst_.AddItem(EntryName(line));
-      }
-    } else if (state_.NewRevision != state_.KeptRevision) {
-      CompareIncrementally(sLst_, nLst_, fLst_, dLst_);
-    }
-  } catch (const OverflowError&) {
-    throw TransferFailure(codes::kUnusableManifest);
-  } catch (const FileError&) {
-    throw TransferFailure(codes::kCannotDelete);
-  }
-}
-
-void FrmDownLoad::ResetLocalFolder() {
-  const std::string folder = InComponentFolder(LastBackslashComponent(state_.SubSource));
-  if (!platform_.fs.FolderExists(folder)) {
-    platform_.fs.CreateFolder(folder);
-    return;
-  }
-  for (const auto& name : platform_.fs.ListPlainFiles(folder)) {
-    if (name != texts::kKeptManifestName) {
-      platform_.fs.DeleteFile(folder + "\\" + name);
+      download.emplace_back(newName);  // new
+      ++n;
     }
   }
 }
 
-void FrmDownLoad::HandOverToQueue() {
-  try {
-    for (const auto name : kFixedTail) {
-      fLst_.AddItem(std::string(name));
-    }
-  } catch (const OverflowError&) {
-    throw TransferFailure(codes::kUnusableManifest);
+std::optional<ManifestDifference> CompareManifests(const Manifest& kept, const Manifest& fetched) {
+  if (kept.entries.size() > kMaxListEntries || fetched.entries.size() > kMaxListEntries) {
+    return std::nullopt;
   }
-  state_.ReadyForNext = kTrue16;
-  controls_.progressBar1.max = fLst_.ListCount();
-  controls_.timer1.enabled = true;
-  state_.FileIndex = 0;
-}
-
-void FrmDownLoad::ShowUpToDate() {
-  controls_.progressBar1.visible = false;
-  controls_.lblwait.top -= 200;
-  controls_.lblwait.caption = std::string(texts::kUpToDateCaption);
-  controls_.cmdOk.enabled = true;
+  ManifestDifference difference;
+  difference.newGeneration = fetched.generation != kept.generation;
+  if (!difference.newGeneration && fetched.revision == kept.revision) {
+    return difference;
+  }
+  const auto fresh = SortedEntries(fetched.entries);
+  if (difference.newGeneration) {
+    for (const auto& line : fresh) {
+      difference.downloadList.emplace_back(EntryName(line));
+    }
+  } else {
+    CompareEntryLists(SortedEntries(kept.entries), fresh, difference.downloadList, difference.noLongerListed);
+  }
+  if (difference.downloadList.size() + std::size(kFixedTail) > kMaxListEntries) {
+    return std::nullopt;
+  }
+  difference.downloadList.insert(difference.downloadList.end(), std::begin(kFixedTail), std::end(kFixedTail));
+  return difference;
 }
 
 }  // namespace tarnwick

@@ -1,22 +1,23 @@
 #include "transfer/remote_paths.h"
 
+#include "base/paths.h"
+
 namespace tarnwick {
 
-std::string BuildFtpUrl(const std::string& login, const std::string& password, const std::string& host) {
-  return "ftp://" + login + ":" + password + "@" + host;
+std::string BuildFtpUrl(const LaunchParameters& parameters) {
+  return "ftp://" + parameters.login + ":" + parameters.password + "@" + parameters.host;
 }
 
-std::string BuildGetOperation(const std::string& remotePath, const std::string& localPath) {
-  return "Get " + remotePath + "  " + localPath;
+std::string BuildGetOperation(std::string_view remotePath, std::string_view localPath) {
+  return "Get " + std::string(remotePath) + "  " + std::string(localPath);
 }
 
-std::string LastBackslashComponent(const std::string& path) {
-  const size_t last = path.rfind('\\');
-  return last == std::string::npos ? path : path.substr(last + 1);
+std::string RemotePath(const LaunchParameters& parameters, std::string_view name) {
+  return JoinPath(JoinPath(parameters.subSource, parameters.timeSource), name);
 }
 
-bool StaysInsideFolder(const std::string& name) {
-  if (name.find('\0') != std::string::npos || name.starts_with('\\') || name.starts_with('/')) {
+bool StaysInsideFolder(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos || name.starts_with('\\') || name.starts_with('/')) {
     return false;
   }
   const bool driveLetter = name.size() >= 2 && name[1] == ':' &&
@@ -27,8 +28,8 @@ bool StaysInsideFolder(const std::string& name) {
   size_t start = 0;
   while (start <= name.size()) {
     const size_t end = name.find_first_of("\\/", start);
-    const size_t stop = end == std::string::npos ? name.size() : end;
-    if (name.compare(start, stop - start, "..") == 0) {
+    const size_t stop = end == std::string_view::npos ? name.size() : end;
+    if (name.substr(start, stop - start) == "..") {
       return false;
     }
     start = stop + 1;

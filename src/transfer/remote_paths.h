@@ -2,17 +2,21 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "launch/launch_parameters.h"
 
 namespace tarnwick {
 
-std::string BuildFtpUrl(const std::string& login, const std::string& password, const std::string& host);
-std::string BuildGetOperation(const std::string& remotePath, const std::string& localPath);
-
-// The text after the last "\", or all of it when it holds none: the local folder's name in the remote folder.
-std::string LastBackslashComponent(const std::string& path);
+// "ftp://" + login + ":" + password + "@" + host.
+std::string BuildFtpUrl(const LaunchParameters& parameters);
+// "Get " + remote path + two blanks + local path.
+std::string BuildGetOperation(std::string_view remotePath, std::string_view localPath);
+// subSource + "\" + timeSource + "\" + name.
+std::string RemotePath(const LaunchParameters& parameters, std::string_view name);
 
 // False for a name that would lead outside the local folder: absolute, with a drive letter, or with a
 // ".." component ("\" and "/" both read as separators).
-bool StaysInsideFolder(const std::string& name);
+bool StaysInsideFolder(std::string_view name);
 
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-// The system's own texts, shown to the user or written to disk exactly as they stand.
+// The window's own texts, shown to the user exactly as they stand.
 #pragma once
 
 #include <string_view>
@@ -21,15 +21,5 @@ inline constexpr std::string_view kCompletedSuffix = " Files";
 inline constexpr std::string_view kStageStart = "Start-1";
 inline constexpr std::string_view kStageChkFolder = "ChkFolder-1 ";
 inline constexpr std::string_view kStagePage = "Page-1";
-
-// Names in the component folder and the local folder.
-inline constexpr std::string_view kMarkerName = "CodeWork";
-inline constexpr std::string_view kMarkerLine = " 1 ";
-inline constexpr std::string_view kServerManifestName = "FileUpDate.dat";
-inline constexpr std::string_view kFetchedManifestName = "oFileUpdate.dat";
-inline constexpr std::string_view kKeptManifestName = "FileUpdate.dat";
-inline constexpr std::string_view kConfigName = "Tarnwick.cfg";
-inline constexpr std::string_view kMessageName = "Tarnwick.msg";
-inline constexpr std::string_view kPageName = "Tarnwick.html";
 
 }  // namespace tarnwick::texts

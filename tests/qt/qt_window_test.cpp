@@ -11,10 +11,9 @@
 #include <QtTest>
 
 #include "curl_ftp/curl_transfer_control.h"
-#include "launch/mod_dhtml_tarnwick.h"
 #include "posix_fs/posix_file_system.h"
 #include "qt_window/qt_window.h"
-#include "window/frm_download.h"
+#include "window/download_window.h"
 
 using namespace tarnwick;
 
@@ -26,7 +25,7 @@ const QString kPassword = "Qt:pa@ss";
 class CurrentManifestControl : public TransferControl {
  public:
   explicit CurrentManifestControl(EventPoster& poster) : poster_(poster) {}
-  void SetStateChanged(StateChangedHandler handler) override { handler_ = std::move(handler); }
+  void SetOutcomeHandler(OutcomeHandler handler) override { handler_ = std::move(handler); }
   void Execute(const std::string&, const std::string& operation) override {
     const std::string local = operation.substr(operation.find("  ") + 2);
     poster_.Post([this, local] {
@@ -34,14 +33,13 @@ class CurrentManifestControl : public TransferControl {
       file.open(QIODevice::WriteOnly);
       file.write("G\r\nR\r\n");
       file.close();
-      handler_(icResponseCompleted);
+      handler_(TransferOutcome::Completed());
     });
   }
-  int ResponseCode() const override { return 0; }
 
  private:
   EventPoster& poster_;
-  StateChangedHandler handler_;
+  OutcomeHandler handler_;
 };
 
 class CurrentManifestFactory : public TransferControlFactory {
@@ -115,22 +113,22 @@ class QtWindowTest : public QObject {
   void init() {
     QVERIFY(dir_.isValid());
     WriteFile(dir_.path() + "/TW3/FileUpdate.dat", "G\r\nR\r\n");
-    modDHTMLTarnwick::LaunchCookie = Cookie(21);
     window_ = std::make_unique<QtWindow>(argc_, nullptr, "tarnwick-download", true);
     factory_ = std::make_unique<CurrentManifestFactory>(*window_);
     platform_ = std::make_unique<Platform>(Platform{fs_, *window_, *factory_});
-    form_ = std::make_unique<FrmDownLoad>(*platform_, dir_.path().toStdString());
+    downloadWindow_ = std::make_unique<DownloadWindow>(*platform_, dir_.path().toStdString());
+    downloadWindow_->SetLaunchCookie(Cookie(21));
   }
   void cleanup() {
     if (window_->Dialog() != nullptr) window_->Finish();
-    form_.reset();
+    downloadWindow_.reset();
     platform_.reset();
     factory_.reset();
     window_.reset();
   }
 
   void theWindowIsDrawnFromTheDesign() {
-    window_->Open(*form_);
+    window_->Open(*downloadWindow_);
     DownloadDialog* dialog = window_->Dialog();
     QCOMPARE(dialog->size(), QSize(422, 119));
     const QPoint offCentre = dialog->frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
@@ -139,58 +137,58 @@ class QtWindowTest : public QObject {
     QCOMPARE(dialog->palette().color(QPalette::Window), QColor(255, 255, 170));
     QVERIFY(dialog->windowFlags() & Qt::Tool);
     QVERIFY(!(dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
-    QCOMPARE(dialog->Lblwait()->geometry(), QRect(19, 52, 370, 23));
-    QCOMPARE(dialog->ProgressBar1()->geometry(), QRect(15, 17, 376, 18));
-    QCOMPARE(dialog->CmdOk()->geometry(), QRect(165, 87, 60, 27));
-    QCOMPARE(dialog->Lblwait()->text(), QString("Please  Wait  For Copy  File "));
-    QVERIFY(dialog->Lblwait()->font().bold());
-    QCOMPARE(dialog->Lblwait()->font().pointSizeF(), 12.0);
-    QCOMPARE(dialog->Lblwait()->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-    QCOMPARE(dialog->CmdOk()->text(), QString("&OK"));
-    QCOMPARE(dialog->CmdOk()->font().pointSizeF(), 9.75);
-    QVERIFY(!dialog->CmdOk()->isEnabled());
-    QVERIFY(dialog->CmdOk()->styleSheet().contains("#ebe243"));
-    QCOMPARE(dialog->ProgressBar1()->maximum(), 100);
+    QCOMPARE(dialog->StatusLabel()->geometry(), QRect(19, 52, 370, 23));
+    QCOMPARE(dialog->ProgressBar()->geometry(), QRect(15, 17, 376, 18));
+    QCOMPARE(dialog->OkButton()->geometry(), QRect(165, 87, 60, 27));
+    QCOMPARE(dialog->StatusLabel()->text(), QString("Please  Wait  For Copy  File "));
+    QVERIFY(dialog->StatusLabel()->font().bold());
+    QCOMPARE(dialog->StatusLabel()->font().pointSizeF(), 12.0);
+    QCOMPARE(dialog->StatusLabel()->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    QCOMPARE(dialog->OkButton()->text(), QString("&OK"));
+    QCOMPARE(dialog->OkButton()->font().pointSizeF(), 9.75);
+    QVERIFY(!dialog->OkButton()->isEnabled());
+    QVERIFY(dialog->OkButton()->styleSheet().contains("#ebe243"));
+    QCOMPARE(dialog->ProgressBar()->maximum(), 100);
   }
 
   void theUpToDateRunEndsWithOkEnabledAndAltOPressesIt() {
     DownloadDialog* dialog = OpenAttended();
-    QTRY_VERIFY(dialog->CmdOk()->isEnabled());
-    QCOMPARE(dialog->Lblwait()->text(), QString("ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ"));
-    QCOMPARE(dialog->Lblwait()->y(), 52 - 13);
-    QVERIFY(!dialog->ProgressBar1()->isVisible());
+    QTRY_VERIFY(dialog->OkButton()->isEnabled());
+    QCOMPARE(dialog->StatusLabel()->text(), QString("ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ"));
+    QCOMPARE(dialog->StatusLabel()->y(), 52 - 13);
+    QVERIFY(!dialog->ProgressBar()->isVisible());
     SaveArtefact(dialog, "up-to-date.png");
     dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     QTest::keyClick(dialog, Qt::Key_O, Qt::AltModifier);
-    QTRY_COMPARE(form_->LastCloseReason(), CloseReason::Ok);  // a mnemonic animates the click first
+    QTRY_COMPARE(downloadWindow_->LastCloseReason(), CloseReason::Ok);  // a mnemonic animates the click first
     QVERIFY(!QFile::exists(dir_.path() + "/CodeWork"));
   }
 
   void hoverEmphasisFollowsThePointer() {
     DownloadDialog* dialog = OpenAttended();
-    QTRY_VERIFY(dialog->CmdOk()->isEnabled());
+    QTRY_VERIFY(dialog->OkButton()->isEnabled());
 
-    QTest::mouseMove(dialog->CmdOk(), QPoint(10, 10));
-    QTRY_VERIFY(dialog->CmdOk()->font().bold());
-    QCOMPARE(dialog->CmdOk()->font().pointSizeF(), 12.0);
-    QTest::mouseMove(dialog->Lblwait(), QPoint(5, 5));
+    QTest::mouseMove(dialog->OkButton(), QPoint(10, 10));
+    QTRY_VERIFY(dialog->OkButton()->font().bold());
+    QCOMPARE(dialog->OkButton()->font().pointSizeF(), 12.0);
+    QTest::mouseMove(dialog->StatusLabel(), QPoint(5, 5));
     QTest::qWait(20);
-    QVERIFY(dialog->CmdOk()->font().bold());
-    QCOMPARE(dialog->CmdOk()->font().pointSizeF(), 12.0);
+    QVERIFY(dialog->OkButton()->font().bold());
+    QCOMPARE(dialog->OkButton()->font().pointSizeF(), 12.0);
     QTest::mouseMove(dialog, QPoint(3, 110));
-    QTRY_VERIFY(!dialog->CmdOk()->font().bold());
-    QCOMPARE(dialog->CmdOk()->font().pointSizeF(), 10.0);
+    QTRY_VERIFY(!dialog->OkButton()->font().bold());
+    QCOMPARE(dialog->OkButton()->font().pointSizeF(), 10.0);
   }
 
   void onlyARightClickOnTheBareSurfaceShowsTheCredits() {
-    window_->Open(*form_);
+    window_->Open(*downloadWindow_);
     DownloadDialog* dialog = window_->Dialog();
     QSignalSpy boxes(window_.get(), &QtWindow::messageShown);
     QTest::mouseClick(dialog, Qt::LeftButton, {}, QPoint(3, 110));
     QTest::mouseClick(dialog, Qt::MiddleButton, {}, QPoint(3, 110));
-    QTest::mouseClick(dialog->Lblwait(), Qt::RightButton, {}, QPoint(5, 5));
-    QTest::mouseClick(dialog->ProgressBar1(), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mouseClick(dialog->StatusLabel(), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mouseClick(dialog->ProgressBar(), Qt::RightButton, {}, QPoint(5, 5));
     QCOMPARE(boxes.count(), 0);
     QTest::mouseClick(dialog, Qt::RightButton, {}, QPoint(3, 110));
     QCOMPARE(boxes.count(), 1);
@@ -208,22 +206,22 @@ class QtWindowTest : public QObject {
 
     CurlTransferControlFactory transfers(*window_, 30);
     Platform platform{fs_, *window_, transfers};
-    FrmDownLoad form(platform, component.toStdString());
-    modDHTMLTarnwick::LaunchCookie = Cookie(server.port);
+    DownloadWindow downloadWindow(platform, component.toStdString());
+    downloadWindow.SetLaunchCookie(Cookie(server.port));
     bool grabbed = false;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
       DownloadDialog* dialog = window_->Dialog();
-      if (!grabbed && dialog != nullptr && dialog->ProgressBar1()->value() >= 10) {
+      if (!grabbed && dialog != nullptr && dialog->ProgressBar()->value() >= 10) {
         grabbed = true;
         SaveArtefact(dialog, "during-a-run.png");
       }
     });
     watcher.start(2);
-    window_->ShowModal(form);
+    window_->ShowModal(downloadWindow);
     watcher.stop();
     QVERIFY(grabbed);
-    QCOMPARE(form.LastCloseReason(), CloseReason::Ok);
+    QCOMPARE(downloadWindow.LastCloseReason(), CloseReason::Ok);
     QVERIFY(QFile::exists(component + "/TW3/doc39.txt"));
     QVERIFY(QFile::exists(component + "/Tarnwick.html"));
   }
@@ -252,8 +250,9 @@ class QtWindowTest : public QObject {
     window_ = std::make_unique<QtWindow>(argc_, nullptr, "tarnwick-download", false);
     factory_ = std::make_unique<CurrentManifestFactory>(*window_);
     platform_ = std::make_unique<Platform>(Platform{fs_, *window_, *factory_});
-    form_ = std::make_unique<FrmDownLoad>(*platform_, dir_.path().toStdString());
-    window_->Open(*form_);
+    downloadWindow_ = std::make_unique<DownloadWindow>(*platform_, dir_.path().toStdString());
+    downloadWindow_->SetLaunchCookie(Cookie(21));
+    window_->Open(*downloadWindow_);
     return window_->Dialog();
   }
 
@@ -269,7 +268,7 @@ class QtWindowTest : public QObject {
   std::unique_ptr<QtWindow> window_;
   std::unique_ptr<CurrentManifestFactory> factory_;
   std::unique_ptr<Platform> platform_;
-  std::unique_ptr<FrmDownLoad> form_;
+  std::unique_ptr<DownloadWindow> downloadWindow_;
 };
 
 QTEST_MAIN(QtWindowTest)

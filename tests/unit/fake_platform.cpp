@@ -29,20 +29,18 @@ std::string FakeTransferControl::LocalPathOf(size_t call) const {
 
 void FakeTransferControl::Succeed(const std::string& content) {
   std::ofstream(ResolveCaseBlind(LocalPathOf(answered++)), std::ios::binary) << content;
-  code_ = 0;
-  handler_(icResponseCompleted);
+  handler_(TransferOutcome::Completed());
 }
 
 void FakeTransferControl::Fail(int code) {
   ++answered;
-  code_ = code;
-  handler_(icError);
+  handler_(TransferOutcome::Failed(code));
 }
 
 std::unique_ptr<TransferControl> FakeTransferFactory::Create(const TransferSettings& settings) {
   auto control = std::make_unique<FakeTransferControl>();
-  (created++ % 2 == 0 ? inet2 : inet1) = control.get();
-  lastTimeout = settings.requestTimeoutSeconds;
+  (created++ % 2 == 0 ? fileTransfer : manifestTransfer) = control.get();
+  lastSettings = settings;
   return control;
 }
 
@@ -67,19 +65,19 @@ std::vector<std::string> FaultyFileSystem::ListSubfolders(const std::string& fol
   return PosixFileSystem::ListSubfolders(folder);
 }
 
-Component::Component() : root(MakeTempFolder()), form(platform, root.string()) {}
+TempComponentFolder::TempComponentFolder() : root(MakeTempFolder()) {}
 
-Component::~Component() {
+TempComponentFolder::~TempComponentFolder() {
   std::error_code ignored;
   std::filesystem::remove_all(root, ignored);
 }
 
-void Component::Write(const std::string& relative, const std::string& bytes) const {
+void TempComponentFolder::Write(const std::string& relative, const std::string& bytes) const {
   std::filesystem::create_directories(Path(relative).parent_path());
   std::ofstream(Path(relative), std::ios::binary) << bytes;
 }
 
-std::string Component::Read(const std::string& relative) const {
+std::string TempComponentFolder::Read(const std::string& relative) const {
   std::ifstream in(Path(relative), std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
@@ -87,33 +85,33 @@ std::string Component::Read(const std::string& relative) const {
 }
 
 void Component::Start(const std::string& cookie) {
-  modDHTMLTarnwick::LaunchCookie = cookie;
-  host.ShowModal(form);
+  window.SetLaunchCookie(cookie);
+  host.ShowModal(window);
 }
 
 void Component::Tick(int times) {
   for (int i = 0; i < times; ++i) {
-    form.Timer1_Timer();
+    window.QueueTick();
   }
 }
 
-void Component::AnswerManifest(const std::vector<std::string>& lines) { Inet1().Succeed(Crlf(lines)); }
+void Component::AnswerManifest(const std::vector<std::string>& lines) { ManifestTransfer().Succeed(Crlf(lines)); }
 
 void Component::RunQueueToEnd() {
-  for (int guard = 0; guard < 100000 && form.IsOpen() && form.Controls().timer1.enabled; ++guard) {
-    const size_t before = Inet2().calls.size();
+  for (int guard = 0; guard < 100000 && !Closed() && window.Controls().queueTimer.enabled; ++guard) {
+    const size_t before = FileTransfer().calls.size();
     Tick();
-    if (Inet2().calls.size() == before) {
+    if (FileTransfer().calls.size() == before) {
       continue;
     }
-    const std::string local = Inet2().LocalPathOf(Inet2().answered);
-    Inet2().Succeed(NameOf(local));
+    const std::string local = FileTransfer().LocalPathOf(FileTransfer().answered);
+    FileTransfer().Succeed(NameOf(local));
   }
 }
 
 std::vector<std::string> Component::Requested() const {
   std::vector<std::string> remote;
-  for (const auto& call : transfers.inet2->calls) {
+  for (const auto& call : transfers.fileTransfer->calls) {
     remote.push_back(call.operation.substr(4, call.operation.find("  ") - 4));
   }
   return remote;

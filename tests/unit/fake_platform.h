@@ -1,4 +1,4 @@
-// A scripted platform: a unit test fires the window's events one by one and reads what the logic did.
+// A scripted platform: a test fires the window's events one by one and reads what the logic did.
 #pragma once
 
 #include <filesystem>
@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "launch/mod_dhtml_tarnwick.h"
-#include "platform/window_host.h"
 #include "posix_fs/posix_file_system.h"
-#include "window/frm_download.h"
+#include "window/download_window.h"
 
 namespace tarnwick::testing {
 
@@ -22,9 +20,9 @@ struct ShownBox {
 
 class FakeWindowHost : public WindowHost {
  public:
-  void ShowModal(WindowEvents& form) override {
-    form.Form_Load();
-    form.Form_Resize();
+  void ShowModal(WindowEvents& window) override {
+    window.Opened();
+    window.Shown();
   }
   void RepaintNow() override { ++repaints; }
   void Close() override { ++closes; }
@@ -44,19 +42,17 @@ struct ExecuteCall {
 
 class FakeTransferControl : public TransferControl {
  public:
-  void SetStateChanged(StateChangedHandler handler) override { handler_ = std::move(handler); }
+  void SetOutcomeHandler(OutcomeHandler handler) override { handler_ = std::move(handler); }
   void Execute(const std::string& url, const std::string& operation) override {
     if (refuse) {
       throw TransferRefused("refused");
     }
     calls.push_back({url, operation});
   }
-  int ResponseCode() const override { return code_; }
 
   // Ends the oldest open request: on success the content lands at the local path of its operation.
   void Succeed(const std::string& content = "");
   void Fail(int code);
-  void Notify(int state) { handler_(state); }
   std::string LocalPathOf(size_t call) const;
 
   std::vector<ExecuteCall> calls;
@@ -64,17 +60,16 @@ class FakeTransferControl : public TransferControl {
   bool refuse = false;
 
  private:
-  StateChangedHandler handler_;
-  int code_ = 0;
+  OutcomeHandler handler_;
 };
 
 class FakeTransferFactory : public TransferControlFactory {
  public:
   std::unique_ptr<TransferControl> Create(const TransferSettings& settings) override;
-  // Created in the window's order: Inet2 first, then Inet1; replaced on every opening.
-  FakeTransferControl* inet2 = nullptr;
-  FakeTransferControl* inet1 = nullptr;
-  int lastTimeout = 0;
+  // Created in the window's order: the file transfer first, then the manifest transfer; replaced on every opening.
+  FakeTransferControl* fileTransfer = nullptr;
+  FakeTransferControl* manifestTransfer = nullptr;
+  TransferSettings lastSettings;
   int created = 0;
 };
 
@@ -85,16 +80,18 @@ class FaultyFileSystem : public PosixFileSystem {
   void ReplaceFile(const std::string& path, std::string_view bytes) override;
   std::vector<std::string> ListSubfolders(const std::string& folder) override;
 
-  std::set<std::string> undeletable;    // file names
-  std::set<std::string> unwritable;     // file names
+  std::set<std::string> undeletable;  // file names
+  std::set<std::string> unwritable;   // file names
   bool subfoldersFail = false;
 };
 
-// A component folder in a fresh temporary folder, with the window and a scripted platform around it.
-class Component {
+// A component folder in a fresh temporary folder.
+class TempComponentFolder {
  public:
-  Component();
-  ~Component();
+  TempComponentFolder();
+  ~TempComponentFolder();
+  TempComponentFolder(const TempComponentFolder&) = delete;
+  TempComponentFolder& operator=(const TempComponentFolder&) = delete;
 
   std::filesystem::path Path(const std::string& relative = "") const { return relative.empty() ? root : root / relative; }
   void Write(const std::string& relative, const std::string& bytes) const;
@@ -102,25 +99,33 @@ class Component {
   bool Exists(const std::string& relative) const { return std::filesystem::exists(Path(relative)); }
   void MakeFolder(const std::string& relative) const { std::filesystem::create_directories(Path(relative)); }
 
+  std::filesystem::path root;
+};
+
+// The download window in a component folder, with a scripted platform around it.
+class Component : public TempComponentFolder {
+ public:
+  Component() : window(platform, root.string()) {}
+
   // Opens the window with this cookie, as a click would.
   void Start(const std::string& cookie);
-  FakeTransferControl& Inet1() { return *transfers.inet1; }
-  FakeTransferControl& Inet2() { return *transfers.inet2; }
-  // Runs Timer1 until it starts a transfer or does nothing more.
+  FakeTransferControl& ManifestTransfer() { return *transfers.manifestTransfer; }
+  FakeTransferControl& FileTransfer() { return *transfers.fileTransfer; }
+  // Fires the queue timer this many times.
   void Tick(int times = 1);
   // Answers the manifest request with this manifest text (lines joined by CR LF).
   void AnswerManifest(const std::vector<std::string>& lines);
   // Lets the queue fetch everything, each file with a content of its own name.
   void RunQueueToEnd();
-  std::vector<std::string> Requested() const;  // remote paths given to Inet2, in order
+  std::vector<std::string> Requested() const;  // remote paths given to the file transfer, in order
   std::string LastBoxText() const { return host.boxes.empty() ? "" : host.boxes.back().text; }
+  bool Closed() const { return host.closes > 0; }
 
-  std::filesystem::path root;
   FaultyFileSystem fs;
   FakeWindowHost host;
   FakeTransferFactory transfers;
   Platform platform{fs, host, transfers};
-  FrmDownLoad form;
+  DownloadWindow window;
 };
 
 std::string Crlf(const std::vector<std::string>& lines);

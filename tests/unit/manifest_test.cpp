@@ -1,179 +1,327 @@
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
-#include "transfer/manifest_comparison.h"
+#include <cctype>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
 
-namespace tarnwick::testing {
+#include "transfer/manifest.h"
+
+namespace tarnwick {
 namespace {
 
-using Names = std::vector<std::string>;
-const Names kTail = {"Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", "FileUpdate.dat"};
+using Lines = std::vector<std::string>;
+const Lines kTail = {"Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", "FileUpdate.dat"};
 
-Names WithTail(Names names) {
+Lines WithTail(Lines names) {
   names.insert(names.end(), kTail.begin(), kTail.end());
   return names;
 }
 
-class Manifest : public ::testing::Test {
- protected:
-  // Runs the comparison with a kept copy (when given) and the fetched manifest.
-  void Compare(const std::vector<std::string>& kept, const std::vector<std::string>& fetched) {
-    if (!kept.empty()) {
-      c.Write("TW3/FileUpdate.dat", Crlf(kept));
-    }
-    c.Start(GoodCookie());
-    c.AnswerManifest(fetched);
-  }
-  const Names& Download() { return c.form.fLst().Items(); }
-  Component c;
-};
+// What the comparison is given when the meeting folder holds no kept copy.
+const Manifest kNoKeptCopy{"", "1", {}};
 
-TEST_F(Manifest, TheRequestAsksForTheManifestIntoTheFetchedCopy) {
-  c.Write("TW3/oFileUpdate.dat", "left over");
-  c.Start(GoodCookie());
-  EXPECT_FALSE(c.Exists("TW3/oFileUpdate.dat"));
-  ASSERT_EQ(c.Inet1().calls.size(), 1u);
-  EXPECT_EQ(c.Inet1().calls[0].url, "ftp://meeting:s3cr:t@x/y@127.0.0.1");
-  EXPECT_EQ(c.Inet1().calls[0].operation,
-            "Get m\\TW3\\t1\\FileUpDate.dat  " + c.root.string() + "\\TW3\\oFileUpdate.dat");
+TEST(ManifestText, ReadsGenerationRevisionAndEntriesWhateverTheLineEnds) {
+  const auto crlf = ParseManifest("A\r\n5\r\ny.doc 1\r\n\r\nx.doc 2 3\r\n");
+  ASSERT_TRUE(crlf);
+  EXPECT_EQ(crlf->generation, "A");
+  EXPECT_EQ(crlf->revision, "5");
+  EXPECT_EQ(crlf->entries, (Lines{"y.doc 1", "", "x.doc 2 3"}));
+
+  const auto loneCr = ParseManifest("A\r5\ry.doc 1");
+  ASSERT_TRUE(loneCr);
+  EXPECT_EQ(loneCr->entries, Lines{"y.doc 1"});
+
+  const auto noEntries = ParseManifest("A\r\n5");
+  ASSERT_TRUE(noEntries);
+  EXPECT_TRUE(noEntries->entries.empty());
+
+  EXPECT_FALSE(ParseManifest(""));
+  EXPECT_FALSE(ParseManifest("A\r\n"));
+  EXPECT_FALSE(ParseManifest("A\n5\n"));  // a lone LF ends no line
 }
 
-TEST_F(Manifest, WithoutAKeptCopyEverythingIsFetchedAndTheQueueStarts) {
-  c.Write("TW3/old.doc", "old");
-  c.Write("TW3/sub/keep.doc", "keep");
-  Compare({}, {"A", "5", "y.doc 1", "x.doc 1"});
-  EXPECT_EQ(Download(), WithTail({"x.doc", "y.doc"}));
-  EXPECT_FALSE(c.Exists("TW3/old.doc"));
-  EXPECT_TRUE(c.Exists("TW3/sub/keep.doc"));
-  EXPECT_FALSE(c.Exists("TW3/oFileUpdate.dat"));
-  EXPECT_EQ(c.form.Controls().progressBar1.max, 6);
-  EXPECT_EQ(c.form.State().FileIndex.Get(), 0);
-  EXPECT_EQ(c.form.State().ReadyForNext.Get(), -1);
-  EXPECT_TRUE(c.form.Controls().timer1.enabled);
-  EXPECT_EQ(c.form.State().NewRevision, "5");
-  EXPECT_EQ(c.form.State().KeptRevision, "1");
+TEST(ManifestText, TheNameIsTheTextBeforeTheFirstBlank) {
+  EXPECT_EQ(EntryName("x.doc 12 2024"), "x.doc");
+  EXPECT_EQ(EntryName("x.doc "), "x.doc");
+  EXPECT_EQ(EntryName(" x.doc 1"), "");
+  EXPECT_EQ(EntryName("noblank"), "");
+  EXPECT_EQ(EntryName(""), "");
 }
 
-TEST_F(Manifest, AnIdenticalManifestReportsTheDataAsCurrent) {
-  Compare({"A", "5", "x.doc 1"}, {"A", "5", "x.doc 1"});
-  EXPECT_TRUE(Download().empty());
-  EXPECT_FALSE(c.form.Controls().progressBar1.visible);
-  EXPECT_EQ(c.form.Controls().lblwait.top, 580);
-  EXPECT_EQ(c.form.Controls().lblwait.caption, "ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ");
-  EXPECT_TRUE(c.form.Controls().cmdOk.enabled);
-  EXPECT_FALSE(c.form.Controls().timer1.enabled);
-  EXPECT_FALSE(c.Exists("TW3/oFileUpdate.dat"));
-  EXPECT_TRUE(c.Exists("TW3/FileUpdate.dat"));
-}
+TEST(EntryOrder, LettersFoldToLowerCaseAndTiesGoToTheUnfoldedText) {
+  EXPECT_EQ(SortedEntries({"b", "A", "c"}), (Lines{"A", "b", "c"}));
+  // "[" and "_" lie between the upper and the lower case letters: folded, they come before every letter.
+  EXPECT_EQ(SortedEntries({"b", "~", "_", "A", "["}), (Lines{"[", "_", "A", "b", "~"}));
+  EXPECT_EQ(SortedEntries({"a.doc", "A.DOC", "A.doc", "a"}), (Lines{"a", "A.DOC", "A.doc", "a.doc"}));
 
-TEST_F(Manifest, ANewRevisionWithTheSameEntriesFetchesOnlyTheFixedTail) {
-  Compare({"A", "5", "x.doc 1"}, {"A", "6", "x.doc 1"});
-  EXPECT_EQ(Download(), kTail);
-}
-
-TEST_F(Manifest, ChangedAddedAndRemovedEntries) {
-  Compare({"A", "5", "a.doc 1", "b.doc 1", "c.doc 1", "d.doc 1"},
-          {"A", "6", "d.doc 1", "a.doc 2", "c.doc 1", "e.doc 1", "f.doc 1"});
-  EXPECT_EQ(Download(), WithTail({"a.doc", "e.doc", "f.doc"}));
-  EXPECT_EQ(c.form.dLst().Items(), Names{"b.doc"});
-}
-
-TEST_F(Manifest, RevisionLinesThatDifferOnlyInCaseAreDifferent) {
-  Compare({"A", "rev", "x.doc 1"}, {"A", "REV", "x.doc 1"});
-  EXPECT_EQ(Download(), kTail);
-}
-
-TEST_F(Manifest, ANewGenerationClearsTheFolderAndFetchesEverything) {
-  c.Write("TW3/x.doc", "x");
-  c.Write("TW3/sub/keep.doc", "keep");
-  Compare({"A", "5", "x.doc 1"}, {"B", "6", "x.doc 1"});
-  EXPECT_EQ(Download(), WithTail({"x.doc"}));
-  EXPECT_FALSE(c.Exists("TW3/x.doc"));
-  EXPECT_TRUE(c.Exists("TW3/FileUpdate.dat"));
-  EXPECT_TRUE(c.Exists("TW3/sub/keep.doc"));
-}
-
-TEST_F(Manifest, ANewGenerationWithAnEqualRevisionStillFetchesEverything) {
-  Compare({"A", "5", "x.doc 1"}, {"B", "5", "x.doc 1"});
-  EXPECT_EQ(Download(), WithTail({"x.doc"}));
-  EXPECT_TRUE(c.form.Controls().timer1.enabled);
-}
-
-TEST_F(Manifest, AChangedFixedTailEntryIsFetchedTwice) {
-  Compare({"A", "5", "Enote.Doc 1"}, {"A", "6", "Enote.Doc 2"});
-  EXPECT_EQ(Download(), WithTail({"Enote.Doc"}));
-}
-
-TEST_F(Manifest, ANameThatSortsDifferentlyByCaseIsNeverPassedOver) {
-  Compare({"A", "5", "B 1"}, {"A", "6", "ab 1", "B 1"});
-  EXPECT_EQ(Download(), WithTail({"ab"}));
-}
-
-TEST_F(Manifest, AFetchedManifestUnderTwoLinesEndsTheRunBeforeAnythingIsDeleted) {
-  c.Write("TW3/x.doc", "x");
-  Compare({"A", "5"}, {"only one line"});
-  EXPECT_EQ(c.LastBoxText(), "Load FileUpdate Error 910");
-  EXPECT_EQ(c.host.boxes.back().title, "");
-  EXPECT_FALSE(c.form.IsOpen());
-  EXPECT_TRUE(c.Exists("TW3/x.doc"));
-  EXPECT_FALSE(c.Exists("TW3/oFileUpdate.dat"));
-}
-
-TEST_F(Manifest, AKeptCopyUnderTwoLinesCountsAsNone) {
-  Compare({"A"}, {"A", "1", "x.doc 1"});
-  EXPECT_EQ(Download(), WithTail({"x.doc"}));
-}
-
-TEST_F(Manifest, AFailedRequestShowsTheResponseCodeAndCloses) {
-  c.Start(GoodCookie());
-  c.Inet1().Fail(550);
-  EXPECT_EQ(c.LastBoxText(), "Load FileUpdate Error 550");
-  EXPECT_EQ(c.form.LastCloseReason(), CloseReason::ErrorBox);
-  EXPECT_TRUE(c.Exists("CodeWork"));
-}
-
-TEST_F(Manifest, OtherStatesChangeNothing) {
-  c.Start(GoodCookie());
-  for (int state = 1; state <= 10; ++state) {
-    c.Inet1().Notify(state);
-  }
-  EXPECT_TRUE(c.host.boxes.empty());
-  EXPECT_TRUE(c.form.IsOpen());
-  EXPECT_EQ(c.form.State().NewRevision, "2");
-}
-
-TEST_F(Manifest, ARestartEmptiesTheListsAndIgnoresTheEarlierAnswer) {
-  c.Start(GoodCookie());
-  modDHTMLTarnwick::LaunchCookie = GoodCookie();
-  c.form.Form_Resize();
-  ASSERT_EQ(c.Inet1().calls.size(), 2u);
-  c.Inet1().Fail(550);  // the answer to the first start
-  EXPECT_TRUE(c.host.boxes.empty());
-  c.AnswerManifest({"A", "5", "x.doc 1"});
-  EXPECT_EQ(Download(), WithTail({"x.doc"}));
-}
-
-TEST(IncrementalComparison, FollowsTheWalkThroughBothLists) {
   struct Case {
-    Names kept, fresh, download, dropped;
+    std::string a, b;
+    int sign;
   };
-  const std::vector<Case> cases = {
+  const Case cases[] = {
+      {"abc", "ABD", -1},
+      {"ab", "a", 1},
+      {"A", "a", -1},
+      {"a 1", "A 2", -1},
+      {"a", "a", 0},
+      {"Z", "[", 1},
+      {"\xE0\xB8\x81", "z", 1},  // a Thai name: code units above 127 come after every ASCII one
+  };
+  for (const auto& test : cases) {
+    const int result = CompareEntries(test.a, test.b);
+    EXPECT_EQ((result > 0) - (result < 0), test.sign) << test.a << " / " << test.b;
+    const int reverse = CompareEntries(test.b, test.a);
+    EXPECT_EQ((reverse > 0) - (reverse < 0), -test.sign) << test.b << " / " << test.a;
+  }
+}
+
+TEST(ManifestComparison, WithoutAKeptCopyEverythingIsFetchedInOrder) {
+  const auto d = CompareManifests(kNoKeptCopy, Manifest{"A", "5", {"y.doc 1", "x.doc 1"}});
+  ASSERT_TRUE(d);
+  EXPECT_TRUE(d->newGeneration);
+  EXPECT_EQ(d->downloadList, WithTail({"x.doc", "y.doc"}));
+  EXPECT_TRUE(d->noLongerListed.empty());
+}
+
+TEST(ManifestComparison, TheGenerationAndTheRevisionDecideWhetherAndHowToCompare) {
+  struct Case {
+    const char* what;
+    Manifest kept, fetched;
+    bool newGeneration;
+    Lines download;
+  };
+  const Case cases[] = {
+      {"identical: current", {"A", "5", {"x.doc 1"}}, {"A", "5", {"x.doc 1"}}, false, {}},
+      {"same entries, new revision", {"A", "5", {"x.doc 1"}}, {"A", "6", {"x.doc 1"}}, false, kTail},
+      {"revisions differ in case only", {"A", "rev", {"x.doc 1"}}, {"A", "REV", {"x.doc 1"}}, false, kTail},
+      {"new generation", {"A", "5", {"x.doc 1"}}, {"B", "6", {"x.doc 1"}}, true, WithTail({"x.doc"})},
+      {"new generation, equal revision", {"A", "5", {"x.doc 1"}}, {"B", "5", {"x.doc 1"}}, true, WithTail({"x.doc"})},
+      {"generations differ in case only", {"a", "5", {"x.doc 1"}}, {"A", "5", {"x.doc 1"}}, true, WithTail({"x.doc"})},
+      {"a changed fixed-tail entry", {"A", "5", {"Enote.Doc 1"}}, {"A", "6", {"Enote.Doc 2"}}, false,
+       WithTail({"Enote.Doc"})},
+      {"a name sorting differently by case", {"A", "5", {"B 1"}}, {"A", "6", {"ab 1", "B 1"}}, false, WithTail({"ab"})},
+  };
+  for (const auto& test : cases) {
+    const auto d = CompareManifests(test.kept, test.fetched);
+    ASSERT_TRUE(d) << test.what;
+    EXPECT_EQ(d->newGeneration, test.newGeneration) << test.what;
+    EXPECT_EQ(d->downloadList, test.download) << test.what;
+    EXPECT_TRUE(d->noLongerListed.empty()) << test.what;
+  }
+}
+
+TEST(ManifestComparison, ChangedAndAddedNamesAreFetchedAndRemovedOnesReported) {
+  const auto d = CompareManifests(Manifest{"A", "5", {"a.doc 1", "b.doc 1", "c.doc 1", "d.doc 1"}},
+                                  Manifest{"A", "6", {"d.doc 1", "a.doc 2", "c.doc 1", "e.doc 1", "f.doc 1"}});
+  ASSERT_TRUE(d);
+  EXPECT_FALSE(d->newGeneration);
+  EXPECT_EQ(d->downloadList, WithTail({"a.doc", "e.doc", "f.doc"}));
+  EXPECT_EQ(d->noLongerListed, Lines{"b.doc"});
+}
+
+TEST(ManifestComparison, TheWalkThroughBothListsOnSmallCases) {
+  struct Case {
+    Lines kept, fresh, download, noLongerListed;
+  };
+  const Case cases[] = {
       {{"a.doc 1", "c.doc 1"}, {"a.doc 1", "b.doc 1", "c.doc 1"}, {"b.doc"}, {}},
       {{"a.doc 1", "b.doc 1", "c.doc 1"}, {"a.doc 1", "c.doc 1"}, {}, {"b.doc"}},
       {{"a.doc 1"}, {"a.doc 1", "y.doc 1", "z.doc 1"}, {"y.doc", "z.doc"}, {}},
       {{"a.doc 1"}, {"a.doc 2"}, {"a.doc"}, {}},
-      {{}, {"", "noblank", " lead"}, {"", "", ""}, {}},
+      {{}, {"", " lead", "noblank"}, {"", "", ""}, {}},
       {{"x 1", "x 2"}, {"x 1", "x 3"}, {"x"}, {}},
   };
   for (const auto& test : cases) {
-    StringList kept(true), fresh(true), download(false), dropped(false);
-    for (const auto& line : test.kept) kept.AddItem(line);
-    for (const auto& line : test.fresh) fresh.AddItem(line);
-    CompareIncrementally(kept, fresh, download, dropped);
-    EXPECT_EQ(download.Items(), test.download) << ::testing::PrintToString(test.fresh);
-    EXPECT_EQ(dropped.Items(), test.dropped) << ::testing::PrintToString(test.fresh);
+    Lines download, noLongerListed;
+    CompareEntryLists(test.kept, test.fresh, download, noLongerListed);
+    EXPECT_EQ(download, test.download) << ::testing::PrintToString(test.fresh);
+    EXPECT_EQ(noLongerListed, test.noLongerListed) << ::testing::PrintToString(test.fresh);
   }
 }
 
+TEST(ManifestComparison, ListsThatWouldNotFitGiveNothing) {
+  auto entries = [](size_t count) {
+    Lines lines;
+    for (size_t i = 0; i < count; ++i) {
+      lines.push_back(std::to_string(i) + ".doc 1");
+    }
+    return lines;
+  };
+  EXPECT_FALSE(CompareManifests(Manifest{"A", "5", {}}, Manifest{"A", "6", entries(32768)}));
+  EXPECT_FALSE(CompareManifests(Manifest{"A", "5", entries(32768)}, Manifest{"A", "6", {}}));
+  EXPECT_FALSE(CompareManifests(Manifest{"A", "5", entries(32768)}, Manifest{"A", "5", {}}));
+  // The fixed tail must fit as well.
+  EXPECT_FALSE(CompareManifests(kNoKeptCopy, Manifest{"A", "5", entries(32764)}));
+  const auto fits = CompareManifests(kNoKeptCopy, Manifest{"A", "5", entries(32763)});
+  ASSERT_TRUE(fits);
+  EXPECT_EQ(fits->downloadList.size(), 32767u);
+  EXPECT_EQ(fits->downloadList.back(), "FileUpdate.dat");
+}
+
+// The walk as first written, with a forward scan for every "does the name occur further on": slow, but
+// plainly right. The fast walk must give exactly what it gives.
+bool NameOccursFrom(const Lines& list, size_t from, std::string_view name) {
+  for (size_t i = from; i < list.size(); ++i) {
+    if (EntryName(list[i]) == name) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The entries in the order of CompareEntries, by the plainest sort there is.
+Lines PlainSort(Lines entries) {
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const std::string& a, const std::string& b) { return CompareEntries(a, b) < 0; });
+  return entries;
+}
+
+void ScanningWalk(const Lines& kept, const Lines& fresh, Lines& download, Lines& noLongerListed) {
+  size_t k = 0;
+  size_t n = 0;
+  while (n < fresh.size()) {
+    const std::string newName(EntryName(fresh[n]));
+    if (k >= kept.size()) {
+      download.push_back(newName);
+      ++n;
+      continue;
+    }
+    const std::string keptName(EntryName(kept[k]));
+    if (fresh[n] == kept[k]) {
+      ++k;
+      ++n;
+    } else if (newName == keptName) {
+      download.push_back(newName);
+      ++k;
+      ++n;
+    } else if (CompareEntries(keptName, newName) < 0) {
+      if (NameOccursFrom(fresh, n, keptName)) {
+        ++n;
+      } else {
+        noLongerListed.push_back(keptName);
+        ++k;
+      }
+    } else if (NameOccursFrom(kept, k + 1, newName)) {
+      ++k;
+    } else {
+      download.push_back(newName);
+      ++n;
+    }
+  }
+}
+
+// Manifest pairs over so few names that they collide all the time: names that differ only in case,
+// punctuation that sorts between the cases, a name repeated with other details, whole lines repeated,
+// empty lines and lines without a name.
+class ManifestPairs {
+ public:
+  explicit ManifestPairs(uint32_t seed) : random_(seed) {}
+
+  Lines Fresh() {
+    Lines lines(Pick(13));
+    for (size_t i = 0; i < lines.size(); ++i) {
+      lines[i] = (i > 0 && Pick(8) == 0) ? lines[Pick(i)] : Line();
+    }
+    return lines;
+  }
+
+  // Mostly the fetched entries as an earlier run kept them: some with other details, some renamed by case,
+  // some listed twice, some missing, and a few names that are gone now.
+  Lines KeptFrom(const Lines& fresh) {
+    if (Pick(10) == 0) {
+      return Fresh();
+    }
+    Lines kept;
+    for (const auto& line : fresh) {
+      switch (Pick(8)) {
+        case 0:
+          kept.push_back(std::string(EntryName(line)) + " " + Detail());
+          break;
+        case 1:
+          kept.push_back(FlipCase(line));
+          break;
+        case 2:
+          break;
+        case 3:
+          kept.push_back(line);
+          kept.push_back(std::string(EntryName(line)) + " " + Detail());
+          break;
+        default:
+          kept.push_back(line);
+      }
+    }
+    for (size_t added = Pick(4); added > 0; --added) {
+      kept.push_back(Line());
+    }
+    return kept;
+  }
+
+ private:
+  size_t Pick(size_t n) { return random_() % n; }
+
+  std::string Name() {
+    static const char* const kParts[] = {"a", "A", "b", "B", "_", "[", "~", ".doc", ".DOC"};
+    std::string name;
+    for (size_t parts = 1 + Pick(3); parts > 0; --parts) {  // up to 12 bytes: past the sort's 8-byte prefix
+      name += kParts[Pick(std::size(kParts))];
+    }
+    return name;
+  }
+
+  std::string Detail() {
+    static const char* const kDetails[] = {"1", "2", "1 x"};
+    return kDetails[Pick(std::size(kDetails))];
+  }
+
+  std::string Line() {
+    switch (Pick(16)) {
+      case 0:
+        return "";
+      case 1:
+        return Name();
+      case 2:
+        return std::string(" ") + Detail();
+      default:
+        return Name() + " " + Detail();
+    }
+  }
+
+  static std::string FlipCase(std::string line) {
+    for (char& c : line) {
+      c = static_cast<char>(std::isalpha(static_cast<unsigned char>(c)) ? c ^ 0x20 : c);
+    }
+    return line;
+  }
+
+  std::mt19937 random_;
+};
+
+TEST(ManifestComparison, TheFastWalkGivesWhatTheScanningWalkGives) {
+  constexpr uint32_t kSeed = 20261207;
+  constexpr int kPairs = 5000;
+  int withRemovals = 0;
+  int withDownloads = 0;
+  for (int pair = 0; pair < kPairs; ++pair) {
+    ManifestPairs pairs(kSeed + static_cast<uint32_t>(pair));
+    const Lines fresh = pairs.Fresh();
+    const Lines kept = pairs.KeptFrom(PlainSort(fresh));
+    Lines expectedDownload, expectedGone, download, gone;
+    ScanningWalk(PlainSort(kept), PlainSort(fresh), expectedDownload, expectedGone);
+    CompareEntryLists(SortedEntries(kept), SortedEntries(fresh), download, gone);
+    using ::testing::PrintToString;
+    ASSERT_TRUE(download == expectedDownload && gone == expectedGone)
+        << "seed " << kSeed << "+" << pair << "\nkept:  " << PrintToString(kept) << "\nfresh: " << PrintToString(fresh)
+        << "\ndownload " << PrintToString(download) << ", expected " << PrintToString(expectedDownload)
+        << "\nno longer listed " << PrintToString(gone) << ", expected " << PrintToString(expectedGone);
+    withRemovals += expectedGone.empty() ? 0 : 1;
+    withDownloads += expectedDownload.empty() ? 0 : 1;
+  }
+  // The pairs must keep reaching both kinds of result, or the comparison above proves little.
+  EXPECT_GT(withRemovals, kPairs / 5);
+  EXPECT_GT(withDownloads, kPairs / 2);
+}
+
 }  // namespace
-}  // namespace tarnwick::testing
+}  // namespace tarnwick

@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "fake_platform.h"
+#include "portal/meeting_scan.h"
+#include "portal/portal_update.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -42,7 +44,7 @@ std::string ExpectedPage(const std::string& name, const std::string& folder) {
   return ToWindows874(lines);
 }
 
-std::vector<std::string> PageLines(const Component& c) {
+std::vector<std::string> PageLines(const TempComponentFolder& c) {
   std::vector<std::string> lines;
   const std::string page = c.Read("Tarnwick.html");
   for (size_t start = 0; start < page.size();) {
@@ -56,26 +58,29 @@ std::vector<std::string> PageLines(const Component& c) {
 class Portal : public ::testing::Test {
  protected:
   void Write() {
-    c.form.Form_Load();
-    EXPECT_TRUE(c.form.WritePortalPage());
+    const PortalUpdate update = RewritePortalPage(fs, c.root.string());
+    EXPECT_TRUE(update.pageWritten);
+    EXPECT_FALSE(update.scanFailed);
   }
   void Message(int meeting, const std::vector<std::string>& lines) {
     c.Write("TW" + std::to_string(meeting) + "/Tarnwick.msg", ToWindows874(Crlf(lines)));
   }
-  Component c;
+  TempComponentFolder c;
+  FaultyFileSystem fs;
 };
 
 TEST_F(Portal, NoMeetingAndNoConfiguration) {
   Write();
   EXPECT_EQ(c.Read("Tarnwick.html"), ExpectedPage("no_meeting.html", c.root.string()));
-  EXPECT_EQ(c.form.State().LastMeeting.Get(), -1);
-  EXPECT_EQ(c.form.State().ServerUrl, "https://meeting.tarnwick.example/meeting");
+  EXPECT_EQ(ReadServerUrl(fs, c.root.string()), "https://meeting.tarnwick.example/meeting");
 }
 
 TEST_F(Portal, AConfigurationOfOneLineBehavesLikeNone) {
   c.Write("Tarnwick.cfg", "only\r\n");
   Write();
   EXPECT_EQ(c.Read("Tarnwick.html"), ExpectedPage("no_meeting.html", c.root.string()));
+  c.Write("Tarnwick.cfg", "one\r\nhttps://two\r\nthree\r\n");
+  EXPECT_EQ(ReadServerUrl(fs, c.root.string()), "https://two");
 }
 
 TEST_F(Portal, TwoMeetingsWithThaiTextFoundWithoutRegardToCase) {
@@ -88,8 +93,6 @@ TEST_F(Portal, TwoMeetingsWithThaiTextFoundWithoutRegardToCase) {
   c.Write("TW4", "a file, not a folder");
   Write();
   EXPECT_EQ(c.Read("Tarnwick.html"), ExpectedPage("tw2_tw7.html", c.root.string()));
-  EXPECT_EQ(c.form.State().MeetingTitle[0], "ประชุมครั้งที่ 2");
-  EXPECT_EQ(c.form.State().MeetingTitle[1], "Seven");
 }
 
 TEST_F(Portal, NineMeetingsFillTheListAndLeaveNoFiller) {
@@ -97,12 +100,6 @@ TEST_F(Portal, NineMeetingsFillTheListAndLeaveNoFiller) {
     Message(n, {"M" + std::to_string(n)});
   }
   Write();
-  const auto& s = c.form.State();
-  EXPECT_EQ(s.LastMeeting.Get(), 8);
-  for (int i = 0; i < 9; ++i) {
-    EXPECT_EQ(s.MeetingNo[static_cast<size_t>(i)].Get(), i + 1);
-  }
-  EXPECT_EQ(s.MeetingNo[9].Get(), 9);
   const auto lines = PageLines(c);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "</TD>"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Sub MOver9()"), lines.end());
@@ -140,11 +137,8 @@ TEST_F(Portal, TooManyMessageLinesKeepTheOldPageAndCloseWithoutOk) {
   std::string message = "title\r\n";
   for (int i = 0; i < 32768; ++i) message += "x\r\n";
   c.Write("TW1/Tarnwick.msg", message);
-  c.form.Form_Load();
-  EXPECT_FALSE(c.form.WritePortalPage());
+  EXPECT_FALSE(RewritePortalPage(fs, c.root.string()).pageWritten);
   EXPECT_EQ(c.Read("Tarnwick.html"), "old");
-  EXPECT_EQ(c.LastBoxText(), "Page-1");
-  EXPECT_EQ(c.form.LastCloseReason(), CloseReason::ErrorBox);
 }
 
 TEST_F(Portal, QuotesAreDoubledInsideScriptStringsOnly) {
@@ -161,42 +155,41 @@ TEST_F(Portal, QuotesAreDoubledInsideScriptStringsOnly) {
 }
 
 TEST(PortalFolder, AComponentFolderEndingInASeparatorKeepsItInThePage) {
-  Component c;
-  FrmDownLoad form(c.platform, c.root.string() + "/");
+  TempComponentFolder c;
+  PosixFileSystem fs;
   c.Write("Tarnwick.cfg", "x\r\nhttps://u\r\n");
   c.Write("TW1/Tarnwick.msg", "One\r\n");
-  form.Form_Load();
-  EXPECT_TRUE(form.WritePortalPage());
+  EXPECT_TRUE(RewritePortalPage(fs, c.root.string() + "/").pageWritten);
   const auto lines = PageLines(c);
   EXPECT_EQ(lines[15], "document.cookie=\"PWRKDRV=" + c.root.string() + "/;expires=\" & Edate");
-  EXPECT_EQ(form.State().MeetingTitle[0], "One");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "<A href=TW1\\MainTarnwick.html><STRONG>One</STRONG></A>"),
+            lines.end());
 }
 
-TEST(MeetingScan, FoldersTwoAndFiveAreCompactedIntoTheFirstSlots) {
-  Component c;
-  c.MakeFolder("TW2");
-  c.MakeFolder("Tw5");
-  c.form.Form_Load();
-  c.form.ClearMeetingNo();
-  c.form.ScanMeetingFolders();
-  c.form.CompactMeetingNo();
-  std::vector<int> slots;
-  for (const auto& slot : c.form.State().MeetingNo) slots.push_back(slot.Get());
-  EXPECT_EQ(slots, (std::vector<int>{2, 5, 2, 0, 0, 5, 0, 0, 0, 0}));
-  EXPECT_EQ(c.form.State().LastMeeting.Get(), 1);
-  EXPECT_EQ(c.form.State().ErrorStage, "ChkFolder-1 ");
+TEST(MeetingScan, FindsTheMeetingFoldersInAnyCaseOnceEachInAscendingOrder) {
+  TempComponentFolder c;
+  PosixFileSystem fs;
+  for (const char* folder : {"TW5", "tw2", "Tw5x", "TW0", "TW10", "TW01", "XTW1", "TW1.old", "TW1 "}) {
+    c.MakeFolder(folder);
+  }
+  c.Write("TW4", "a file, not a folder");
+  c.MakeFolder("TW7");  // empty: still a meeting
+  const MeetingScan scan = ScanMeetingFolders(fs, c.root.string());
+  EXPECT_EQ(scan.numbers, (std::vector<int>{2, 5, 7}));
+  EXPECT_FALSE(scan.failed);
+  EXPECT_EQ(MeetingNumberOf("tW9"), 9);
+  EXPECT_EQ(MeetingNumberOf("TW"), 0);
 }
 
-TEST(MeetingScan, AFolderThatCannotBeOpenedShowsChkFolderAndTheCallerGoesOn) {
-  Component c;
+TEST(MeetingScan, AFolderThatCannotBeListedFindsNoMeetingAndThePageIsStillWritten) {
+  TempComponentFolder c;
   c.MakeFolder("TW2");
-  c.fs.subfoldersFail = true;
-  c.form.Form_Load();
-  EXPECT_TRUE(c.form.WritePortalPage());
-  EXPECT_EQ(c.host.boxes.at(0).text, "ChkFolder-1 ");
-  EXPECT_EQ(c.host.boxes.at(0).title, "มีข้อผิดพลาด");
-  EXPECT_FALSE(c.form.IsOpen());
-  EXPECT_EQ(c.form.State().LastMeeting.Get(), -1);
+  FaultyFileSystem fs;
+  fs.subfoldersFail = true;
+  EXPECT_TRUE(ScanMeetingFolders(fs, c.root.string()).failed);
+  const PortalUpdate update = RewritePortalPage(fs, c.root.string());
+  EXPECT_TRUE(update.scanFailed);
+  EXPECT_TRUE(update.pageWritten);
   EXPECT_EQ(c.Read("Tarnwick.html"), ExpectedPage("no_meeting.html", c.root.string()));
 }
 

@@ -1,4 +1,4 @@
-#include "platform/windows874.h"
+#include "base/windows874.h"
 
 #include <iconv.h>
 

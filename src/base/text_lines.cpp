@@ -1,6 +1,6 @@
-#include "platform/text_lines.h"
+#include "base/text_lines.h"
 
-#include "platform/windows874.h"
+#include "base/windows874.h"
 
 namespace tarnwick {
 

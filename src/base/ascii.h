@@ -1,0 +1,13 @@
+// Letter case of the ASCII letters only: names, keys and folder names are matched this way (Thai has no case).
+#pragma once
+
+#include <string_view>
+
+namespace tarnwick {
+
+constexpr char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
+
+}  // namespace tarnwick

@@ -1,0 +1,26 @@
+// The recovery marker "CodeWork" in the component folder: written when a run starts, removed only by OK.
+// A marker found at the start of a run means that the previous run did not end through OK.
+#pragma once
+
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace tarnwick {
+
+class RecoveryMarker {
+ public:
+  RecoveryMarker(FileSystem& fs, const std::string& componentFolder);
+
+  bool Present() const;
+  // Creates or replaces the marker; throws FileError when it cannot be written.
+  void Write();
+  // Throws FileError when a marker is there and cannot be deleted.
+  void Remove();
+
+ private:
+  FileSystem& fs_;
+  std::string path_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,57 @@
+#include "portal/portal_update.h"
+
+#include "base/paths.h"
+#include "base/text_lines.h"
+#include "portal/meeting_scan.h"
+#include "portal/portal_page.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::string_view kConfigName = "Tarnwick.cfg";
+constexpr std::string_view kMessageName = "Tarnwick.msg";
+constexpr std::string_view kPageName = "Tarnwick.html";
+
+// The count of a meeting's message lines is a 16-bit integer.
+constexpr size_t kMaxMessageLines = 32767;
+
+PortalMeeting ReadMeeting(FileSystem& fs, const std::string& componentFolder, int number) {
+  const std::string folder = JoinPath(componentFolder, "TW" + std::to_string(number));
+  const auto bytes = fs.ReadFile(JoinPath(folder, kMessageName));
+  auto lines = bytes ? DecodeTextLines(*bytes) : std::vector<std::string>{};
+  // A missing or empty message file lists the meeting with an empty title and no message.
+  PortalMeeting meeting{number, lines.empty() ? std::string() : lines.front(), {}};
+  if (lines.size() > 1) {
+    meeting.messageLines.assign(std::make_move_iterator(lines.begin() + 1), std::make_move_iterator(lines.end()));
+  }
+  return meeting;
+}
+
+}  // namespace
+
+std::string ReadServerUrl(FileSystem& fs, const std::string& componentFolder) {
+  const auto config = fs.ReadFile(JoinPathOnce(componentFolder, kConfigName));
+  const auto lines = config ? DecodeTextLines(*config) : std::vector<std::string>{};
+  return lines.size() >= 2 ? lines[1] : std::string(kDefaultServerUrl);
+}
+
+PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder) {
+  const std::string serverUrl = ReadServerUrl(fs, componentFolder);
+  const MeetingScan scan = ScanMeetingFolders(fs, componentFolder);
+  std::vector<PortalMeeting> meetings;
+  for (const int number : scan.numbers) {
+    meetings.push_back(ReadMeeting(fs, componentFolder, number));
+    if (meetings.back().messageLines.size() > kMaxMessageLines) {
+      return {scan.failed, false};
+    }
+  }
+  try {
+    fs.ReplaceFile(JoinPathOnce(componentFolder, kPageName),
+                   EncodeTextLines(BuildPortalPage(serverUrl, componentFolder, meetings)));
+  } catch (const FileError&) {
+    return {scan.failed, false};
+  }
+  return {scan.failed, true};
+}
+
+}  // namespace tarnwick

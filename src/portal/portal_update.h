@@ -1,0 +1,25 @@
+// Rewrites the portal page "Tarnwick.html" from the portal configuration, the meeting folders on disk
+// and their message files.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace tarnwick {
+
+// The meeting server's web site when the configuration gives none.
+inline constexpr std::string_view kDefaultServerUrl = "https://meeting.tarnwick.example/meeting";
+
+// Line 2 of "Tarnwick.cfg" in the component folder, or the default when the file is missing or shorter.
+std::string ReadServerUrl(FileSystem& fs, const std::string& componentFolder);
+
+struct PortalUpdate {
+  bool scanFailed = false;   // the meeting folders could not be listed: the page lists none
+  bool pageWritten = false;  // false: the old page stays (it cannot be written, or a message is too long)
+};
+
+PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder);
+
+}  // namespace tarnwick

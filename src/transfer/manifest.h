@@ -1,0 +1,62 @@
+// The update manifest, and the comparison of a fetched manifest with the copy kept from the last run
+// that decides which files a run fetches.
+//
+// A manifest is a text file: line 1 the generation, line 2 the revision, every further line an entry:
+// a file name, one blank, then details that are never interpreted. An entry has changed exactly when its
+// whole line differs from the kept one.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+struct Manifest {
+  std::string generation;  // line 1
+  std::string revision;    // line 2
+  std::vector<std::string> entries;
+};
+
+inline constexpr std::string_view kServerManifestName = "FileUpDate.dat";  // as the manifest is requested
+inline constexpr std::string_view kFetchedManifestName = "oFileUpdate.dat";
+inline constexpr std::string_view kKeptManifestName = "FileUpdate.dat";
+
+// A list of entries or of names holds at most this many.
+inline constexpr size_t kMaxListEntries = 32767;
+
+// Fetched on every run that fetches anything, after the names the comparison found, in this order.
+// The last is the manifest itself: its arrival makes it the kept copy.
+inline constexpr std::string_view kFixedTail[] = {"Tarnwick.msg", "Enote.Doc", "MainTarnwick.html",
+                                                  kKeptManifestName};
+
+// Nothing when the text holds fewer than two lines.
+std::optional<Manifest> ParseManifest(std::string_view bytes);
+
+// The file's name: the text of an entry line before its first blank; empty for a line without one.
+std::string_view EntryName(std::string_view line);
+
+// The order of the entries: ascending with the ASCII letters folded to lower case, code unit by code
+// unit, ties broken by the unfolded text. Negative, zero or positive.
+int CompareEntries(std::string_view a, std::string_view b);
+
+// The entries in that order.
+std::vector<std::string> SortedEntries(std::vector<std::string> entries);
+
+struct ManifestDifference {
+  bool newGeneration = false;                // the folder is cleared and every entry fetched
+  std::vector<std::string> downloadList;     // names to fetch, in order, the fixed tail included; empty: current
+  std::vector<std::string> noLongerListed;   // kept names that the fetched manifest no longer lists
+};
+
+// Without a kept copy, `kept` is the empty manifest with the revision "1". Nothing when a list would hold
+// more than kMaxListEntries.
+std::optional<ManifestDifference> CompareManifests(const Manifest& kept, const Manifest& fetched);
+
+// The walk through both sorted entry lists that finds new, changed and removed names. `kept` and `fresh`
+// must be in the order of CompareEntries.
+void CompareEntryLists(const std::vector<std::string>& kept, const std::vector<std::string>& fresh,
+                       std::vector<std::string>& download, std::vector<std::string>& noLongerListed);
+
+}  // namespace tarnwick

@@ -1,0 +1,301 @@
+#include "window/download_window.h"
+
+#include "base/paths.h"
+#include "launch/recovery_marker.h"
+#include "platform/response_codes.h"
+#include "portal/portal_update.h"
+#include "transfer/manifest.h"
+#include "transfer/remote_paths.h"
+#include "window/layout.h"
+#include "window/texts.h"
+
+namespace tarnwick {
+
+DownloadWindow::DownloadWindow(Platform& platform, std::string componentFolder)
+    : platform_(platform), componentFolder_(std::move(componentFolder)) {}
+
+DownloadWindow::~DownloadWindow() = default;
+
+// ---- The window and its controls ----
+
+void DownloadWindow::Opened() {
+  const auto& label = layout::kStatusLabel;
+  controls_ = WindowControls{};
+  controls_.status = {std::string(layout::kStatusCaption), label.left, label.top, label.width, label.height};
+  controls_.progress = {layout::kProgressMin, layout::kProgressMax, layout::kProgressMin, true};
+  controls_.okButton = {false, layout::kOkFont.bold, layout::kOkFont.sizePt};
+  controls_.queueTimer = {false, layout::kQueueTimerIntervalMs};
+  queue_ = DownloadQueue{};
+
+  const TransferSettings settings;
+  fileTransfer_ = {platform_.transfers.Create(settings), {}};
+  manifestTransfer_ = {platform_.transfers.Create(settings), {}};
+  manifestTransfer_.control->SetOutcomeHandler([this](const TransferOutcome& outcome) {
+    Deliver(manifestTransfer_, &DownloadWindow::ManifestFetched, outcome);
+  });
+  fileTransfer_.control->SetOutcomeHandler(
+      [this](const TransferOutcome& outcome) { Deliver(fileTransfer_, &DownloadWindow::FileFetched, outcome); });
+  open_ = true;
+  closeReason_ = CloseReason::None;
+}
+
+void DownloadWindow::Closed() {
+  if (open_) {
+    open_ = false;
+    closeReason_ = CloseReason::ClosedByUser;  // not OK: the recovery marker stays
+  }
+  controls_.queueTimer.enabled = false;
+  manifestTransfer_ = {};
+  fileTransfer_ = {};
+}
+
+void DownloadWindow::OkPressed() {
+  if (!open_ || !controls_.okButton.enabled) {
+    return;
+  }
+  try {
+    RecoveryMarker(platform_.fs, componentFolder_).Remove();
+  } catch (const FileError&) {
+    // A marker that cannot go makes the next run fetch everything again: safe, so the window still closes.
+  }
+  CloseWindow(CloseReason::Ok);
+}
+
+void DownloadWindow::PointerOverOk() {
+  controls_.okButton.bold = true;
+  controls_.okButton.fontSize = layout::kOkHoverSizePt;
+}
+
+void DownloadWindow::PointerOverSurface() {
+  controls_.okButton.bold = false;
+  controls_.okButton.fontSize = layout::kOkPlainSizePt;
+}
+
+void DownloadWindow::MouseDown(MouseButton button) {
+  if (button == MouseButton::Right) {
+    platform_.host.MessageBox(std::string(texts::kCreditsText), std::string(texts::kCreditsTitle),
+                              MessageIcon::Information);
+  }
+}
+
+void DownloadWindow::CloseWindow(CloseReason reason) {
+  if (!open_) {
+    return;
+  }
+  open_ = false;
+  closeReason_ = reason;
+  controls_.queueTimer.enabled = false;
+  platform_.host.Close();
+}
+
+void DownloadWindow::ShowStageBox(std::string_view stage) {
+  platform_.host.MessageBox(std::string(stage), std::string(texts::kErrorTitle), MessageIcon::Critical);
+}
+
+void DownloadWindow::EndRunWithBox(const std::string& text) {
+  platform_.host.MessageBox(text, "", MessageIcon::None);
+  CloseWindow(CloseReason::ErrorBox);
+}
+
+// ---- Start of a run: launch parameters, recovery marker, manifest request ----
+
+void DownloadWindow::Shown() {
+  platform_.host.RepaintNow();
+  // Every showing starts the run afresh: the queue stops, and outcomes of earlier requests become stale.
+  controls_.queueTimer.enabled = false;
+  queue_ = DownloadQueue{};
+  ++runSerial_;
+  StartRun();
+}
+
+void DownloadWindow::StartRun() {
+  try {
+    switch (ReadLaunchCookie(launchCookie_, parameters_)) {
+      case CookieVerdict::Accepted:
+        break;
+      case CookieVerdict::WrongCount:
+      case CookieVerdict::UnsafeLocalFolder:
+        platform_.host.MessageBox(std::string(texts::kArgumentErrorText), std::string(texts::kArgumentErrorTitle),
+                                  MessageIcon::Critical);
+        CloseWindow(CloseReason::ArgumentError);
+        return;
+      case CookieVerdict::ElementWithoutEquals:
+      case CookieVerdict::TooManyElements:
+        FailStart();
+        return;
+    }
+    RecoveryMarker marker(platform_.fs, componentFolder_);
+    const MeetingFolder folder = LocalFolder();
+    if (marker.Present() && platform_.fs.FolderExists(folder.Path())) {
+      DeletePlainFiles(platform_.fs, folder.Path());
+    }
+    marker.Write();
+    FetchManifest();
+  } catch (const FileError&) {
+    FailStart();
+  } catch (const TransferRefused&) {
+    FailStart();
+  }
+}
+
+void DownloadWindow::FailStart() {
+  ShowStageBox(texts::kStageStart);
+  CloseWindow(CloseReason::ErrorBox);
+}
+
+MeetingFolder DownloadWindow::LocalFolder() const {
+  return MeetingFolder(platform_.fs, JoinPath(componentFolder_, parameters_.localFolder));
+}
+
+void DownloadWindow::Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath) {
+  transfer.control->Execute(BuildFtpUrl(parameters_), BuildGetOperation(remotePath, localPath));
+  transfer.pending.push_back(runSerial_);
+}
+
+void DownloadWindow::Deliver(Transfer& transfer, void (DownloadWindow::*handler)(const TransferOutcome&),
+                             const TransferOutcome& outcome) {
+  const bool current = !transfer.pending.empty() && transfer.pending.front() == runSerial_;
+  if (!transfer.pending.empty()) {
+    transfer.pending.pop_front();
+  }
+  if (current && open_) {
+    (this->*handler)(outcome);
+  }
+}
+
+void DownloadWindow::FetchManifest() {
+  MeetingFolder folder = LocalFolder();
+  folder.PrepareForManifest();
+  Request(manifestTransfer_, RemotePath(parameters_, kServerManifestName), folder.PathOf(kFetchedManifestName));
+}
+
+// ---- The manifest has arrived: compare, then hand over to the queue or report the data as current ----
+
+void DownloadWindow::ManifestFetched(const TransferOutcome& outcome) {
+  if (!outcome.completed) {
+    EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(outcome.code));
+    return;
+  }
+  try {
+    CompareAndHandOver();
+  } catch (const TransferFailure& failure) {
+    EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(failure.Code()));
+  }
+}
+
+void DownloadWindow::CompareAndHandOver() {
+  MeetingFolder folder = LocalFolder();
+  const auto manifests = folder.ReadManifests();
+  auto difference = CompareManifests(manifests.kept, manifests.fetched);
+  if (!difference) {
+    throw TransferFailure(codes::kUnusableManifest);
+  }
+  if (difference->newGeneration) {
+    try {
+      folder.ClearForNewGeneration();
+    } catch (const FileError&) {
+      throw TransferFailure(codes::kCannotDelete);
+    }
+  }
+  if (difference->downloadList.empty()) {
+    ShowUpToDate();
+  } else {
+    HandOverToQueue(std::move(difference->downloadList));
+  }
+}
+
+void DownloadWindow::HandOverToQueue(std::vector<std::string> downloadList) {
+  queue_.Start(std::move(downloadList));
+  controls_.progress.max = static_cast<double>(queue_.DownloadList().size());
+  controls_.queueTimer.enabled = true;
+}
+
+void DownloadWindow::ShowUpToDate() {
+  controls_.progress.visible = false;
+  controls_.status.top -= 200;
+  controls_.status.caption = std::string(texts::kUpToDateCaption);
+  controls_.okButton.enabled = true;
+}
+
+// ---- The queue: one file at a time ----
+
+void DownloadWindow::QueueTick() {
+  if (!open_ || !controls_.queueTimer.enabled) {
+    return;
+  }
+  const auto name = queue_.Tick();
+  if (!name) {
+    return;
+  }
+  if (name->empty()) {
+    ShowProgress(queue_.Arrived());  // an empty manifest line names no file: passed over, and counts as done
+    return;
+  }
+  try {
+    StartFile(*name);
+  } catch (const TransferFailure& failure) {
+    FailFile(*name, failure.Code());
+  }
+}
+
+void DownloadWindow::StartFile(const std::string& name) {
+  if (!StaysInsideFolder(name)) {
+    throw TransferFailure(codes::kNameOutsideFolder);
+  }
+  const std::string localTarget = LocalFolder().PathOf(name);
+  try {
+    DeleteIfPresent(platform_.fs, localTarget);
+  } catch (const FileError&) {
+    throw TransferFailure(codes::kCannotDelete);
+  }
+  try {
+    Request(fileTransfer_, RemotePath(parameters_, name), localTarget);
+  } catch (const TransferRefused&) {
+    throw TransferFailure(codes::kRequestRefused);
+  }
+}
+
+void DownloadWindow::FileFetched(const TransferOutcome& outcome) {
+  if (outcome.completed) {
+    ShowProgress(queue_.Arrived());
+  } else {
+    FailFile(queue_.DownloadList().at(queue_.Position() - 1), outcome.code);
+  }
+}
+
+void DownloadWindow::ShowProgress(const QueueProgress& progress) {
+  if (progress.finished) {
+    FinishQueue();
+  } else {
+    controls_.progress.value = progress.value;
+  }
+}
+
+void DownloadWindow::FinishQueue() {
+  controls_.queueTimer.enabled = false;
+  const PortalUpdate update = RewritePortalPage(platform_.fs, componentFolder_);
+  if (update.scanFailed) {
+    ShowStageBox(texts::kStageChkFolder);
+    CloseWindow(CloseReason::ErrorBox);
+  }
+  if (!update.pageWritten) {
+    // The old page stays; the window closes without OK, so the next run fetches and writes again.
+    ShowStageBox(texts::kStagePage);
+    CloseWindow(CloseReason::ErrorBox);
+    return;
+  }
+  if (!open_) {
+    return;
+  }
+  controls_.status.caption = std::string(texts::kCompletedPrefix) + std::to_string(queue_.DownloadList().size()) +
+                             std::string(texts::kCompletedSuffix);
+  controls_.okButton.enabled = true;
+}
+
+void DownloadWindow::FailFile(const std::string& name, int code) {
+  queue_.Failed();
+  EndRunWithBox(std::string(texts::kFileErrorPrefix) + name + std::string(texts::kFileErrorMiddle) +
+                std::to_string(code));
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,88 @@
+// The download window: the modal window a run lives in. It owns the run's state and the state of its
+// controls, receives the window's and the transfers' events, and hands each to the unit that does the
+// work (launch/, transfer/, portal/). A run starts when the window is shown.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "launch/launch_parameters.h"
+#include "platform/platform.h"
+#include "transfer/download_queue.h"
+#include "transfer/meeting_folder.h"
+#include "transfer/transfer_failure.h"
+
+namespace tarnwick {
+
+// How the window closed last; the executable turns it into its exit status.
+enum class CloseReason { None, Ok, ErrorBox, ArgumentError, ClosedByUser };
+
+class DownloadWindow : public WindowEvents {
+ public:
+  DownloadWindow(Platform& platform, std::string componentFolder);
+  ~DownloadWindow() override;
+
+  // The meeting page's cookie at the time of the click; read when the window is shown.
+  void SetLaunchCookie(std::string cookie) { launchCookie_ = std::move(cookie); }
+
+  void Opened() override;
+  void Closed() override;
+  void Shown() override;
+  void OkPressed() override;
+  void PointerOverOk() override;
+  void PointerOverSurface() override;
+  void MouseDown(MouseButton button) override;
+  void QueueTick() override;
+  const WindowControls& Controls() const override { return controls_; }
+
+  CloseReason LastCloseReason() const { return closeReason_; }
+
+ private:
+  // A transfer control and its open requests, each tagged with the start of the run that made it.
+  struct Transfer {
+    std::unique_ptr<TransferControl> control;
+    std::deque<unsigned> pending;
+  };
+
+  void StartRun();
+  void FailStart();
+  void FetchManifest();
+  void ManifestFetched(const TransferOutcome& outcome);
+  void CompareAndHandOver();
+  void HandOverToQueue(std::vector<std::string> downloadList);
+  void ShowUpToDate();
+  void StartFile(const std::string& name);
+  void FileFetched(const TransferOutcome& outcome);
+  void ShowProgress(const QueueProgress& progress);
+  void FinishQueue();
+  void FailFile(const std::string& name, int code);
+
+  void Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath);
+  void Deliver(Transfer& transfer, void (DownloadWindow::*handler)(const TransferOutcome&),
+               const TransferOutcome& outcome);
+  MeetingFolder LocalFolder() const;
+  void ShowStageBox(std::string_view stage);
+  void EndRunWithBox(const std::string& text);
+  void CloseWindow(CloseReason reason);
+
+  Platform& platform_;
+  std::string componentFolder_;
+  std::string launchCookie_;
+
+  // The run's state. The launch parameters outlive the window's controls: a key missing from the next
+  // cookie keeps its value.
+  LaunchParameters parameters_;
+  DownloadQueue queue_;
+  // Each start of a run gets a serial; an outcome of a request made under an earlier start is stale.
+  unsigned runSerial_ = 0;
+
+  // Created afresh each time the window opens.
+  WindowControls controls_;
+  Transfer manifestTransfer_;
+  Transfer fileTransfer_;
+  bool open_ = false;
+  CloseReason closeReason_ = CloseReason::None;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,18 @@
+#include "window/launcher.h"
+
+namespace tarnwick {
+
+Launcher::Launcher(Platform& platform, std::string componentFolder)
+    : platform_(platform), componentFolder_(std::move(componentFolder)) {}
+
+CloseReason Launcher::Click(std::string cookie) {
+  if (!window_) {
+    window_ = std::make_unique<DownloadWindow>(platform_, componentFolder_);
+  }
+  window_->SetLaunchCookie(std::move(cookie));
+  platform_.host.ShowModal(*window_);
+  return window_->LastCloseReason();
+}
+
+}  // namespace tarnwick
+

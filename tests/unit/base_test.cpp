@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "base/ascii.h"
+#include "base/paths.h"
+#include "base/text_lines.h"
+#include "base/windows874.h"
+
+namespace tarnwick {
+namespace {
+
+TEST(Windows874, EveryByteSurvivesAReadAndAWrite) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) {
+    all += static_cast<char>(b);
+  }
+  EXPECT_EQ(cp874::Encode(cp874::Decode(all)), all);
+}
+
+TEST(Windows874, ThaiLettersMapToTheirUnicodeCharacters) {
+  EXPECT_EQ(cp874::Decode("\xA1\xD2"), "กา");
+  EXPECT_EQ(cp874::Encode("ประชุม"), "\xBB\xC3\xD0\xAA\xD8\xC1");
+  EXPECT_EQ(cp874::Encode("日本"), "??");
+}
+
+TEST(TextLines, ALineEndsAtCrLfOrALoneCrButNotAtALoneLf) {
+  EXPECT_EQ(DecodeTextLines("a\r\nb\rc\nd\r\n"), (std::vector<std::string>{"a", "b", "c\nd"}));
+  EXPECT_EQ(DecodeTextLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+  EXPECT_EQ(DecodeTextLines("last"), (std::vector<std::string>{"last"}));
+  EXPECT_TRUE(DecodeTextLines("").empty());
+  EXPECT_EQ(EncodeTextLines({"ก", ""}), "\xA1\r\n\r\n");
+}
+
+TEST(Ascii, OnlyAsciiLettersFoldAndNothingElse) {
+  EXPECT_TRUE(EqualIgnoringAsciiCase("TarnWick.MSG", "tarnwick.msg"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("[", "{"));  // 0x5B and 0x7B are 0x20 apart but are no letters
+  EXPECT_FALSE(EqualIgnoringAsciiCase("ab", "abc"));
+  EXPECT_TRUE(StartsWithIgnoringAsciiCase("FTP://host", "ftp://"));
+  EXPECT_FALSE(StartsWithIgnoringAsciiCase("ft", "ftp"));
+  EXPECT_EQ(ToLowerAscii('@'), '@');
+}
+
+TEST(Paths, PartsAreJoinedWithABackslash) {
+  EXPECT_EQ(JoinPath("C:\\", "CodeWork"), "C:\\\\CodeWork");
+  EXPECT_EQ(JoinPathOnce("C:\\", "Tarnwick.html"), "C:\\Tarnwick.html");
+  EXPECT_EQ(JoinPathOnce("/c", "Tarnwick.html"), "/c\\Tarnwick.html");
+  EXPECT_EQ(LastBackslashComponent("m\\TW3"), "TW3");
+  EXPECT_EQ(LastBackslashComponent("a/b"), "a/b");
+  EXPECT_EQ(LastBackslashComponent("a\\"), "");
+}
+
+}  // namespace
+}  // namespace tarnwick
