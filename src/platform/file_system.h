@@ -2,6 +2,7 @@
 // "\" as the separator; names inside the component folder are found without regard to letter case.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,10 +28,15 @@ class FileSystem {
   virtual std::vector<std::string> ListSubfolders(const std::string& folder) = 0;
   virtual void DeleteFile(const std::string& path) = 0;
   virtual void CreateFolder(const std::string& path) = 0;
+  // The size of the file in bytes, or nothing when there is no file.
+  virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
   // The whole file, or nothing when it cannot be opened.
   virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
   // Creates or replaces the file in one step: readers see the old content or the new, never a part.
   virtual void ReplaceFile(const std::string& path, std::string_view bytes) = 0;
+  // Removes what an interrupted replacement of this file system left in the folder (its own temporary
+  // names only); nothing when the folder is missing.
+  virtual void RemoveLeftovers(const std::string& folder) = 0;
 };
 
 // Deletes the file when there is one; throws FileError when it stays.

@@ -38,20 +38,23 @@ std::string ReadServerUrl(FileSystem& fs, const std::string& componentFolder) {
 PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder) {
   const std::string serverUrl = ReadServerUrl(fs, componentFolder);
   const MeetingScan scan = ScanMeetingFolders(fs, componentFolder);
+  if (scan.failed) {
+    return {true, false};  // the old page stays: one without the meetings on disk would hide them
+  }
   std::vector<PortalMeeting> meetings;
   for (const int number : scan.numbers) {
     meetings.push_back(ReadMeeting(fs, componentFolder, number));
     if (meetings.back().messageLines.size() > kMaxMessageLines) {
-      return {scan.failed, false};
+      return {false, false};
     }
   }
   try {
     fs.ReplaceFile(JoinPathOnce(componentFolder, kPageName),
                    EncodeTextLines(BuildPortalPage(serverUrl, componentFolder, meetings)));
   } catch (const FileError&) {
-    return {scan.failed, false};
+    return {false, false};
   }
-  return {scan.failed, true};
+  return {false, true};
 }
 
 }  // namespace tarnwick

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "base/ascii.h"
 
@@ -63,6 +65,43 @@ struct stat StatOf(const std::string& nativePath, bool& ok) {
   return st;
 }
 
+constexpr size_t kMaxNameBytes = 255;  // NAME_MAX of the usual Linux file systems
+constexpr std::string_view kTemporaryMarker = ".part-";
+constexpr size_t kSuffixLength = 6;
+// "." before the name, the marker and the suffix after it.
+constexpr size_t kTemporaryExtraBytes = 1 + kTemporaryMarker.size() + kSuffixLength;
+
+std::string RandomSuffix(std::random_device& random) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string suffix;
+  for (size_t i = 0; i < kSuffixLength; ++i) {
+    suffix += kLetters[random() % (sizeof kLetters - 1)];
+  }
+  return suffix;
+}
+
+// A name this file system gave a file while it was being written: "." + name + ".part-" + six letters or digits.
+bool IsTemporaryName(std::string_view name) {
+  if (name.size() < kTemporaryExtraBytes + 1 || name[0] != '.') {
+    return false;
+  }
+  const std::string_view tail = name.substr(name.size() - kTemporaryMarker.size() - kSuffixLength);
+  if (!tail.starts_with(kTemporaryMarker)) {
+    return false;
+  }
+  for (const char c : tail.substr(kTemporaryMarker.size())) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsSymbolicLink(const std::string& nativePath) {
+  struct stat st {};
+  return lstat(nativePath.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 }  // namespace
 
 std::string ResolveCaseBlind(const std::string& path) {
@@ -92,12 +131,18 @@ std::string ResolveCaseBlind(const std::string& path) {
 PendingFile::PendingFile(const std::string& nativeTarget) : target_(nativeTarget) {
   const size_t slash = nativeTarget.rfind('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  temp_ = nativeTarget.substr(0, nameStart) + "." + nativeTarget.substr(nameStart) + ".part-XXXXXX";
-  fd_ = mkstemp(temp_.data());
-  created_ = fd_ >= 0;
-  if (created_) {
-    fchmod(fd_, 0644);
+  // A name that fits on disk must get a temporary name that fits too: the name is shortened as needed.
+  std::string name = nativeTarget.substr(nameStart, kMaxNameBytes - kTemporaryExtraBytes);
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temp_ = nativeTarget.substr(0, nameStart) + "." + name + std::string(kTemporaryMarker) + RandomSuffix(random);
+    // Created with 0666 less the umask, as any download is; O_EXCL: never an existing file.
+    fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) {
+      break;
+    }
   }
+  created_ = fd_ >= 0;
 }
 
 PendingFile::~PendingFile() {
@@ -140,7 +185,12 @@ bool PosixFileSystem::FolderExists(const std::string& path) {
 }
 
 std::vector<std::string> PosixFileSystem::ListPlainFiles(const std::string& folder) {
-  return NamesInFolder(ResolveCaseBlind(folder), [](const std::string& name, const std::string& path) {
+  const std::string native = ResolveCaseBlind(folder);
+  if (IsSymbolicLink(native)) {
+    // Plain files are listed to be deleted; those behind a link are not this component's to delete.
+    throw FileError("not emptied: " + native + " is a symbolic link");
+  }
+  return NamesInFolder(native, [](const std::string& name, const std::string& path) {
     struct stat st {};
     return name[0] != '.' && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   });
@@ -167,6 +217,15 @@ void PosixFileSystem::CreateFolder(const std::string& path) {
   }
 }
 
+std::optional<std::uint64_t> PosixFileSystem::FileSize(const std::string& path) {
+  bool ok = false;
+  const struct stat st = StatOf(ResolveCaseBlind(path), ok);
+  if (!ok || !S_ISREG(st.st_mode)) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
   const std::string native = ResolveCaseBlind(path);
   const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
@@ -191,6 +250,25 @@ void PosixFileSystem::ReplaceFile(const std::string& path, std::string_view byte
   PendingFile file(native);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", native));
+  }
+}
+
+void PosixFileSystem::RemoveLeftovers(const std::string& folder) {
+  const std::string native = ResolveCaseBlind(folder);
+  DirHandle dir = OpenFolder(native);
+  if (!dir) {
+    return;
+  }
+  std::vector<std::string> leftovers;
+  while (const dirent* entry = readdir(dir.get())) {
+    struct stat st {};
+    const std::string path = native + "/" + entry->d_name;
+    if (IsTemporaryName(entry->d_name) && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      leftovers.push_back(path);
+    }
+  }
+  for (const auto& path : leftovers) {
+    unlink(path.c_str());  // one that cannot go is only litter, never a reason to stop a run
   }
 }
 

@@ -2,8 +2,11 @@
 //
 // Supports: "\" and "/" as separators; names found without regard to ASCII letter case when the exact
 //   name is missing (an existing "tw5" answers for "TW5"); whole-file replacement through a hidden
-//   temporary file renamed over the target; plain files = regular files whose name does not begin with ".".
-// Does not support: a literal "\" inside a folder name; case folding beyond ASCII (Thai has no case).
+//   temporary file ("." + name + ".part-" + six letters or digits, shortened to fit in 255
+//   bytes) renamed over the target, created with 0666 less the umask; removal of such temporary files
+//   that an interrupted run left; plain files = regular files whose name does not begin with ".".
+// Does not support: a literal "\" inside a folder name; case folding beyond ASCII (Thai has no case);
+//   emptying a folder that is a symbolic link (ListPlainFiles refuses it, so nothing behind it is deleted).
 #pragma once
 
 #include "platform/file_system.h"
@@ -44,8 +47,10 @@ class PosixFileSystem : public FileSystem {
   std::vector<std::string> ListSubfolders(const std::string& folder) override;
   void DeleteFile(const std::string& path) override;
   void CreateFolder(const std::string& path) override;
+  std::optional<std::uint64_t> FileSize(const std::string& path) override;
   std::optional<std::string> ReadFile(const std::string& path) override;
   void ReplaceFile(const std::string& path, std::string_view bytes) override;
+  void RemoveLeftovers(const std::string& folder) override;
 };
 
 }  // namespace tarnwick

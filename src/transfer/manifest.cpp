@@ -140,28 +140,45 @@ void CompareEntryLists(const std::vector<std::string>& kept, const std::vector<s
   }
 }
 
-std::optional<ManifestDifference> CompareManifests(const Manifest& kept, const Manifest& fetched) {
-  if (kept.entries.size() > kMaxListEntries || fetched.entries.size() > kMaxListEntries) {
-    return std::nullopt;
-  }
-  ManifestDifference difference;
-  difference.newGeneration = fetched.generation != kept.generation;
-  if (!difference.newGeneration && fetched.revision == kept.revision) {
-    return difference;
-  }
-  const auto fresh = SortedEntries(fetched.entries);
-  if (difference.newGeneration) {
-    for (const auto& line : fresh) {
-      difference.downloadList.emplace_back(EntryName(line));
-    }
-  } else {
-    CompareEntryLists(SortedEntries(kept.entries), fresh, difference.downloadList, difference.noLongerListed);
-  }
+namespace {
+
+// The fixed tail after the names found; nothing when the list would not hold them all.
+std::optional<ManifestDifference> WithFixedTail(ManifestDifference difference) {
   if (difference.downloadList.size() + std::size(kFixedTail) > kMaxListEntries) {
     return std::nullopt;
   }
   difference.downloadList.insert(difference.downloadList.end(), std::begin(kFixedTail), std::end(kFixedTail));
   return difference;
+}
+
+}  // namespace
+
+std::optional<ManifestDifference> FetchEverything(const Manifest& fetched) {
+  if (fetched.entries.size() > kMaxListEntries) {
+    return std::nullopt;
+  }
+  ManifestDifference difference;
+  difference.newGeneration = true;
+  for (const auto& line : SortedEntries(fetched.entries)) {
+    difference.downloadList.emplace_back(EntryName(line));
+  }
+  return WithFixedTail(std::move(difference));
+}
+
+std::optional<ManifestDifference> CompareManifests(const Manifest& kept, const Manifest& fetched) {
+  if (kept.entries.size() > kMaxListEntries || fetched.entries.size() > kMaxListEntries) {
+    return std::nullopt;
+  }
+  if (fetched.generation != kept.generation) {
+    return FetchEverything(fetched);
+  }
+  ManifestDifference difference;
+  if (fetched.revision == kept.revision) {
+    return difference;
+  }
+  CompareEntryLists(SortedEntries(kept.entries), SortedEntries(fetched.entries), difference.downloadList,
+                    difference.noLongerListed);
+  return WithFixedTail(std::move(difference));
 }
 
 }  // namespace tarnwick

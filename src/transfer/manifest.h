@@ -6,6 +6,7 @@
 // whole line differs from the kept one.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,8 @@ inline constexpr std::string_view kKeptManifestName = "FileUpdate.dat";
 
 // A list of entries or of names holds at most this many.
 inline constexpr size_t kMaxListEntries = 32767;
+// A manifest file larger than this is refused before it is read: 32,767 entry lines of up to 1 KiB each.
+inline constexpr std::uint64_t kMaxManifestBytes = std::uint64_t{32} << 20;
 
 // Fetched on every run that fetches anything, after the names the comparison found, in this order.
 // The last is the manifest itself: its arrival makes it the kept copy.
@@ -53,6 +56,9 @@ struct ManifestDifference {
 // Without a kept copy, `kept` is the empty manifest with the revision "1". Nothing when a list would hold
 // more than kMaxListEntries.
 std::optional<ManifestDifference> CompareManifests(const Manifest& kept, const Manifest& fetched);
+
+// Every entry of the fetched manifest, as for a new generation: what a run after an interrupted one fetches.
+std::optional<ManifestDifference> FetchEverything(const Manifest& fetched);
 
 // The walk through both sorted entry lists that finds new, changed and removed names. `kept` and `fresh`
 // must be in the order of CompareEntries.

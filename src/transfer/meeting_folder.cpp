@@ -17,9 +17,22 @@ void MeetingFolder::PrepareForManifest() {
   DeleteIfPresent(fs_, PathOf(kFetchedManifestName));
 }
 
+namespace {
+
+// The whole file when it is there and not larger than a manifest can need; read only then.
+std::optional<std::string> ReadManifestFile(FileSystem& fs, const std::string& path) {
+  const auto size = fs.FileSize(path);
+  if (!size || *size > kMaxManifestBytes) {
+    return std::nullopt;
+  }
+  return fs.ReadFile(path);
+}
+
+}  // namespace
+
 MeetingFolder::Manifests MeetingFolder::ReadManifests() {
   const std::string fetchedPath = PathOf(kFetchedManifestName);
-  const auto fetchedBytes = fs_.ReadFile(fetchedPath);
+  auto fetchedBytes = ReadManifestFile(fs_, fetchedPath);
   auto fetched = fetchedBytes ? ParseManifest(*fetchedBytes) : std::nullopt;
   try {
     DeleteIfPresent(fs_, fetchedPath);
@@ -31,15 +44,14 @@ MeetingFolder::Manifests MeetingFolder::ReadManifests() {
   }
   // A kept copy that cannot be read or has under two lines counts as none: everything is fetched.
   Manifest kept{"", "1", {}};
-  const std::string keptPath = PathOf(kKeptManifestName);
-  if (fs_.FileExists(keptPath)) {
-    const auto keptBytes = fs_.ReadFile(keptPath);
-    if (auto parsed = keptBytes ? ParseManifest(*keptBytes) : std::nullopt) {
-      kept = std::move(*parsed);
-    }
+  const auto keptBytes = ReadManifestFile(fs_, PathOf(kKeptManifestName));
+  if (auto parsed = keptBytes ? ParseManifest(*keptBytes) : std::nullopt) {
+    kept = std::move(*parsed);
   }
-  return {std::move(kept), std::move(*fetched)};
+  return {std::move(kept), std::move(*fetched), std::move(*fetchedBytes)};
 }
+
+void MeetingFolder::KeepManifest(std::string_view bytes) { fs_.ReplaceFile(PathOf(kKeptManifestName), bytes); }
 
 void MeetingFolder::ClearForNewGeneration() {
   if (!fs_.FolderExists(path_)) {

@@ -25,10 +25,15 @@ class MeetingFolder {
   struct Manifests {
     Manifest kept;  // the empty manifest with revision "1" when there is no usable kept copy
     Manifest fetched;
+    std::string fetchedBytes;  // as the server sent them: what the kept copy becomes when the run completes
   };
   // Reads both copies; the fetched copy is deleted, it never outlives the comparison. Throws
-  // TransferFailure: 910 when the fetched copy is missing or under two lines, 912 when it cannot be deleted.
+  // TransferFailure: 910 when the fetched copy is missing, larger than kMaxManifestBytes or under two
+  // lines, 912 when it cannot be deleted. A kept copy that is too large or unreadable counts as none.
   Manifests ReadManifests();
+
+  // The manifest this run compared becomes the kept copy. Throws FileError.
+  void KeepManifest(std::string_view bytes);
 
   // A new generation: every plain file but the kept copy is deleted (the folder is created when it is
   // missing). Throws FileError.

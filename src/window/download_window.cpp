@@ -1,5 +1,7 @@
 #include "window/download_window.h"
 
+#include <new>
+
 #include "base/paths.h"
 #include "launch/recovery_marker.h"
 #include "platform/response_codes.h"
@@ -124,16 +126,19 @@ void DownloadWindow::StartRun() {
         FailStart();
         return;
     }
+    // What an interrupted earlier run was writing is of no use to anyone.
+    platform_.fs.RemoveLeftovers(componentFolder_);
+    platform_.fs.RemoveLeftovers(LocalFolder().Path());
     RecoveryMarker marker(platform_.fs, componentFolder_);
-    const MeetingFolder folder = LocalFolder();
-    if (marker.Present() && platform_.fs.FolderExists(folder.Path())) {
-      DeletePlainFiles(platform_.fs, folder.Path());
-    }
+    // The folder is not emptied here: a run that cannot reach the server must leave the user's documents.
+    recovering_ = marker.Present();
     marker.Write();
     FetchManifest();
   } catch (const FileError&) {
     FailStart();
   } catch (const TransferRefused&) {
+    FailStart();
+  } catch (const std::bad_alloc&) {
     FailStart();
   }
 }
@@ -180,16 +185,21 @@ void DownloadWindow::ManifestFetched(const TransferOutcome& outcome) {
     CompareAndHandOver();
   } catch (const TransferFailure& failure) {
     EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(failure.Code()));
+  } catch (const std::bad_alloc&) {
+    EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(codes::kUnusableManifest));
   }
 }
 
 void DownloadWindow::CompareAndHandOver() {
   MeetingFolder folder = LocalFolder();
-  const auto manifests = folder.ReadManifests();
-  auto difference = CompareManifests(manifests.kept, manifests.fetched);
+  auto manifests = folder.ReadManifests();
+  auto difference =
+      recovering_ ? FetchEverything(manifests.fetched) : CompareManifests(manifests.kept, manifests.fetched);
   if (!difference) {
     throw TransferFailure(codes::kUnusableManifest);
   }
+  // Everything is checked before anything is deleted.
+  comparedManifest_ = std::move(manifests.fetchedBytes);
   if (difference->newGeneration) {
     try {
       folder.ClearForNewGeneration();
@@ -242,14 +252,9 @@ void DownloadWindow::StartFile(const std::string& name) {
   if (!StaysInsideFolder(name)) {
     throw TransferFailure(codes::kNameOutsideFolder);
   }
-  const std::string localTarget = LocalFolder().PathOf(name);
+  // The old copy stays until the new one is complete: the transfer replaces it in one step.
   try {
-    DeleteIfPresent(platform_.fs, localTarget);
-  } catch (const FileError&) {
-    throw TransferFailure(codes::kCannotDelete);
-  }
-  try {
-    Request(fileTransfer_, RemotePath(parameters_, name), localTarget);
+    Request(fileTransfer_, RemotePath(parameters_, name), LocalFolder().PathOf(name));
   } catch (const TransferRefused&) {
     throw TransferFailure(codes::kRequestRefused);
   }
@@ -273,10 +278,20 @@ void DownloadWindow::ShowProgress(const QueueProgress& progress) {
 
 void DownloadWindow::FinishQueue() {
   controls_.queueTimer.enabled = false;
-  const PortalUpdate update = RewritePortalPage(platform_.fs, componentFolder_);
+  if (!KeepComparedManifest()) {
+    return;
+  }
+  PortalUpdate update;
+  try {
+    update = RewritePortalPage(platform_.fs, componentFolder_);
+  } catch (const std::bad_alloc&) {
+    update.pageWritten = false;
+  }
   if (update.scanFailed) {
+    // The old page stays: a page without the meetings on disk would hide them from the user.
     ShowStageBox(texts::kStageChkFolder);
     CloseWindow(CloseReason::ErrorBox);
+    return;
   }
   if (!update.pageWritten) {
     // The old page stays; the window closes without OK, so the next run fetches and writes again.
@@ -290,6 +305,18 @@ void DownloadWindow::FinishQueue() {
   controls_.status.caption = std::string(texts::kCompletedPrefix) + std::to_string(queue_.DownloadList().size()) +
                              std::string(texts::kCompletedSuffix);
   controls_.okButton.enabled = true;
+}
+
+// The kept copy is the manifest that this run compared, not what the server holds now: a revision
+// published during the run is then seen as a change by the next run, which fetches the rest.
+bool DownloadWindow::KeepComparedManifest() {
+  try {
+    LocalFolder().KeepManifest(comparedManifest_);
+    return true;
+  } catch (const FileError&) {
+    FailFile(std::string(kKeptManifestName), codes::kLocalWrite);
+    return false;
+  }
 }
 
 void DownloadWindow::FailFile(const std::string& name, int code) {

@@ -56,6 +56,7 @@ class DownloadWindow : public WindowEvents {
   void FileFetched(const TransferOutcome& outcome);
   void ShowProgress(const QueueProgress& progress);
   void FinishQueue();
+  bool KeepComparedManifest();
   void FailFile(const std::string& name, int code);
 
   void Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath);
@@ -73,6 +74,10 @@ class DownloadWindow : public WindowEvents {
   // The run's state. The launch parameters outlive the window's controls: a key missing from the next
   // cookie keeps its value.
   LaunchParameters parameters_;
+  // A recovery marker was found at the start: once a usable manifest has arrived, everything is fetched again.
+  bool recovering_ = false;
+  // The manifest this run compared, kept only when the run completes.
+  std::string comparedManifest_;
   DownloadQueue queue_;
   // Each start of a run gets a serial; an outcome of a request made under an earlier start is stale.
   unsigned runSerial_ = 0;

@@ -49,7 +49,7 @@ class Launch(WholeRun):
         self.assertIn(ERROR_TITLE, result.text)
         self.assertIn("| Start-1", result.text)
 
-    def test_a_marker_from_an_unconfirmed_run_empties_the_local_folder(self):
+    def test_a_marker_from_an_unconfirmed_run_empties_nothing_while_the_server_is_away(self):
         os.makedirs(self.ws.local("TW3", "sub"))
         for name in ("CodeWork", os.path.join("TW3", "a.doc"), os.path.join("TW3", "sub", "b.doc")):
             with open(self.ws.local(name), "w") as f:
@@ -57,7 +57,7 @@ class Launch(WholeRun):
         result = self.ws.run(self.ws.cookie(port=free_port()))
         self.assertIn("Load FileUpdate Error 901", result.text)
         self.assertEqual(result.returncode, 1)
-        self.assertFalse(os.path.exists(self.ws.local("TW3", "a.doc")))
+        self.assertTrue(os.path.exists(self.ws.local("TW3", "a.doc")))
         self.assertTrue(os.path.exists(self.ws.local("TW3", "sub", "b.doc")))
         self.assertEqual(self.ws.read_local("CodeWork"), b" 1 \r\n")
         self.assertNotIn(PASSWORD, result.text)

@@ -109,19 +109,44 @@ TEST_F(Start, AMissingKeyKeepsItsValueFromTheRunBefore) {
   EXPECT_EQ(c.ManifestTransfer().calls.at(0).url, "ftp://u3:s3cr:t@x/y@other");
 }
 
-TEST_F(Start, AMarkerLeftByAnUnconfirmedRunEmptiesTheLocalFolderButNotItsSubfolders) {
-  c.Write("codework", "x");
-  c.Write("TW3/FileUpdate.dat", "A\r\n1\r\n");
-  c.Write("TW3/doc.pdf", "pdf");
-  c.Write("TW3/.hidden", "h");
-  c.Write("TW3/sub/inner.txt", "inner");
+TEST_F(Start, AMarkerLeftByAnUnconfirmedRunEmptiesTheFolderOnlyOnceAUsableManifestHasArrived) {
+  for (const bool serverAnswers : {false, true}) {
+    SCOPED_TRACE(serverAnswers);
+    Component m;
+    m.Write("codework", "x");
+    m.Write("TW3/FileUpdate.dat", Crlf({"A", "1", "doc.pdf 1"}));
+    m.Write("TW3/doc.pdf", "pdf");
+    m.Write("TW3/.hidden", "h");
+    m.Write("TW3/sub/inner.txt", "inner");
+    m.Start(GoodCookie());
+    EXPECT_EQ(m.Read("codework"), " 1 \r\n");  // found case-blind, rewritten in place
+    EXPECT_FALSE(m.Exists("CodeWork"));
+    EXPECT_TRUE(m.Exists("TW3/doc.pdf"));
+    if (!serverAnswers) {
+      m.ManifestTransfer().Fail(901);  // offline: the user keeps every document
+      EXPECT_TRUE(m.Exists("TW3/doc.pdf"));
+      EXPECT_TRUE(m.Exists("TW3/FileUpdate.dat"));
+      continue;
+    }
+    m.AnswerManifest({"A", "1", "doc.pdf 1"});  // the same as the kept copy, yet everything comes again
+    EXPECT_FALSE(m.Exists("TW3/doc.pdf"));
+    EXPECT_TRUE(m.Exists("TW3/.hidden"));
+    EXPECT_TRUE(m.Exists("TW3/sub/inner.txt"));
+    m.RunQueueToEnd();
+    EXPECT_EQ(m.Requested(), WithTail({"doc.pdf"}));
+  }
+}
+
+TEST_F(Start, LeftoversOfAnInterruptedWriteAreRemovedAndNothingElse) {
+  c.Write("TW3/.a.doc.part-Ab12cD", "half");
+  c.Write(".Tarnwick.html.part-XyZ789", "half");
+  c.Write("TW3/.notes", "mine");
+  c.Write("TW3/a.doc.part-Ab12cD", "not hidden: not ours");
   c.Start(GoodCookie());
-  EXPECT_FALSE(c.Exists("TW3/FileUpdate.dat"));
-  EXPECT_FALSE(c.Exists("TW3/doc.pdf"));
-  EXPECT_TRUE(c.Exists("TW3/.hidden"));
-  EXPECT_TRUE(c.Exists("TW3/sub/inner.txt"));
-  EXPECT_EQ(c.Read("codework"), " 1 \r\n");  // found case-blind, rewritten in place
-  EXPECT_FALSE(c.Exists("CodeWork"));
+  EXPECT_FALSE(c.Exists("TW3/.a.doc.part-Ab12cD"));
+  EXPECT_FALSE(c.Exists(".Tarnwick.html.part-XyZ789"));
+  EXPECT_TRUE(c.Exists("TW3/.notes"));
+  EXPECT_TRUE(c.Exists("TW3/a.doc.part-Ab12cD"));
 }
 
 TEST_F(Start, WithoutAMarkerNothingIsDeletedAndAMissingLocalFolderIsCreated) {
@@ -136,13 +161,7 @@ TEST_F(Start, WithoutAMarkerNothingIsDeletedAndAMissingLocalFolderIsCreated) {
   EXPECT_TRUE(fresh.Exists("TW3"));
 }
 
-TEST_F(Start, AFileThatCannotBeDeletedAMarkerThatCannotBeWrittenOrARefusedRequestEndAtStartOne) {
-  c.Write("CodeWork", "");
-  c.Write("TW3/locked.doc", "x");
-  c.fs.undeletable.insert("locked.doc");
-  c.Start(GoodCookie());
-  ExpectStartBox(c);
-
+TEST_F(Start, AMarkerThatCannotBeWrittenOrARefusedRequestEndAtStartOne) {
   Component unwritable;
   unwritable.fs.unwritable.insert("CodeWork");
   unwritable.Start(GoodCookie());
@@ -237,6 +256,26 @@ TEST_F(ManifestArrival, AnUnusableManifestEndsTheRunBeforeAnythingIsDeleted) {
   full.AnswerManifest(lines);
   EXPECT_EQ(full.LastBoxText(), "Load FileUpdate Error 910");
   EXPECT_TRUE(full.Exists("TW3/x.doc"));
+
+  // A manifest larger than its entries can need is refused before it is read.
+  Component huge;
+  huge.Write("TW3/x.doc", "x");
+  huge.Start(GoodCookie());
+  huge.ManifestTransfer().Succeed("B\r\n2\r\n" + std::string((32u << 20) + 1, 'x'));
+  EXPECT_EQ(huge.LastBoxText(), "Load FileUpdate Error 910");
+  EXPECT_TRUE(huge.Exists("TW3/x.doc"));
+  EXPECT_FALSE(huge.Exists("TW3/oFileUpdate.dat"));
+}
+
+TEST_F(ManifestArrival, AFileThatCannotBeClearedEndsTheRunWith912) {
+  c.Write("CodeWork", "");
+  c.Write("TW3/locked.doc", "x");
+  c.fs.undeletable.insert("locked.doc");
+  c.Start(GoodCookie());
+  EXPECT_TRUE(c.host.boxes.empty());
+  c.AnswerManifest({"A", "5"});
+  EXPECT_EQ(c.LastBoxText(), "Load FileUpdate Error 912");
+  EXPECT_TRUE(c.Exists("CodeWork"));
 }
 
 TEST_F(ManifestArrival, AFailedRequestShowsItsCodeAndAFetchedCopyThatCannotGoShows912) {
@@ -304,13 +343,27 @@ TEST_F(Queue, FetchesOneFileAtATimeMovesTheProgressBarAndWritesThePage) {
   EXPECT_EQ(c.Requested(), WithTail({}));
 }
 
-TEST_F(Queue, AnOldLocalCopyIsDeletedBeforeItsTransferStarts) {
-  StartWith({"a.doc 1"});
-  c.Write("TW3/A.DOC", "old");
+TEST_F(Queue, AnOldLocalCopyStaysUntilItsNewVersionHasArrived) {
+  StartWith({"a.doc 1", "b.doc 1"});
+  c.Write("TW3/A.DOC", "old a");
+  c.Write("TW3/b.doc", "old b");
   c.Tick();
-  EXPECT_FALSE(c.Exists("TW3/A.DOC"));
+  EXPECT_EQ(c.Read("TW3/A.DOC"), "old a");
   ArriveNext();
-  EXPECT_EQ(c.Read("TW3/a.doc"), "content");
+  EXPECT_EQ(c.Read("TW3/A.DOC"), "content");  // replaced under the name it had
+  c.Tick();
+  c.FileTransfer().Fail(550);
+  EXPECT_EQ(c.Read("TW3/b.doc"), "old b");
+}
+
+TEST_F(Queue, TheKeptCopyIsTheManifestThatWasComparedNotWhatTheServerHoldsAtTheEnd) {
+  const std::vector<std::string> manifest = {"G", "2", "a.doc 1"};
+  c.Start(GoodCookie());
+  c.AnswerManifest(manifest);
+  c.RunQueueToEnd();  // every file, the manifest in the tail too, arrives with other content
+  EXPECT_EQ(c.Requested(), WithTail({"a.doc"}));
+  EXPECT_EQ(c.Read("TW3/FileUpdate.dat"), Crlf(manifest));
+  EXPECT_TRUE(c.window.Controls().okButton.enabled);
 }
 
 TEST_F(Queue, AFailedTransferEndsTheQueueWithoutAPage) {
@@ -347,12 +400,12 @@ TEST_F(Queue, AnEmptyNameIsPassedOverAndCountsAsDone) {
   EXPECT_EQ(c.window.Controls().status.caption, "File Copy Completed =  7 Files");
 }
 
-TEST_F(Queue, AnUndeletableOldCopyOrARefusedRequestFailsThatFile) {
-  StartWith({"a.doc 1"});
-  c.Write("TW3/a.doc", "old");
-  c.fs.undeletable.insert("a.doc");
-  c.Tick();
-  EXPECT_EQ(c.LastBoxText(), "Load File  a.doc Error 912");
+TEST_F(Queue, ARefusedRequestOrAKeptCopyThatCannotBeWrittenFailsThatFile) {
+  StartWith({});
+  c.fs.unwritable.insert("FileUpdate.dat");
+  c.RunQueueToEnd();
+  EXPECT_EQ(c.LastBoxText(), "Load File  FileUpdate.dat Error 903");
+  EXPECT_FALSE(c.Exists("Tarnwick.html"));
 
   Component other;
   other.Start(GoodCookie());
@@ -375,12 +428,15 @@ TEST_F(Queue, APageThatCannotBeWrittenKeepsTheOldPageAndWithholdsOk) {
   EXPECT_FALSE(c.window.Controls().okButton.enabled);
 }
 
-TEST_F(Queue, AFailedFolderScanClosesTheWindowButThePageIsStillWritten) {
+TEST_F(Queue, AFailedFolderScanEndsTheRunAndKeepsTheOldPage) {
+  c.Write("Tarnwick.html", "old page");
   c.fs.subfoldersFail = true;
   StartWith({});
   c.RunQueueToEnd();
+  ASSERT_EQ(c.host.boxes.size(), 1u);
   EXPECT_EQ(c.LastBoxText(), "ChkFolder-1 ");
-  EXPECT_TRUE(c.Exists("Tarnwick.html"));
+  EXPECT_EQ(c.Read("Tarnwick.html"), "old page");
+  EXPECT_EQ(c.window.LastCloseReason(), CloseReason::ErrorBox);
   EXPECT_FALSE(c.window.Controls().okButton.enabled);
 }
 
