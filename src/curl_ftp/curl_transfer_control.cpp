@@ -7,9 +7,13 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <string_view>
 
+#include "curl_ftp/ftp_reply.h"
 #include "curl_ftp/ftp_request.h"
 #include "platform/response_codes.h"
 #include "posix_fs/posix_file_system.h"
@@ -39,15 +43,32 @@ struct CurlTransferControl::Shared {
 
 namespace {
 
+// One request's file and what is known of its length.
+struct Receipt {
+  int fd = -1;
+  std::uint64_t written = 0;
+  std::optional<std::uint64_t> announced;  // by the server's 150 reply, when it says
+};
+
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
-  const int fd = *static_cast<int*>(user);
+  auto& receipt = *static_cast<Receipt*>(user);
   const size_t total = size * count;
   for (size_t done = 0; done < total;) {
-    const ssize_t written = write(fd, data + done, total - done);
+    const ssize_t written = write(receipt.fd, data + done, total - done);
     if (written <= 0) {
       return 0;  // libcurl ends the transfer with a write error
     }
     done += static_cast<size_t>(written);
+  }
+  receipt.written += total;
+  return total;
+}
+
+// libcurl hands every reply line of the control connection here.
+size_t ReadReply(char* data, size_t size, size_t count, void* user) {
+  const size_t total = size * count;
+  if (const auto announced = AnnouncedSize(std::string_view(data, total))) {
+    static_cast<Receipt*>(user)->announced = announced;
   }
   return total;
 }
@@ -57,6 +78,13 @@ int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 int CodeForFailure(CURLcode result, CURL* easy) {
+  // A reply code from the server says what happened better than libcurl's reading of it: libcurl
+  // reports a 421 ("closing the connection") as a time-out.
+  long reply = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
+  if (reply >= 400) {
+    return static_cast<int>(reply);
+  }
   switch (result) {
     case CURLE_WRITE_ERROR:
       return codes::kLocalWrite;
@@ -68,14 +96,11 @@ int CodeForFailure(CURLcode result, CURL* easy) {
     case CURLE_URL_MALFORMAT:
       return codes::kBadRequest;
     default:
-      break;
+      return codes::kConnectionLost;
   }
-  long reply = 0;
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
-  return reply >= 400 ? static_cast<int>(reply) : codes::kConnectionLost;
 }
 
-void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSeconds, int* fd,
+void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSeconds, Receipt* receipt,
                         std::atomic<bool>* abort) {
   curl_easy_setopt(easy, CURLOPT_URL, request.urlForLibcurl.c_str());
   curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
@@ -84,6 +109,7 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSecond
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   // Per file only PASV and RETR: no CWD (the whole path goes with RETR), no SIZE, no EPSV attempt.
+  // Ignoring the length also stops libcurl from checking the size a 150 reply announces: Transfer does.
   curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
   curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
@@ -94,7 +120,9 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSecond
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeoutSeconds));
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToFile);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, fd);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, receipt);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, ReadReply);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, receipt);
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, CheckAbort);
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, abort);
@@ -145,11 +173,20 @@ TransferOutcome Transfer(CURLM* multi, CURL* easy, CurlTransferControl::Shared& 
   if (!temp.Ok()) {
     return TransferOutcome::Failed(codes::kLocalWrite);
   }
-  int fd = temp.Fd();
-  SetTransferOptions(easy, *request, shared.settings.requestTimeoutSeconds, &fd, &shared.abort);
+  Receipt receipt;
+  receipt.fd = temp.Fd();
+  SetTransferOptions(easy, *request, shared.settings.requestTimeoutSeconds, &receipt, &shared.abort);
   const CURLcode result = Drive(multi, easy, shared.abort);
+  // The connection outlives this request; a reply it reads later is none of this receipt's business.
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
   if (result != CURLE_OK) {
     return TransferOutcome::Failed(CodeForFailure(result, easy));
+  }
+  // A data connection closed early looks like the end of the file; only the announced size tells.
+  // The temporary file goes with `temp`.
+  if (receipt.announced && *receipt.announced != receipt.written) {
+    return TransferOutcome::Failed(codes::kConnectionLost);
   }
   return temp.Commit() ? TransferOutcome::Completed() : TransferOutcome::Failed(codes::kLocalWrite);
 }

@@ -9,9 +9,15 @@ never logged with its argument.
 writes "<port>" to the ready file once it listens, and serves until it is terminated. The password is
 read from a file so that it never shows in the process list.
 
+Every RETR is answered "150 Opening BINARY mode data connection for <name> (<size> bytes).", as common
+servers do, so that a client can tell a transfer cut short.
+
 Faults are injected per file through the file given with --faults, read at every RETR; each line is
-"<file name> <fault>": a reply code (the RETR is answered with it), "drop" (half the file is sent, then
-both connections close), or "stall" (the RETR is never answered).
+"<file name> <fault>": a reply code (the RETR is answered with it; after a 421 the server closes the
+connection), "drop" (half the file is sent, then both connections close), "short" (the 150 announces the
+whole file, half of it is sent and the transfer is reported complete with 226: a data connection cut short
+on the way), or "stall" (the RETR is never answered). The name "<connect>" with a reply code answers
+every new connection with that code in place of the greeting and closes it.
 """
 import argparse
 import os
@@ -41,6 +47,10 @@ class CaseBlindFS(AbstractedFS):
         return resolved
 
 
+def announcement(path, size):
+    return f"150 Opening BINARY mode data connection for {os.path.basename(path)} ({size} bytes)."
+
+
 def make_handler(log_path, faults_path):
     log = open(log_path, "a", buffering=1, encoding="utf-8")
 
@@ -66,6 +76,27 @@ def make_handler(log_path, faults_path):
 
         def on_connect(self):
             self._log("CONNECT")
+            fault = fault_for("<connect>")
+            if fault is not None and fault.isdigit():
+                # Refused the way a server at its connection limit refuses: no greeting, then closed.
+                self._log("FAULT", f"<connect> {fault}")
+                self.respond(f"{fault} Too many connections. Service temporarily unavailable.")
+                self.close_when_done()
+
+        def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+            self._announcing = file if cmd == "RETR" and file is not None else None
+            try:
+                return super().push_dtp_data(data, isproducer, file, cmd)
+            finally:
+                self._announcing = None
+
+        def respond(self, resp, *args, **kwargs):
+            # pyftpdlib's own 150/125 for RETR carries no size; announce the file's whole size in its place.
+            file = getattr(self, "_announcing", None)
+            if file is not None and resp[:4] in ("150 ", "125 "):
+                self._announcing = None
+                resp = announcement(file.name, os.fstat(file.fileno()).st_size)
+            return super().respond(resp, *args, **kwargs)
 
         def pre_process_command(self, line, cmd, arg):
             self._log("CMD", cmd if cmd == "PASS" else f"{cmd} {arg}".rstrip())
@@ -88,13 +119,20 @@ def make_handler(log_path, faults_path):
             self._log("FAULT", f"{name} {fault}")
             if fault.isdigit():
                 self.respond(f"{fault} Injected failure.")
+                if fault == "421":
+                    self.close_when_done()
             elif fault == "drop":
-                self.respond("150 File status okay. About to open data connection.")
+                with open(file, "rb") as f:
+                    data = f.read()
+                self.respond(announcement(file, len(data)))
                 if self.data_channel is not None:
-                    with open(file, "rb") as f:
-                        data = f.read()
                     self.data_channel.socket.sendall(data[:len(data) // 2])
                 self.close()
+            elif fault == "short":
+                f = self.run_as_current_user(self.fs.open, file, "rb")
+                data = f.read()
+                self.push_dtp_data(data[:len(data) // 2], file=f, cmd="RETR")
+                return file
             return None
 
     return LoggingHandler
