@@ -1,10 +1,6 @@
 #include "base/windows874.h"
 
-#include <iconv.h>
-
 #include <array>
-#include <cstdint>
-#include <stdexcept>
 #include <unordered_map>
 
 namespace tarnwick::cp874 {
@@ -12,41 +8,38 @@ namespace {
 
 constexpr char32_t kUndefinedBase = 0xF700;
 
+// Bytes 0x80 to 0xFF of the code page; 0 where the code page defines no character.
+constexpr std::array<char32_t, 128> kUpperHalf = [] {
+  std::array<char32_t, 128> table{};
+  table[0x80 - 0x80] = 0x20AC;  // euro sign
+  table[0x85 - 0x80] = 0x2026;  // ellipsis
+  constexpr char32_t kQuotesAndDashes[] = {0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014};
+  for (int i = 0; i < 7; ++i) {
+    table[0x91 - 0x80 + i] = kQuotesAndDashes[i];
+  }
+  table[0xA0 - 0x80] = 0x00A0;  // no-break space
+  for (int b = 0xA1; b <= 0xDA; ++b) {
+    table[b - 0x80] = 0x0E01 + static_cast<char32_t>(b - 0xA1);  // Thai letters, vowels and tone marks
+  }
+  for (int b = 0xDF; b <= 0xFB; ++b) {
+    table[b - 0x80] = 0x0E3F + static_cast<char32_t>(b - 0xDF);  // baht sign to Thai digits
+  }
+  return table;
+}();
+
 struct Tables {
   std::array<char32_t, 256> toUnicode{};
   std::unordered_map<char32_t, unsigned char> toByte;
 };
 
-char32_t ConvertByte(iconv_t cd, unsigned char byte) {
-  char in[1] = {static_cast<char>(byte)};
-  char out[8] = {};
-  char* inPtr = in;
-  char* outPtr = out;
-  size_t inLeft = 1;
-  size_t outLeft = sizeof out;
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || outLeft != 4) {
-    return kUndefinedBase + byte;
-  }
-  std::uint32_t cp = 0;
-  for (int i = 0; i < 4; ++i) {
-    cp |= static_cast<std::uint32_t>(static_cast<unsigned char>(out[i])) << (8 * i);
-  }
-  return static_cast<char32_t>(cp);
-}
-
 Tables BuildTables() {
-  iconv_t cd = iconv_open("UTF-32LE", "CP874");
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    throw std::runtime_error("the C library has no CP874 conversion");
-  }
   Tables t;
   for (int b = 0; b < 256; ++b) {
     const auto byte = static_cast<unsigned char>(b);
-    t.toUnicode[byte] = ConvertByte(cd, byte);
+    const char32_t defined = b < 0x80 ? static_cast<char32_t>(b) : kUpperHalf[static_cast<size_t>(b - 0x80)];
+    t.toUnicode[byte] = defined != 0 || b == 0 ? defined : kUndefinedBase + byte;
     t.toByte.emplace(t.toUnicode[byte], byte);
   }
-  iconv_close(cd);
   return t;
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include "base/ascii.h"
 #include "base/paths.h"
@@ -14,6 +15,29 @@ TEST(Windows874, EveryByteSurvivesAReadAndAWrite) {
     all += static_cast<char>(b);
   }
   EXPECT_EQ(cp874::Encode(cp874::Decode(all)), all);
+}
+
+TEST(Windows874, EveryByteMeansWhatTheCLibrarysCodePageSays) {
+  iconv_t cd = iconv_open("UTF-8", "CP874");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  for (int b = 0; b < 256; ++b) {
+    char in[1] = {static_cast<char>(b)};
+    char out[8] = {};
+    char* inPtr = in;
+    char* outPtr = out;
+    size_t inLeft = 1;
+    size_t outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const bool defined = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1);
+    const std::string decoded = cp874::Decode(std::string(1, static_cast<char>(b)));
+    if (defined) {
+      EXPECT_EQ(decoded, std::string(out, sizeof out - outLeft)) << b;
+    } else {
+      EXPECT_EQ(decoded, cp874::Decode(cp874::Encode(decoded))) << b;  // carried in the private use area
+      EXPECT_EQ(static_cast<unsigned char>(decoded[0]), 0xEF) << b;
+    }
+  }
+  iconv_close(cd);
 }
 
 TEST(Windows874, ThaiLettersMapToTheirUnicodeCharacters) {
