@@ -1,8 +1,14 @@
 // tarnwick-download: one run of the download window, as a click on the meeting page's download element starts it.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,6 +18,7 @@
 #include "app/command_line.h"
 #include "curl_ftp/curl_transfer_control.h"
 #include "posix_fs/posix_file_system.h"
+#include "terminal/escaped_text.h"
 #include "terminal/terminal_window.h"
 #include "window/launcher.h"
 #ifdef TARNWICK_WITH_QT
@@ -26,6 +33,74 @@ constexpr const char* kApplicationName = "tarnwick-download";
 constexpr int kExitOk = 0;
 constexpr int kExitErrorBox = 1;
 constexpr int kExitArgumentError = 2;
+constexpr int kExitBySignal = 128;  // + the signal's number, as a shell reports a process a signal ended
+
+// SIGINT and SIGTERM end a run as the close box does: the transfer stops, its temporary file goes and
+// the recovery marker stays. The handler only notes the first signal and writes to a pipe; the front
+// end's loop watches the pipe and closes the window on its own thread. Later signals change nothing, so
+// a second Ctrl-C while the window closes neither hangs nor cuts the clean-up short.
+std::atomic<int> caughtSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may only touch lock-free atomics");
+int signalPipeWrite = -1;
+
+void NoteSignal(int number) {
+  const int savedErrno = errno;
+  int none = 0;
+  caughtSignal.compare_exchange_strong(none, number);
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t ignored = write(signalPipeWrite, &byte, 1);  // a full pipe is readable already
+  errno = savedErrno;
+}
+
+// The descriptor that becomes readable on SIGINT or SIGTERM; -1 when the signals cannot be caught.
+int CatchInterruptions() {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    return -1;
+  }
+  signalPipeWrite = fds[1];
+  struct sigaction action {};
+  action.sa_handler = NoteSignal;
+  sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);  // one handler at a time, so the first signal is the one noted
+  sigaddset(&action.sa_mask, SIGTERM);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  return fds[0];
+}
+
+// Two runs in one component folder would share its recovery marker and delete each other's files. The
+// lock is on the folder itself, so the folder gains no file, and the OS lets go of it when the process ends.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder) : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) {
+      error_ = errno;
+    } else if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      error_ = errno;
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) {
+      close(fd_);
+    }
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+  bool Held() const { return error_ == 0; }
+  std::string Refusal(const std::string& folder) const {
+    if (error_ == EWOULDBLOCK) {
+      return "Another download is running in " + folder + ". Try again when it has finished.";
+    }
+    return "The folder " + folder + " cannot be locked for the download: " + std::strerror(error_) + ".";
+  }
+
+ private:
+  int fd_;
+  int error_ = 0;
+};
 
 std::optional<std::string> ReadCookie(const std::string& file) {
   std::stringstream text;
@@ -77,13 +152,30 @@ int RunOnce(WindowHost& window, EventPoster& poster, const CommandLine& line, co
   return ExitStatusFor(launcher.Click(cookie));
 }
 
+// The lock is taken before the run's window opens and held until the run has ended; a folder that another
+// run holds gets an error box and nothing else: no marker, no deletion, no FTP request.
+template <typename FrontEndWindow>
+int RunLocked(FrontEndWindow& window, const CommandLine& line, const std::string& cookie, const std::string& folder) {
+  const FolderLock lock(folder);
+  if (!lock.Held()) {
+    window.MessageBox(lock.Refusal(folder), "Error", MessageIcon::Critical);
+    return kExitErrorBox;
+  }
+  if (const int interruptions = CatchInterruptions(); interruptions >= 0) {
+    window.CloseWhenReadable(interruptions);
+  }
+  const int status = RunOnce(window, window, line, cookie, folder);
+  // Only a signal that closed the window counts: one that came after it had closed changed nothing.
+  return window.Interrupted() ? kExitBySignal + caughtSignal.load() : status;
+}
+
 int Run(const CommandLine& line, const std::string& cookie, const std::string& folder, int argc, char** argv) {
 #ifdef TARNWICK_WITH_QT
   const bool useWindow =
       line.frontEnd == FrontEnd::Window || (line.frontEnd == FrontEnd::Auto && QtWindow::DisplayAvailable());
   if (useWindow) {
     QtWindow window(argc, argv, kApplicationName, line.yes);
-    return RunOnce(window, window, line, cookie, folder);
+    return RunLocked(window, line, cookie, folder);
   }
 #else
   (void)argc;
@@ -94,7 +186,7 @@ int Run(const CommandLine& line, const std::string& cookie, const std::string& f
 #endif
   const bool interactive = !line.yes && isatty(STDIN_FILENO) && line.cookieFile != "-";
   TerminalWindow window(std::cout, kApplicationName, !interactive, isatty(STDOUT_FILENO) != 0);
-  return RunOnce(window, window, line, cookie, folder);
+  return RunLocked(window, line, cookie, folder);
 }
 
 }  // namespace
@@ -113,7 +205,14 @@ int main(int argc, char** argv) {
   }
   const auto folder = ComponentFolder(line->folder);
   if (!folder) {
-    std::cerr << kApplicationName << ": no such component folder: " << line->folder << "\n";
+    std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line->folder) << "\n";
+    return kExitArgumentError;
+  }
+  // The run joins its paths with "\": one inside the folder's own path would send writes and deletions
+  // to another folder.
+  if (folder->find('\\') != std::string::npos) {
+    std::cerr << kApplicationName << ": the component folder's path must not hold a backslash: "
+              << EscapeControls(*folder) << "\n";
     return kExitArgumentError;
   }
   return Run(*line, *cookie, *folder, argc, argv);

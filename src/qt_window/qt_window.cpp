@@ -10,9 +10,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <cmath>
 #include <iostream>
 
+#include <unistd.h>
+
+#include "terminal/escaped_text.h"
 #include "window/layout.h"
 
 namespace tarnwick {
@@ -48,6 +52,21 @@ QMessageBox::Icon ToQIcon(MessageIcon icon) {
       break;
   }
   return QMessageBox::NoIcon;
+}
+
+// A box's text for standard output: its CR LF line breaks as line ends, control characters escaped, as
+// the terminal front end prints them.
+std::string TextForTerminal(const std::string& text) {
+  std::string out;
+  for (size_t start = 0;;) {
+    const size_t end = text.find("\r\n", start);
+    out += EscapeControls(std::string_view(text).substr(start, end - start));
+    if (end == std::string::npos) {
+      return out;
+    }
+    out += '\n';
+    start = end + 2;
+  }
 }
 
 bool IsMouseEvent(QEvent::Type type) {
@@ -182,12 +201,35 @@ void QtWindow::MessageBox(const std::string& text, const std::string& title, Mes
   shownText.replace("\r\n", "\n");
   const QString shownTitle = title.empty() ? applicationName_ : FromUtf8(title);
   emit messageShown(shownText, shownTitle);
-  QMessageBox box(ToQIcon(icon), shownTitle, shownText, QMessageBox::Ok, dialog_.get());
   if (autoConfirm_) {
-    std::cout << "[" << shownTitle.toStdString() << "] " << shownText.toStdString() << "\n" << std::flush;
+    std::cout << "[" << EscapeControls(shownTitle.toStdString()) << "] " << TextForTerminal(text) << "\n"
+              << std::flush;
+  }
+  if (interrupted_) {
+    return;  // the window is closing: the box would only hold it open
+  }
+  QMessageBox box(ToQIcon(icon), shownTitle, shownText, QMessageBox::Ok, dialog_.get());
+  box.setTextFormat(Qt::PlainText);
+  if (autoConfirm_) {
     QTimer::singleShot(0, &box, &QMessageBox::accept);
   }
+  openBoxes_.push_back(&box);
   box.exec();
+  openBoxes_.pop_back();
+}
+
+void QtWindow::CloseWhenReadable(int fd) {
+  interruptNotifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(fd), QSocketNotifier::Read);
+  connect(interruptNotifier_.get(), &QSocketNotifier::activated, this, [this, fd] {
+    char bytes[256];
+    while (read(fd, bytes, sizeof bytes) > 0) {
+    }
+    interrupted_ = true;
+    for (QMessageBox* box : openBoxes_) {
+      box->accept();
+    }
+    Close();  // what the close box does: not OK, so the recovery marker stays
+  });
 }
 
 void QtWindow::Post(std::function<void()> event) {

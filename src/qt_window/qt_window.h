@@ -3,7 +3,9 @@
 // Supports: the window as designed (caption, 422 x 119 client pixels, pale yellow, fixed tool window
 //   with a close box, centred, modal without an owner); every control at its design place; Thai text
 //   ("MS Sans Serif" mapped to a Thai sans-serif face); hover emphasis, the right-click credits box,
-//   Alt+O for OK; the 10 ms timer; events posted from the transfer threads; Qt message boxes.
+//   Alt+O for OK; the 10 ms timer; events posted from the transfer threads; Qt message boxes (plain
+//   text: what the server names is never read as markup); an interruption, which closes the window as
+//   the close box does.
 // Does not support: resizing (the size is fixed, so the first resize on showing is the only one).
 // With auto-confirm every box is acknowledged at once and OK is pressed as soon as it is enabled.
 #pragma once
@@ -14,14 +16,17 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/event_poster.h"
 #include "platform/window_host.h"
 
 class QApplication;
 class QLabel;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
+class QSocketNotifier;
 
 namespace tarnwick {
 
@@ -43,6 +48,11 @@ class QtWindow : public QObject, public WindowHost, public EventPoster {
   void Close() override;
   void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override;
   void Post(std::function<void()> event) override;
+
+  // Once the non-blocking `fd` is readable (what is there is read and dropped) the window closes as the
+  // close box does, and open message boxes close. The caller keeps the descriptor open.
+  void CloseWhenReadable(int fd);
+  bool Interrupted() const { return interrupted_; }
 
   // ShowModal in three steps, for tests that drive an open window.
   void Open(WindowEvents& events);
@@ -66,6 +76,9 @@ class QtWindow : public QObject, public WindowHost, public EventPoster {
   QEventLoop loop_;
   bool open_ = false;
   bool okPressed_ = false;
+  std::unique_ptr<QSocketNotifier> interruptNotifier_;
+  std::vector<QMessageBox*> openBoxes_;  // innermost last: a box's loop runs events that may show another
+  bool interrupted_ = false;
 };
 
 class DownloadDialog : public QDialog {

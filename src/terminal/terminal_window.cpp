@@ -4,9 +4,11 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <stdexcept>
 
+#include "terminal/escaped_text.h"
 #include "window/layout.h"
 
 namespace tarnwick {
@@ -23,6 +25,12 @@ std::vector<std::string> SplitBoxText(const std::string& text) {
   }
   lines.push_back(text.substr(start));
   return lines;
+}
+
+void Drain(int fd) {
+  char bytes[256];
+  while (read(fd, bytes, sizeof bytes) > 0) {
+  }
 }
 
 }  // namespace
@@ -51,6 +59,13 @@ void TerminalWindow::Post(std::function<void()> event) {
   }
   const char byte = 1;
   [[maybe_unused]] const ssize_t ignored = write(wakeWrite_, &byte, 1);  // a full pipe already wakes the loop
+}
+
+void TerminalWindow::CloseWhenReadable(int fd) { interruptFd_ = fd; }
+
+void TerminalWindow::Interrupt() {
+  interrupted_ = true;
+  Close();
 }
 
 void TerminalWindow::ShowModal(WindowEvents& events) {
@@ -123,14 +138,18 @@ void TerminalWindow::WaitForWork() {
     wait = &timeout;
   }
   const bool waitForOk = okPromptShown_ && events_->Controls().okButton.enabled;
-  pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-  ppoll(fds, waitForOk ? 2 : 1, wait, nullptr);
+  // poll passes over a negative descriptor.
+  pollfd fds[3] = {{wakeRead_, POLLIN, 0}, {interruptFd_, POLLIN, 0}, {waitForOk ? STDIN_FILENO : -1, POLLIN, 0}};
+  ppoll(fds, 3, wait, nullptr);
   if (fds[0].revents & POLLIN) {
-    char drain[256];
-    while (read(wakeRead_, drain, sizeof drain) > 0) {
-    }
+    Drain(wakeRead_);
   }
-  if (waitForOk && (fds[1].revents & (POLLIN | POLLHUP))) {
+  if (fds[1].revents & POLLIN) {
+    Drain(interruptFd_);
+    Interrupt();
+    return;
+  }
+  if (waitForOk && (fds[2].revents & (POLLIN | POLLHUP))) {
     char byte = 0;
     const ssize_t got = read(STDIN_FILENO, &byte, 1);
     if (got <= 0 || byte == '\n') {
@@ -172,19 +191,35 @@ void TerminalWindow::Close() { open_ = false; }
 void TerminalWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon) {
   EndProgressLine();
   const char* mark = icon == MessageIcon::Critical ? "(x) " : icon == MessageIcon::Information ? "(i) " : "";
-  out_ << "+-- " << mark << (title.empty() ? applicationName_ : title) << "\n";
+  out_ << "+-- " << mark << EscapeControls(title.empty() ? applicationName_ : title) << "\n";
   for (const auto& line : SplitBoxText(text)) {
-    out_ << "| " << line << "\n";
+    out_ << "| " << EscapeControls(line) << "\n";
   }
-  out_ << "+-- [ OK ]" << (autoConfirm_ ? "" : "  press Enter") << "\n" << std::flush;
-  if (!autoConfirm_) {
+  const bool waits = !autoConfirm_ && !interrupted_;
+  out_ << "+-- [ OK ]" << (waits ? "  press Enter" : "") << "\n" << std::flush;
+  if (waits) {
     WaitForEnter();
   }
 }
 
 void TerminalWindow::WaitForEnter() {
-  char byte = 0;
-  while (read(STDIN_FILENO, &byte, 1) == 1 && byte != '\n') {
+  for (;;) {
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {interruptFd_, POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) {
+        continue;  // a signal handler ran on this thread; what it wrote is seen on the next round
+      }
+      return;
+    }
+    if (fds[1].revents & POLLIN) {
+      Drain(interruptFd_);
+      Interrupt();
+      return;
+    }
+    char byte = 0;
+    if (fds[0].revents != 0 && (read(STDIN_FILENO, &byte, 1) != 1 || byte == '\n')) {
+      return;
+    }
   }
 }
 
@@ -195,7 +230,7 @@ void TerminalWindow::Draw() {
   const WindowControls& now = events_->Controls();
   if (!drawnOnce_ || now.status.caption != drawn_.status.caption) {
     EndProgressLine();
-    out_ << "   " << now.status.caption << "\n";
+    out_ << "   " << EscapeControls(now.status.caption) << "\n";
   }
   const auto& bar = now.progress;
   const auto& before = drawn_.progress;

@@ -3,6 +3,7 @@
 #include <QScreen>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -194,6 +195,21 @@ class QtWindowTest : public QObject {
     QCOMPARE(boxes.count(), 1);
     QCOMPARE(boxes.at(0).at(0).toString(), QString("   ทีมงานBrannock\n    มหาวิทยาลัยQuillon"));
     QCOMPARE(boxes.at(0).at(1).toString(), QString("พัฒนาโปรแกรมโดย..."));
+  }
+
+  void aBoxShowsServerTextAsPlainText() {
+    QtWindow window(argc_, nullptr, "tarnwick-download", false);
+    QString shown;
+    QTimer::singleShot(0, this, [&] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
+          shown = box->textFormat() == Qt::PlainText ? box->text() : QString();
+          box->accept();
+        }
+      }
+    });
+    window.MessageBox("Load File  <b>x</b>.doc Error 550", "", MessageIcon::None);
+    QCOMPARE(shown, QString("Load File  <b>x</b>.doc Error 550"));
   }
 
   void aWholeRunThroughTheWindowAgainstARealServer() {

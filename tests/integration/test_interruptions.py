@@ -1,0 +1,172 @@
+"""Whole runs that are cut short or must not start: a signal during a run, a second run in the same
+component folder, a component folder the run cannot use, and server text that would command the terminal.
+Runs through the desktop window use Qt's offscreen platform; they are left out when it was not built."""
+import fcntl
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+from harness import PASSWORD, Workspace, free_port
+
+EXE = os.environ.get("TARNWICK_DOWNLOAD", "")
+WINDOW_BUILT = bool(EXE) and "libQt6Widgets" in subprocess.run(["ldd", EXE], capture_output=True, text=True).stdout
+FRONT_ENDS = ["terminal", "window"] if WINDOW_BUILT else ["terminal"]
+
+
+def finish(process, timeout=15):
+    try:
+        out, err = process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.communicate()
+        raise AssertionError("the run did not end")
+    return out.decode("utf-8", "replace") + err.decode("utf-8", "replace")
+
+
+def wait_for(condition, what, timeout=20):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"waited in vain for {what}")
+        time.sleep(0.02)
+
+
+def snapshot(folder):
+    """Every path below the folder, with the content and modification time of its files."""
+    found = {}
+    for parent, _, names in os.walk(folder):
+        found[parent] = None
+        for path in (os.path.join(parent, name) for name in names):
+            with open(path, "rb") as f:
+                found[path] = (f.read(), os.stat(path).st_mtime_ns)
+    return found
+
+
+class Cases(unittest.TestCase):
+    def setUp(self):
+        self.ws = Workspace()
+        self.addCleanup(self.ws.close)
+
+    def start(self, *extra, ui="terminal", stdin=subprocess.DEVNULL, cookie=None):
+        """A run that goes on in the background; finish() collects it."""
+        cookie_file = os.path.join(self.ws.base, "cookie-bg.txt")
+        with open(cookie_file, "w", encoding="utf-8") as f:
+            f.write((cookie or self.ws.cookie()) + "\n")
+        process = subprocess.Popen(
+            [EXE, "--folder", self.ws.component, "--cookie-file", cookie_file, "--ui", ui, *extra],
+            stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        self.addCleanup(lambda: process.poll() is None and (process.kill(), process.communicate()))
+        return process
+
+    def partial_files(self):
+        return [name for _, _, names in os.walk(self.ws.component) for name in names if ".part-" in name]
+
+    def stalled_run(self, ui="terminal"):
+        """A run that has fetched a.doc and waits on z.doc, which the server never sends."""
+        if self.ws.server is None:
+            self.ws.start_server()
+            self.ws.publish_tail(["Stalled"])
+            self.ws.publish("G1", "R1", {"a.doc": "a", "z.doc": "z" * 1000})
+            self.ws.server.inject("z.doc", "stall")
+        stalls = lambda: sum(1 for entry in self.ws.server.log() if entry[2] == "FAULT")
+        stalled_before = stalls()
+        process = self.start("--yes", ui=ui)
+        in_flight = lambda: stalls() > stalled_before and any(n.startswith(".z.doc.part-") for n in self.partial_files())
+        wait_for(lambda: in_flight() or process.poll() is not None, "z.doc in flight")
+        self.assertIsNone(process.poll(), "the run ended before z.doc")
+        self.assertTrue(os.path.exists(self.ws.local("TW3", "a.doc")))
+        return process
+
+
+class Signals(Cases):
+    def test_a_signal_mid_file_removes_the_temporary_file_and_keeps_the_marker(self):
+        cases = [(ui, [signal.SIGINT], 130) for ui in FRONT_ENDS]
+        cases += [("terminal", [signal.SIGTERM], 143), ("terminal", [signal.SIGINT, signal.SIGTERM], 130)]
+        for ui, signals, status in cases:
+            with self.subTest(ui=ui, signals=[s.name for s in signals]):
+                process = self.stalled_run(ui)
+                for number in signals:
+                    process.send_signal(number)
+                    time.sleep(0.05)  # a later signal comes while the window closes
+                text = finish(process)
+                self.assertEqual(process.returncode, status, text)
+                self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
+                self.assertEqual(self.partial_files(), [])
+                self.assertFalse(os.path.exists(self.ws.local("TW3", "z.doc")))
+                self.assertNotIn(PASSWORD, text)
+
+    def test_a_signal_while_a_box_waits_for_its_user_ends_the_run(self):
+        for ui in FRONT_ENDS:
+            with self.subTest(ui=ui):
+                leader, follower = os.openpty()  # the terminal waits for Enter only on a terminal
+                self.addCleanup(os.close, leader)
+                self.addCleanup(os.close, follower)
+                process = self.start(ui=ui, stdin=follower, cookie=self.ws.cookie(port=free_port()))
+                wait_for(lambda: os.path.exists(self.ws.local("CodeWork")), "the marker")
+                time.sleep(1)  # the refused connection's box is up
+                self.assertIsNone(process.poll(), "the box did not wait")
+                process.send_signal(signal.SIGTERM)
+                text = finish(process)
+                self.assertEqual(process.returncode, 143, text)
+
+
+class OneRunAtATime(Cases):
+    def test_a_second_run_in_the_same_folder_is_refused_and_touches_nothing(self):
+        busy = f"Another download is running in {os.path.realpath(self.ws.component)}. Try again when it has finished."
+        first = self.stalled_run()
+        before, log_before = snapshot(self.ws.component), self.ws.server.log()
+        second = self.ws.run(self.ws.cookie(), "--yes")
+        self.assertEqual(second.returncode, 1, second.text)
+        lines = second.stdout.decode().splitlines()
+        self.assertEqual(lines[lines.index("+-- (x) Error") + 1], "| " + busy)
+        if WINDOW_BUILT:
+            second = self.start("--yes", ui="window")
+            text = finish(second)
+            self.assertEqual(second.returncode, 1, text)
+            self.assertIn(f"[Error] {busy}\n", text)
+        self.assertEqual(snapshot(self.ws.component), before)
+        self.assertEqual(self.ws.server.log(), log_before)
+
+        first.send_signal(signal.SIGTERM)
+        finish(first)
+        held = os.open(self.ws.component, os.O_RDONLY)  # the lock went with the first run
+        self.addCleanup(os.close, held)
+        fcntl.flock(held, fcntl.LOCK_EX | fcntl.LOCK_NB)
+
+
+class UnusableFolder(Cases):
+    def test_a_backslash_in_the_component_folder_path_is_refused_before_anything_is_touched(self):
+        folder = os.path.join(self.ws.base, "meet\\ings")
+        os.makedirs(folder)
+        os.symlink(folder, os.path.join(self.ws.base, "alias"))
+        cookie_file = os.path.join(self.ws.base, "cookie.txt")
+        with open(cookie_file, "w") as f:
+            f.write(self.ws.cookie(port=free_port()))
+        before = snapshot(self.ws.base)
+        for given in (folder, os.path.join(self.ws.base, "alias")):
+            with self.subTest(folder=given):
+                result = subprocess.run([EXE, "--folder", given, "--cookie-file", cookie_file, "--yes",
+                                         "--ui", "terminal"], capture_output=True, stdin=subprocess.DEVNULL)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn(b"backslash", result.stderr)
+                self.assertEqual(snapshot(self.ws.base), before)
+
+
+class ServerText(Cases):
+    def test_control_characters_in_a_file_name_reach_the_terminal_escaped(self):
+        self.ws.start_server()
+        self.ws.publish_tail(["Text"])
+        self.ws.publish("G1", "R1", {"a.doc": "a"}, extra_entries=["\x1b]0;owned\x07\x1b[2Jfake.doc 1"])
+        for ui in FRONT_ENDS:
+            with self.subTest(ui=ui):
+                text = finish(self.start("--yes", ui=ui))
+                self.assertIn("Load File  \\x1b]0;owned\\x07\\x1b[2Jfake.doc Error ", text)
+                self.assertNotIn("\x1b", text)
+                self.assertNotIn("\x07", text)
+
+
+if __name__ == "__main__":
+    unittest.main()
