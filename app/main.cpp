@@ -75,9 +75,7 @@ int CatchInterruptions() {
 class FolderLock {
  public:
   explicit FolderLock(const std::string& folder) : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) {
-      error_ = errno;
-    } else if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (fd_ < 0 || flock(fd_, LOCK_EX | LOCK_NB) != 0) {
       error_ = errno;
     }
   }

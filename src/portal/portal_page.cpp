@@ -1,11 +1,12 @@
 #include "portal/portal_page.h"
 
 #include <array>
+#include <iterator>
 
 namespace tarnwick {
 namespace {
 
-constexpr char Q = '"';
+constexpr char kQuote = '"';
 constexpr std::string_view kWelcome = "ยินดีต้อนรับเข้าสู่ระบบการประชุมอิเล็กทรอนิกส์";
 
 // Text inside a VBScript string literal: a quote is written twice, or it would end the literal.
@@ -13,8 +14,8 @@ std::string InVbString(const std::string& text) {
   std::string out;
   for (const char c : text) {
     out += c;
-    if (c == Q) {
-      out += Q;
+    if (c == kQuote) {
+      out += kQuote;
     }
   }
   return out;
@@ -29,7 +30,7 @@ std::string Repeat(std::string_view piece, int times) {
 }
 
 void AppendHead(std::vector<std::string>& page) {
-  page.insert(page.end(), {
+  const std::string head[] = {
       "<HTML>",
       "<HEAD>",
       "<STYLE>",
@@ -40,18 +41,20 @@ void AppendHead(std::vector<std::string>& page) {
       "A:hover {text-decoration: underline; font-family:MS Sans Serif; font-size: 11 pt; color:Blue}",
       "-->",
       "</STYLE>",
-  });
+  };
+  page.insert(page.end(), std::begin(head), std::end(head));
 }
 
 void AppendScriptStart(std::vector<std::string>& page, const std::string& url, const std::string& folder) {
-  page.insert(page.end(), {
+  const std::string lines[] = {
       "<Script Language=VBScript>",
       "<!--",
       "Edate = Now + 1",
       "document.cookie=\"PWRKTW=C; expires=\" & Edate",
       "document.cookie=\"PWRKWST=" + url + ";expires=\" & Edate",
       "document.cookie=\"PWRKDRV=" + folder + ";expires=\" & Edate",
-  });
+  };
+  page.insert(page.end(), std::begin(lines), std::end(lines));
 }
 
 void AppendMeetingScript(std::vector<std::string>& page, const PortalMeeting& meeting) {
@@ -61,16 +64,17 @@ void AppendMeetingScript(std::vector<std::string>& page, const PortalMeeting& me
     message += InVbString(line) + " <Br> ";
   }
   const int fillers = meeting.messageLines.size() <= 10 ? 11 - static_cast<int>(meeting.messageLines.size()) : 0;
-  page.insert(page.end(), {
+  const std::string lines[] = {
       "Sub MOver" + n + "()",
       "document.cookie=\"PWRKSUB=TW" + n + ";expires=\" & Edate",
-      "MessTxt.InnerHTML = \"<STRONG>" + message + "</STRONG>" + Repeat("<Br>", fillers) + Q,
+      "MessTxt.InnerHTML = \"<STRONG>" + message + "</STRONG>" + Repeat("<Br>", fillers) + kQuote,
       "End Sub",
-  });
+  };
+  page.insert(page.end(), std::begin(lines), std::end(lines));
 }
 
 void AppendScriptEnd(std::vector<std::string>& page, const std::string& url, const std::string& folder) {
-  page.insert(page.end(), {
+  const std::string lines[] = {
       "Sub MOut()",
       "MessTxt.InnerHTML = \"<FONT face=MS Sans Serif size=4 color=darkslateblue><STRONG>" + std::string(kWelcome) +
           "(Tarnwick)<BR><BR><BR><BR><BR><BR><BR></STRONG></FONT>\"",
@@ -90,7 +94,8 @@ void AppendScriptEnd(std::vector<std::string>& page, const std::string& url, con
       "<TITLE>Tarnwick Brannock</TITLE>",
       "</HEAD>",
       "<BODY leftmargin=0 marginwidth=0 topMargin=0>",
-  });
+  };
+  page.insert(page.end(), std::begin(lines), std::end(lines));
 }
 
 struct BannerColumn {
@@ -132,15 +137,17 @@ void AppendBanner(std::vector<std::string>& page) {
     }
     page.emplace_back("</TR>");
   }
-  page.insert(page.end(), {
+  const std::string menuRow[] = {
       "<TR>",
       "<TD align=center width=24%> <font color=#014a87 size=1><STRONG>ระบบนี้เป็นการประชุมอิเล็กทรอนิกส์</STRONG></TD>",
       " <TD width=3%> <IMG SRC=imageTarnwick/index_34.gif WIDTH=35 HEIGHT=16></TD>",
       "<TD width=4%><IMG ID=menu1 SRC=imageTarnwick/index_35.gif WIDTH=56 HEIGHT=16 BORDER=0></TD>",
-      "<TD width=7%><IMG ID=menu2c SRC=imageTarnwick/index_36_server.gif WIDTH=85 HEIGHT=16 BORDER=0 "
+      // One page line each, joined from pieces; in the second no blank comes before "onMouseOut", as on
+      // the page the meeting pages were made with.
+      "<TD width=7%><IMG ID=menu2c SRC=imageTarnwick/index_36_server.gif WIDTH=85 HEIGHT=16 BORDER=0 "  // NOLINT(bugprone-suspicious-missing-comma)
       "style=\"CURSOR: hand\" onClick=ConServer onMouseOver=\"Pic menu2c, 'imageTarnwick/index_36_server_Over.gif'\" "
       "onMouseOut=\"Pic  menu2c, 'imageTarnwick/index_36_server.gif'\"></TD>",
-      "<TD width=8%><IMG ID=menu4 SRC=imageTarnwick/index_39.gif   WIDTH=105 HEIGHT=16 BORDER=0 "
+      "<TD width=8%><IMG ID=menu4 SRC=imageTarnwick/index_39.gif   WIDTH=105 HEIGHT=16 BORDER=0 "  // NOLINT(bugprone-suspicious-missing-comma)
       "style=\"CURSOR: hand\" OnClick=WrkExit onMouseOver=\"Pic menu4, 'imageTarnwick/index_39_Over.gif'\""
       "onMouseOut=\"Pic  menu4, 'imageTarnwick/index_39.gif'\"></TD>",
       "<TD width=7%><IMG  ID=menu3 SRC=imageTarnwick/index_38_blank.gif WIDTH=105 HEIGHT=16 BORDER=0></TD>",
@@ -148,11 +155,12 @@ void AppendBanner(std::vector<std::string>& page) {
       "<TD width=45%> <IMG SRC=imageTarnwick/index_40.gif WIDTH=100% HEIGHT=16></TD>",
       "</TR>",
       "</TABLE>",
-  });
+  };
+  page.insert(page.end(), std::begin(menuRow), std::end(menuRow));
 }
 
 void AppendMeetingList(std::vector<std::string>& page, const std::vector<PortalMeeting>& meetings) {
-  page.insert(page.end(), {
+  const std::string heading[] = {
       "<TABLE cellSpacing=0 cellPadding=0 width=100% border=1>",
       "<TR>",
       "<TD  width=22% bgcolor=#d6d8f6>",
@@ -162,10 +170,11 @@ void AppendMeetingList(std::vector<std::string>& page, const std::vector<PortalM
       "<FONT face=\" MS  Sans  Serif \"size=2 color=#4859b3><STRONG>รายการประชุม</STRONG></FONT>",
       "</TD>",
       "</TR>",
-  });
+  };
+  page.insert(page.end(), std::begin(heading), std::end(heading));
   for (const auto& meeting : meetings) {
     const std::string n = std::to_string(meeting.number);
-    page.insert(page.end(), {
+    const std::string entry[] = {
         "<TR>",
         "<TD bgColor=#cadcf8>",
         "<BR>",
@@ -176,14 +185,15 @@ void AppendMeetingList(std::vector<std::string>& page, const std::vector<PortalM
         "<A href=TW" + n + "\\MainTarnwick.html><STRONG>" + meeting.title + "</STRONG></A>",
         "</TD>",
         "</TR>",
-    });
+    };
+    page.insert(page.end(), std::begin(entry), std::end(entry));
   }
   page.emplace_back("</TABLE>");
   page.push_back(Repeat("<BR>", 25 - 3 * static_cast<int>(meetings.size())) + "</TD>");
 }
 
 void AppendMessagePane(std::vector<std::string>& page) {
-  page.insert(page.end(), {
+  const std::string messagePane[] = {
       "<TD vAlign=top width=88%>",
       "<TABLE  cellSpacing=0 cellPadding=0 width=100% border=0  bgColor=white>",
       "<TR>",
@@ -205,7 +215,8 @@ void AppendMessagePane(std::vector<std::string>& page) {
       "</TABLE>",
       "</BODY>",
       "</HTML>",
-  });
+  };
+  page.insert(page.end(), std::begin(messagePane), std::end(messagePane));
 }
 
 }  // namespace

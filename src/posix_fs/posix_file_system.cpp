@@ -52,7 +52,10 @@ std::vector<std::string> NamesInFolder(const std::string& native, Keep keep) {
   std::vector<std::string> names;
   while (const dirent* entry = readdir(dir.get())) {
     const std::string name = entry->d_name;
-    if (keep(name, native + "/" + name)) {
+    std::string path = native;
+    path += '/';
+    path += name;
+    if (keep(name, path)) {
       names.push_back(name);
     }
   }
