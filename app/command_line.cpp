@@ -23,10 +23,13 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       line.yes = true;
     } else if (arg == "--ui") {
       const std::string& value = args[++i];
-      if (value == "auto") line.frontEnd = FrontEnd::Auto;
-      else if (value == "window") line.frontEnd = FrontEnd::Window;
-      else if (value == "terminal") line.frontEnd = FrontEnd::Terminal;
-      else {
+      if (value == "auto") {
+        line.frontEnd = FrontEnd::Auto;
+      } else if (value == "window") {
+        line.frontEnd = FrontEnd::Window;
+      } else if (value == "terminal") {
+        line.frontEnd = FrontEnd::Terminal;
+      } else {
         error = "--ui takes auto, window or terminal";
         return std::nullopt;
       }

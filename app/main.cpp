@@ -209,8 +209,8 @@ int main(int argc, char** argv) {
   // The run joins its paths with "\": one inside the folder's own path would send writes and deletions
   // to another folder.
   if (folder->find('\\') != std::string::npos) {
-    std::cerr << kApplicationName << ": the component folder's path must not hold a backslash: "
-              << EscapeControls(*folder) << "\n";
+    std::cerr << kApplicationName
+              << ": the component folder's path must not hold a backslash: " << EscapeControls(*folder) << "\n";
     return kExitArgumentError;
   }
   return Run(*line, *cookie, *folder, argc, argv);

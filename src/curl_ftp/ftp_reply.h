@@ -13,8 +13,7 @@ namespace tarnwick {
 // the file name comes before it and may hold one. Nothing for other replies, when none is announced, or
 // when the number does not fit.
 inline std::optional<std::uint64_t> AnnouncedSize(std::string_view line) {
-  if (line.size() < 4 || !(line.starts_with("150") || line.starts_with("125")) ||
-      (line[3] != ' ' && line[3] != '-')) {
+  if (line.size() < 4 || !(line.starts_with("150") || line.starts_with("125")) || (line[3] != ' ' && line[3] != '-')) {
     return std::nullopt;
   }
   constexpr std::string_view kUnit = " bytes)";

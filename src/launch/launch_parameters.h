@@ -17,10 +17,10 @@ struct LaunchParameters {
 
 enum class CookieVerdict {
   Accepted,
-  WrongCount,           // not exactly five recognised elements (an empty cookie included)
-  UnsafeLocalFolder,    // the local folder would not be one folder inside the component folder
+  WrongCount,         // not exactly five recognised elements (an empty cookie included)
+  UnsafeLocalFolder,  // the local folder would not be one folder inside the component folder
   ElementWithoutEquals,
-  TooManyElements,      // more than 32,767
+  TooManyElements,  // more than 32,767
 };
 
 // Reads the cookie's ";"-separated elements into `parameters`. Keys are matched without regard to case;

@@ -4,16 +4,16 @@
 namespace tarnwick::codes {
 
 // Reported by the transfer control.
-inline constexpr int kNoConnection = 901;     // host unknown or connection refused
-inline constexpr int kTimedOut = 902;         // no progress for the request time-out
-inline constexpr int kLocalWrite = 903;       // the local file cannot be written
-inline constexpr int kConnectionLost = 904;   // the connection failed without a reply code
-inline constexpr int kBadRequest = 905;       // URL or operation text that cannot be read
+inline constexpr int kNoConnection = 901;    // host unknown or connection refused
+inline constexpr int kTimedOut = 902;        // no progress for the request time-out
+inline constexpr int kLocalWrite = 903;      // the local file cannot be written
+inline constexpr int kConnectionLost = 904;  // the connection failed without a reply code
+inline constexpr int kBadRequest = 905;      // URL or operation text that cannot be read
 
 // Reported by the run itself.
-inline constexpr int kUnusableManifest = 910;  // fetched manifest unreadable, under two lines, or too long
-inline constexpr int kNameOutsideFolder = 911; // file name that leads outside the local folder
-inline constexpr int kCannotDelete = 912;      // a local file that has to go cannot be deleted
-inline constexpr int kRequestRefused = 913;    // the transfer control refused the request
+inline constexpr int kUnusableManifest = 910;   // fetched manifest unreadable, under two lines, or too long
+inline constexpr int kNameOutsideFolder = 911;  // file name that leads outside the local folder
+inline constexpr int kCannotDelete = 912;       // a local file that has to go cannot be deleted
+inline constexpr int kRequestRefused = 913;     // the transfer control refused the request
 
 }  // namespace tarnwick::codes

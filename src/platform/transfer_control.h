@@ -37,8 +37,8 @@ class TransferControl {
 };
 
 struct TransferSettings {
-  int remotePort = 21;              // when the host names none
-  int requestTimeoutSeconds = 60;   // time without progress after which a request fails
+  int remotePort = 21;             // when the host names none
+  int requestTimeoutSeconds = 60;  // time without progress after which a request fails
 };
 
 class TransferControlFactory {

@@ -103,8 +103,8 @@ struct BannerColumn {
   const char* imageWidth;
 };
 
-constexpr std::array<BannerColumn, 8> kBannerColumns{{
-    {24, "304"}, {3, "35"}, {4, "56"}, {7, "85"}, {8, "105"}, {8, "105"}, {1, "81"}, {45, "100%"}}};
+constexpr std::array<BannerColumn, 8> kBannerColumns{
+    {{24, "304"}, {3, "35"}, {4, "56"}, {7, "85"}, {8, "105"}, {8, "105"}, {1, "81"}, {45, "100%"}}};
 constexpr std::array<int, 4> kBannerRowHeights{10, 7, 90, 7};
 
 std::string TwoDigits(int number) {

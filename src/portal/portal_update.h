@@ -16,8 +16,9 @@ inline constexpr std::string_view kDefaultServerUrl = "https://meeting.tarnwick.
 std::string ReadServerUrl(FileSystem& fs, const std::string& componentFolder);
 
 struct PortalUpdate {
-  bool scanFailed = false;   // the meeting folders could not be listed: the old page stays
-  bool pageWritten = false;  // false: the old page stays (a failed scan, a page that cannot be written, a message too long)
+  bool scanFailed = false;  // the meeting folders could not be listed: the old page stays
+  bool pageWritten =
+      false;  // false: the old page stays (a failed scan, a page that cannot be written, a message too long)
 };
 
 PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder);

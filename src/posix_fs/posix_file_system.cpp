@@ -23,7 +23,9 @@ bool Exists(const std::string& path) {
 
 using DirHandle = std::unique_ptr<DIR, int (*)(DIR*)>;
 
-DirHandle OpenFolder(const std::string& path) { return DirHandle(opendir(path.empty() ? "." : path.c_str()), closedir); }
+DirHandle OpenFolder(const std::string& path) {
+  return DirHandle(opendir(path.empty() ? "." : path.c_str()), closedir);
+}
 
 std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
   DirHandle dir = OpenFolder(folder);

@@ -78,7 +78,8 @@ bool IsMouseEvent(QEvent::Type type) {
 
 QtWindow::QtWindow(int& argc, char** argv, const QString& applicationName, bool autoConfirm)
     : ownApplication_(QApplication::instance() == nullptr ? std::make_unique<QApplication>(argc, argv) : nullptr),
-      applicationName_(applicationName), autoConfirm_(autoConfirm) {
+      applicationName_(applicationName),
+      autoConfirm_(autoConfirm) {
   QApplication::setApplicationName(applicationName);
   QFont::insertSubstitutions(FromView(layout::kStatusFont.face),
                              {"Loma", "Garuda", "Noto Sans Thai", "Tlwg Typist", "DejaVu Sans"});
@@ -202,8 +203,7 @@ void QtWindow::MessageBox(const std::string& text, const std::string& title, Mes
   const QString shownTitle = title.empty() ? applicationName_ : FromUtf8(title);
   emit messageShown(shownText, shownTitle);
   if (autoConfirm_) {
-    std::cout << "[" << EscapeControls(shownTitle.toStdString()) << "] " << TextForTerminal(text) << "\n"
-              << std::flush;
+    std::cout << "[" << EscapeControls(shownTitle.toStdString()) << "] " << TextForTerminal(text) << "\n" << std::flush;
   }
   if (interrupted_) {
     return;  // the window is closing: the box would only hold it open
@@ -247,7 +247,10 @@ void QtWindow::Post(std::function<void()> event) {
 DownloadDialog::DownloadDialog(WindowEvents& events, QtWindow& host)
     : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint),
-      events_(events), host_(host), statusLabel_(new QLabel(this)), progressBar_(new QProgressBar(this)),
+      events_(events),
+      host_(host),
+      statusLabel_(new QLabel(this)),
+      progressBar_(new QProgressBar(this)),
       okButton_(new QPushButton(this)) {
   setObjectName("downloadWindow");
   setWindowTitle(FromView(layout::kCaption));
@@ -267,8 +270,8 @@ DownloadDialog::DownloadDialog(WindowEvents& events, QtWindow& host)
   okButton_->setFont(ToQFont(layout::kOkFont));
   const QColor okColour = ToQColor(layout::kOkBackColour);
   okButton_->setStyleSheet(QString("QPushButton { background-color: %1; border: 1px solid #808080; }"
-                                "QPushButton:disabled { color: #8a8a8a; }")
-                            .arg(okColour.name()));
+                                   "QPushButton:disabled { color: #8a8a8a; }")
+                               .arg(okColour.name()));
   okButton_->setMouseTracking(true);
   okButton_->installEventFilter(this);
   connect(okButton_, &QPushButton::clicked, this, [this] {

@@ -35,9 +35,10 @@ void Drain(int fd) {
 
 }  // namespace
 
-TerminalWindow::TerminalWindow(std::ostream& out, std::string applicationName, bool autoConfirm,
-                               bool outputIsTerminal)
-    : out_(out), applicationName_(std::move(applicationName)), autoConfirm_(autoConfirm),
+TerminalWindow::TerminalWindow(std::ostream& out, std::string applicationName, bool autoConfirm, bool outputIsTerminal)
+    : out_(out),
+      applicationName_(std::move(applicationName)),
+      autoConfirm_(autoConfirm),
       outputIsTerminal_(outputIsTerminal) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {

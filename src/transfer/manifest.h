@@ -31,8 +31,7 @@ inline constexpr std::uint64_t kMaxManifestBytes = std::uint64_t{32} << 20;
 
 // Fetched on every run that fetches anything, after the names the comparison found, in this order.
 // The last is the manifest itself: its arrival makes it the kept copy.
-inline constexpr std::string_view kFixedTail[] = {"Tarnwick.msg", "Enote.Doc", "MainTarnwick.html",
-                                                  kKeptManifestName};
+inline constexpr std::string_view kFixedTail[] = {"Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", kKeptManifestName};
 
 // Nothing when the text holds fewer than two lines.
 std::optional<Manifest> ParseManifest(std::string_view bytes);
@@ -48,9 +47,9 @@ int CompareEntries(std::string_view a, std::string_view b);
 std::vector<std::string> SortedEntries(std::vector<std::string> entries);
 
 struct ManifestDifference {
-  bool newGeneration = false;                // the folder is cleared and every entry fetched
-  std::vector<std::string> downloadList;     // names to fetch, in order, the fixed tail included; empty: current
-  std::vector<std::string> noLongerListed;   // kept names that the fetched manifest no longer lists
+  bool newGeneration = false;               // the folder is cleared and every entry fetched
+  std::vector<std::string> downloadList;    // names to fetch, in order, the fixed tail included; empty: current
+  std::vector<std::string> noLongerListed;  // kept names that the fetched manifest no longer lists
 };
 
 // Without a kept copy, `kept` is the empty manifest with the revision "1". Nothing when a list would hold

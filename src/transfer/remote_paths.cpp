@@ -20,8 +20,8 @@ bool StaysInsideFolder(std::string_view name) {
   if (name.find('\0') != std::string_view::npos || name.starts_with('\\') || name.starts_with('/')) {
     return false;
   }
-  const bool driveLetter = name.size() >= 2 && name[1] == ':' &&
-                           ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+  const bool driveLetter =
+      name.size() >= 2 && name[1] == ':' && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
   if (driveLetter) {
     return false;
   }

@@ -15,4 +15,3 @@ CloseReason Launcher::Click(std::string cookie) {
 }
 
 }  // namespace tarnwick
-

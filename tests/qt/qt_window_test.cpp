@@ -1,12 +1,12 @@
 // The desktop window on Qt's offscreen platform.
 #include <QDir>
-#include <QScreen>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -67,9 +67,9 @@ class MeetingServer {
   explicit MeetingServer(const QString& base) {
     const QString ready = base + "/ready";
     WriteFile(base + "/password", kPassword.toUtf8());
-    process_.start("/usr/bin/python3", {TARNWICK_SOURCE_DIR "/tests/integration/ftp_server.py", "--root",
-                                        base + "/server", "--user", "meeting", "--password-file",
-                                        base + "/password", "--log", base + "/server.log", "--ready", ready});
+    process_.start("/usr/bin/python3",
+                   {TARNWICK_SOURCE_DIR "/tests/integration/ftp_server.py", "--root", base + "/server", "--user",
+                    "meeting", "--password-file", base + "/password", "--log", base + "/server.log", "--ready", ready});
     for (int i = 0; i < 400 && !QFile::exists(ready); ++i) QTest::qWait(25);
     QFile file(ready);
     file.open(QIODevice::ReadOnly);
@@ -132,7 +132,8 @@ class QtWindowTest : public QObject {
     window_->Open(*downloadWindow_);
     DownloadDialog* dialog = window_->Dialog();
     QCOMPARE(dialog->size(), QSize(422, 119));
-    const QPoint offCentre = dialog->frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+    const QPoint offCentre =
+        dialog->frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
     QVERIFY2(offCentre.manhattanLength() <= 4, "the window is centred on the screen");
     QCOMPARE(dialog->windowTitle(), QString("DownLoad Files Tarnwick Vesion 2.0"));
     QCOMPARE(dialog->palette().color(QPalette::Window), QColor(255, 255, 170));

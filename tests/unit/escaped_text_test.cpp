@@ -19,10 +19,14 @@ TEST(EscapeControls, EscapesC0AndDel) {
 }
 
 TEST(EscapeControls, EscapesC1WhetherEncodedOrLone) {
-  EXPECT_EQ(EscapeControls("x\xc2\x9b" "2Jy"), "x\\u009b2Jy");
+  EXPECT_EQ(EscapeControls("x\xc2\x9b"
+                           "2Jy"),
+            "x\\u009b2Jy");
   EXPECT_EQ(EscapeControls("\xc2\x80\xc2\x9f"), "\\u0080\\u009f");
   // Bytes outside well-formed UTF-8: a lone C1 byte, a cut sequence, an overlong ESC, a surrogate.
-  EXPECT_EQ(EscapeControls("a\x9b" "b"), "a\\x9bb");
+  EXPECT_EQ(EscapeControls("a\x9b"
+                           "b"),
+            "a\\x9bb");
   EXPECT_EQ(EscapeControls("\xe0\xb8"), "\\xe0\\xb8");
   EXPECT_EQ(EscapeControls("\xc0\x9b"), "\\xc0\\x9b");
   EXPECT_EQ(EscapeControls("\xed\xa0\x80"), "\\xed\\xa0\\x80");

@@ -93,7 +93,9 @@ class TempComponentFolder {
   TempComponentFolder(const TempComponentFolder&) = delete;
   TempComponentFolder& operator=(const TempComponentFolder&) = delete;
 
-  std::filesystem::path Path(const std::string& relative = "") const { return relative.empty() ? root : root / relative; }
+  std::filesystem::path Path(const std::string& relative = "") const {
+    return relative.empty() ? root : root / relative;
+  }
   void Write(const std::string& relative, const std::string& bytes) const;
   std::string Read(const std::string& relative) const;
   bool Exists(const std::string& relative) const { return std::filesystem::exists(Path(relative)); }

@@ -128,7 +128,9 @@ TEST_F(Portal, AMeetingWithoutAMessageFileIsListedWithAnEmptyTitle) {
   c.Write("TW5/Tarnwick.msg", "");
   Write();
   const auto lines = PageLines(c);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "MessTxt.InnerHTML = \"<STRONG></STRONG><Br><Br><Br><Br><Br><Br><Br><Br><Br><Br><Br>\""), 2);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "MessTxt.InnerHTML = \"<STRONG></STRONG><Br><Br><Br><Br><Br><Br><Br><Br><Br><Br><Br>\""),
+            2);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "<A href=TW5\\MainTarnwick.html><STRONG></STRONG></A>"), lines.end());
 }
 
@@ -147,8 +149,9 @@ TEST_F(Portal, QuotesAreDoubledInsideScriptStringsOnly) {
   Write();
   const auto lines = PageLines(c);
   EXPECT_EQ(lines[14], "document.cookie=\"PWRKWST=https://s/\"\"q;expires=\" & Edate");
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "MessTxt.InnerHTML = \"<STRONG>a \"\"line\"\" <Br> </STRONG>" +
-                                                      std::string("<Br><Br><Br><Br><Br><Br><Br><Br><Br><Br>") + "\""),
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "MessTxt.InnerHTML = \"<STRONG>a \"\"line\"\" <Br> </STRONG>" +
+                          std::string("<Br><Br><Br><Br><Br><Br><Br><Br><Br><Br>") + "\""),
             lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "<A href=TW1\\MainTarnwick.html><STRONG>a \"title\"</STRONG></A>"),
             lines.end());
