@@ -1,7 +1,10 @@
 """Whole runs under faults that must never cost the user a document: no server, a failed update, a
 manifest republished during the run, leftovers of an interrupted run, links, long names, huge manifests."""
 import os
+import resource
+import signal
 import stat
+import subprocess
 import unittest
 
 from harness import PASSWORD, Workspace, crlf, free_port
@@ -153,6 +156,50 @@ class Updates(DataSafety):
 
 
 class LocalFiles(DataSafety):
+    def test_a_file_that_cannot_be_written_ends_with_903_and_leaves_nothing(self):
+        self.ws.publish("G1", "R1", {"big.doc": b"x" * 300000})
+        cookie_file = os.path.join(self.ws.base, "cookie.txt")
+        with open(cookie_file, "w") as f:
+            f.write(self.ws.cookie())
+
+        def limit_file_size():  # the child's writes past 64 KiB fail instead of killing it
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (65536, 65536))
+
+        result = subprocess.run(
+            [os.environ["TARNWICK_DOWNLOAD"], "--folder", self.ws.component, "--cookie-file", cookie_file,
+             "--ui", "terminal", "--yes"], stdin=subprocess.DEVNULL, capture_output=True, timeout=120,
+            preexec_fn=limit_file_size)
+        text = result.stdout.decode("utf-8", "replace")
+        self.assertEqual(result.returncode, 1, text)
+        self.assertIn("Load File  big.doc Error 903", text)
+        self.assertFalse(os.path.exists(self.ws.local("TW3", "big.doc")))
+        self.assert_no_partial_files()
+
+    def test_a_host_text_that_cannot_be_read_ends_with_905(self):
+        result = self.ws.run(self.ws.cookie(port=99999), "--yes")
+        self.assertEqual(result.returncode, 1, result.text)
+        self.assertIn("Load FileUpdate Error 905", result.text)
+
+    def test_files_and_the_page_are_replaced_whole_never_written_in_place(self):
+        self.ws.publish("G1", "R1", {"a.doc": "first"})
+        self.assertEqual(self.run_download().returncode, 0)
+        links = os.path.join(self.ws.base, "links")
+        os.makedirs(links)
+        for name, path in (("a.doc", ("TW3", "a.doc")), ("page", ("Tarnwick.html",))):
+            os.link(self.ws.local(*path), os.path.join(links, name))
+        with open(os.path.join(links, "page"), "rb") as f:
+            first_page = f.read()
+        self.ws.publish_tail(["ประชุม", "แก้ไขแล้ว"])
+        self.ws.publish("G1", "R2", {"a.doc": "second"})
+        self.assertEqual(self.run_download().returncode, 0)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"second")
+        self.assertNotEqual(self.ws.read_local("Tarnwick.html"), first_page)
+        with open(os.path.join(links, "a.doc"), "rb") as f:
+            self.assertEqual(f.read(), b"first")
+        with open(os.path.join(links, "page"), "rb") as f:
+            self.assertEqual(f.read(), first_page)
+
     def test_a_meeting_folder_behind_a_link_is_never_emptied(self):
         self.ws.publish("G1", "R1", {"a.doc": "alpha"})
         elsewhere = os.path.join(self.ws.base, "elsewhere")

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 
 #include "fake_platform.h"
 
@@ -47,6 +52,41 @@ TEST(PosixFileSystem, AFailedReplacementLeavesTheOldFileAndNoTemporaryFile) {
   EXPECT_EQ(c.Read("page.html"), "old");
   const auto entries = std::distance(std::filesystem::directory_iterator(c.root), {});
   EXPECT_EQ(entries, 2);
+}
+
+TEST(PosixFileSystem, AReplacementIsANewFileSoAHardLinkToTheOldOneKeepsItsContent) {
+  Component c;
+  c.Write("page.html", "old");
+  std::filesystem::create_hard_link(c.Path("page.html"), c.Path("elsewhere.html"));
+  PosixFileSystem fs;
+  fs.ReplaceFile(c.root.string() + "\\page.html", "new");
+  EXPECT_EQ(c.Read("page.html"), "new");
+  EXPECT_EQ(c.Read("elsewhere.html"), "old");  // written in place, the link would show "new"
+}
+
+TEST(PosixFileSystem, AWriteThatFailsHalfWayLeavesTheOldFileAndNoTemporaryFile) {
+  Component c;
+  c.Write("page.html", "old");
+  // A child process with a file size limit: writing past it fails (SIGXFSZ ignored) after a part is written.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    PosixFileSystem fs;
+    try {
+      fs.ReplaceFile(c.root.string() + "\\page.html", std::string(100000, 'x'));
+    } catch (const FileError&) {
+      _exit(0);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed write was not reported";
+  EXPECT_EQ(c.Read("page.html"), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(c.root), {}), 1);
 }
 
 }  // namespace

@@ -169,6 +169,25 @@ TEST(PortalFolder, AComponentFolderEndingInASeparatorKeepsItInThePage) {
             lines.end());
 }
 
+TEST(PortalFolder, AQuoteInTheComponentFolderIsDoubledInsideTheScriptStrings) {
+  TempComponentFolder c;
+  c.MakeFolder("say \"hi\"");
+  const std::string folder = c.root.string() + "/say \"hi\"";
+  PosixFileSystem fs;
+  EXPECT_TRUE(RewritePortalPage(fs, folder).pageWritten);
+  std::ifstream file(c.Path("say \"hi\"/Tarnwick.html"), std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    lines.push_back(line.substr(0, line.size() - 1));  // without the CR
+  }
+  const std::string doubled = c.root.string() + "/say \"\"hi\"\"";
+  ASSERT_GT(lines.size(), 30u);
+  EXPECT_EQ(lines[15], "document.cookie=\"PWRKDRV=" + doubled + ";expires=\" & Edate");
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "Window.open \"https://meeting.tarnwick.example/meeting?PWRKDRV=" + doubled + "\", \"_top\""),
+            lines.end());
+}
+
 TEST(MeetingScan, FindsTheMeetingFoldersInAnyCaseOnceEachInAscendingOrder) {
   TempComponentFolder c;
   PosixFileSystem fs;
