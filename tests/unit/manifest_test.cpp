@@ -6,10 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "../reference/scanning_walk.h"
 #include "transfer/manifest.h"
 
 namespace tarnwick {
 namespace {
+
+using reference::PlainSort;
+using reference::ScanningWalk;
 
 using Lines = std::vector<std::string>;
 const Lines kTail = {"Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", "FileUpdate.dat"};
@@ -61,13 +65,9 @@ TEST(EntryOrder, LettersFoldToLowerCaseAndTiesGoToTheUnfoldedText) {
     int sign;
   };
   const Case cases[] = {
-      {"abc", "ABD", -1},
-      {"ab", "a", 1},
-      {"A", "a", -1},
-      {"a 1", "A 2", -1},
-      {"a", "a", 0},
-      {"Z", "[", 1},
-      {"\xE0\xB8\x81", "z", 1},  // a Thai name: code units above 127 come after every ASCII one
+      {"abc", "ABD", -1}, {"ab", "a", 1}, {"A", "a", -1},           {"a 1", "A 2", -1},
+      {"a", "a", 0},      {"Z", "[", 1},  {"\xE0\xB8\x81", "z", 1},  // a Thai name: code units above 127 come after
+                                                                     // every ASCII one
   };
   for (const auto& test : cases) {
     const int result = CompareEntries(test.a, test.b);
@@ -99,7 +99,10 @@ TEST(ManifestComparison, TheGenerationAndTheRevisionDecideWhetherAndHowToCompare
       {"new generation", {"A", "5", {"x.doc 1"}}, {"B", "6", {"x.doc 1"}}, true, WithTail({"x.doc"})},
       {"new generation, equal revision", {"A", "5", {"x.doc 1"}}, {"B", "5", {"x.doc 1"}}, true, WithTail({"x.doc"})},
       {"generations differ in case only", {"a", "5", {"x.doc 1"}}, {"A", "5", {"x.doc 1"}}, true, WithTail({"x.doc"})},
-      {"a changed fixed-tail entry", {"A", "5", {"Enote.Doc 1"}}, {"A", "6", {"Enote.Doc 2"}}, false,
+      {"a changed fixed-tail entry",
+       {"A", "5", {"Enote.Doc 1"}},
+       {"A", "6", {"Enote.Doc 2"}},
+       false,
        WithTail({"Enote.Doc"})},
       {"a name sorting differently by case", {"A", "5", {"B 1"}}, {"A", "6", {"ab 1", "B 1"}}, false, WithTail({"ab"})},
   };
@@ -158,58 +161,6 @@ TEST(ManifestComparison, ListsThatWouldNotFitGiveNothing) {
   ASSERT_TRUE(fits);
   EXPECT_EQ(fits->downloadList.size(), 32767u);
   EXPECT_EQ(fits->downloadList.back(), "FileUpdate.dat");
-}
-
-// The walk as first written, with a forward scan for every "does the name occur further on": slow, but
-// plainly right. The fast walk must give exactly what it gives.
-bool NameOccursFrom(const Lines& list, size_t from, std::string_view name) {
-  for (size_t i = from; i < list.size(); ++i) {
-    if (EntryName(list[i]) == name) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// The entries in the order of CompareEntries, by the plainest sort there is.
-Lines PlainSort(Lines entries) {
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const std::string& a, const std::string& b) { return CompareEntries(a, b) < 0; });
-  return entries;
-}
-
-void ScanningWalk(const Lines& kept, const Lines& fresh, Lines& download, Lines& noLongerListed) {
-  size_t k = 0;
-  size_t n = 0;
-  while (n < fresh.size()) {
-    const std::string newName(EntryName(fresh[n]));
-    if (k >= kept.size()) {
-      download.push_back(newName);
-      ++n;
-      continue;
-    }
-    const std::string keptName(EntryName(kept[k]));
-    if (fresh[n] == kept[k]) {
-      ++k;
-      ++n;
-    } else if (newName == keptName) {
-      download.push_back(newName);
-      ++k;
-      ++n;
-    } else if (CompareEntries(keptName, newName) < 0) {
-      if (NameOccursFrom(fresh, n, keptName)) {
-        ++n;
-      } else {
-        noLongerListed.push_back(keptName);
-        ++k;
-      }
-    } else if (NameOccursFrom(kept, k + 1, newName)) {
-      ++k;
-    } else {
-      download.push_back(newName);
-      ++n;
-    }
-  }
 }
 
 // Manifest pairs over so few names that they collide all the time: names that differ only in case,
