@@ -66,7 +66,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Reads one UTF-8 sequence at `pos`; a malformed one yields U+FFFD and consumes one byte.
+// Reads one UTF-8 sequence at `pos`; a malformed one yields U+FFFD and consumes one byte. An overlong
+// form is malformed too: "\xC0\xAE" must not become a "." that no check of the text has seen.
 char32_t NextCodePoint(std::string_view s, size_t& pos) {
   const auto lead = static_cast<unsigned char>(s[pos]);
   int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
@@ -82,6 +83,11 @@ char32_t NextCodePoint(std::string_view s, size_t& pos) {
       return 0xFFFD;
     }
     cp = (cp << 6) | (next & 0x3F);
+  }
+  constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return 0xFFFD;
   }
   pos += static_cast<size_t>(length);
   return cp;

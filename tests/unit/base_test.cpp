@@ -44,6 +44,8 @@ TEST(Windows874, ThaiLettersMapToTheirUnicodeCharacters) {
   EXPECT_EQ(cp874::Decode("\xA1\xD2"), "กา");
   EXPECT_EQ(cp874::Encode("ประชุม"), "\xBB\xC3\xD0\xAA\xD8\xC1");
   EXPECT_EQ(cp874::Encode("日本"), "??");
+  EXPECT_EQ(cp874::Encode("\xC0\xAE\xE0\x80\xAE"), "?????");  // overlong forms of "." are no "."
+  EXPECT_EQ(cp874::Encode("\xED\xA0\x80"), "???");            // nor is a surrogate a character
 }
 
 TEST(TextLines, ALineEndsAtCrLfOrALoneCrButNotAtALoneLf) {
