@@ -8,28 +8,43 @@
 namespace tarnwick {
 
 enum class FrontEnd { Auto, Window, Terminal };
+enum class Action { Run, Help, Version };
 
 struct CommandLine {
+  Action action = Action::Run;
   std::string folder;      // the component folder; empty: the folder of the executable
   std::string cookieFile;  // "-" for standard input
   bool yes = false;
   FrontEnd frontEnd = FrontEnd::Auto;
   int timeoutSeconds = 0;  // 0: the window's own request time-out
+  std::string logFile;     // empty: no run log
+  bool quiet = false;
 };
 
 inline constexpr const char* kUsage =
-    "usage: tarnwick-download [--folder DIR] --cookie-file FILE [--yes] [--ui auto|window|terminal]\n"
-    "                         [--timeout SECONDS]\n"
-    "  --folder DIR        component folder (default: the folder that holds the executable)\n"
-    "  --cookie-file FILE  file that holds the launch cookie; - reads standard input\n"
-    "  --yes               acknowledge every message box and press OK when it is enabled\n"
-    "  --ui                front end: the desktop window, the terminal, or auto (window when a display is there)\n"
-    "  --timeout SECONDS   time without progress after which an FTP request fails (default 60)\n";
+    "usage: tarnwick-download --cookie-file FILE [options]\n"
+    "Fetches a meeting's new and changed documents by FTP into the component folder and rewrites its portal "
+    "page.\n"
+    "\n"
+    "  --cookie-file FILE  the launch cookie: HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE; - reads standard\n"
+    "                      input (required; the password is read only from here)\n"
+    "  --folder DIR        the component folder (default: the folder that holds the executable)\n"
+    "  --ui MODE           window, terminal or auto (default: auto, the window when a display is there)\n"
+    "  --yes               acknowledge every message box and press OK when it is enabled (default: off;\n"
+    "                      nothing waits either when standard input is not a terminal)\n"
+    "  --timeout SECONDS   time without progress after which an FTP request fails (default: 60)\n"
+    "  --log FILE          append what each run fetched and how it ended to FILE (default: no log)\n"
+    "  -q, --quiet         print only errors (default: off)\n"
+    "  -h, --help          print this help and exit\n"
+    "  --version           print the version and exit\n"
+    "An option's value follows it as the next word or after \"=\" (--ui=terminal).\n"
+    "Exit status: 0 the run ended with OK; 1 an error box, or the window closed without OK; 2 a refused\n"
+    "cookie or command line; 130 / 143 interrupted by SIGINT / SIGTERM.\n";
 
 // Nothing, with a reason in `error`, when the arguments cannot be used.
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
 
-// The cookie is the file's text without one trailing line end.
+// The cookie is the file's text without the line ends (CR, LF, any number) at its end.
 std::string CookieFromFileText(std::string text);
 
 }  // namespace tarnwick

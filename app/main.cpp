@@ -1,6 +1,7 @@
 // tarnwick-download: one run of the download window, as a click on the meeting page's download element starts it.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +17,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "app/run_log.h"
 #include "curl_ftp/curl_transfer_control.h"
 #include "posix_fs/posix_file_system.h"
 #include "terminal/escaped_text.h"
@@ -130,6 +132,14 @@ std::optional<std::string> ComponentFolder(const std::string& requested) {
   return folder.string();
 }
 
+// Error boxes go to standard error as well, unless it is where standard output goes (they would show twice).
+bool SameFile(int a, int b) {
+  struct stat first {};
+  struct stat second {};
+  return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
 int ExitStatusFor(CloseReason reason) {
   switch (reason) {
     case CloseReason::Ok:
@@ -141,11 +151,24 @@ int ExitStatusFor(CloseReason reason) {
   }
 }
 
-int RunOnce(WindowHost& window, EventPoster& poster, const CommandLine& line, const std::string& cookie,
-            const std::string& folder) {
+int RunOnce(WindowHost& window, EventPoster& poster, RunJournal* frontEndJournal, const CommandLine& line,
+            const std::string& cookie, const std::string& folder) {
+  std::vector<RunJournal*> journals;
+  if (frontEndJournal != nullptr) {
+    journals.push_back(frontEndJournal);
+  }
+  std::optional<RunLog> log;
+  if (!line.logFile.empty()) {
+    log.emplace(line.logFile, folder);
+    if (!log->Ok()) {
+      std::cerr << kApplicationName << ": cannot append to the log " << EscapeControls(line.logFile) << "\n";
+    }
+    journals.push_back(&*log);
+  }
+  JournalFanOut journal(journals);
   PosixFileSystem fs;
   CurlTransferControlFactory transfers(poster, line.timeoutSeconds);
-  Platform platform{fs, window, transfers};
+  Platform platform{fs, window, transfers, &journal};
   Launcher launcher(platform, folder);
   return ExitStatusFor(launcher.Click(cookie));
 }
@@ -153,16 +176,17 @@ int RunOnce(WindowHost& window, EventPoster& poster, const CommandLine& line, co
 // The lock is taken before the run's window opens and held until the run has ended; a folder that another
 // run holds gets an error box and nothing else: no marker, no deletion, no FTP request.
 template <typename FrontEndWindow>
-int RunLocked(FrontEndWindow& window, const CommandLine& line, const std::string& cookie, const std::string& folder) {
+int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const CommandLine& line, const std::string& cookie,
+              const std::string& folder) {
   const FolderLock lock(folder);
   if (!lock.Held()) {
-    window.MessageBox(lock.Refusal(folder), "Error", MessageIcon::Critical);
+    window.MessageBox(lock.Refusal(folder), "Error", MessageIcon::Critical, "");
     return kExitErrorBox;
   }
   if (const int interruptions = CatchInterruptions(); interruptions >= 0) {
     window.CloseWhenReadable(interruptions);
   }
-  const int status = RunOnce(window, window, line, cookie, folder);
+  const int status = RunOnce(window, window, frontEndJournal, line, cookie, folder);
   // Only a signal that closed the window counts: one that came after it had closed changed nothing.
   return window.Interrupted() ? kExitBySignal + caughtSignal.load() : status;
 }
@@ -173,7 +197,7 @@ int Run(const CommandLine& line, const std::string& cookie, const std::string& f
       line.frontEnd == FrontEnd::Window || (line.frontEnd == FrontEnd::Auto && QtWindow::DisplayAvailable());
   if (useWindow) {
     QtWindow window(argc, argv, kApplicationName, line.yes);
-    return RunLocked(window, line, cookie, folder);
+    return RunLocked(window, nullptr, line, cookie, folder);
   }
 #else
   (void)argc;
@@ -183,8 +207,10 @@ int Run(const CommandLine& line, const std::string& cookie, const std::string& f
   }
 #endif
   const bool interactive = !line.yes && isatty(STDIN_FILENO) && line.cookieFile != "-";
-  TerminalWindow window(std::cout, kApplicationName, !interactive, isatty(STDOUT_FILENO) != 0);
-  return RunLocked(window, line, cookie, folder);
+  const TerminalOptions options{!interactive, isatty(STDOUT_FILENO) != 0, line.quiet};
+  TerminalWindow window(std::cout, SameFile(STDOUT_FILENO, STDERR_FILENO) ? nullptr : &std::cerr, kApplicationName,
+                        options);
+  return RunLocked(window, &window, line, cookie, folder);
 }
 
 }  // namespace
@@ -193,8 +219,16 @@ int main(int argc, char** argv) {
   std::string error;
   const auto line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!line) {
-    std::cerr << kApplicationName << ": " << error << "\n" << kUsage;
+    std::cerr << kApplicationName << ": " << EscapeControls(error) << "\n" << kUsage;
     return kExitArgumentError;
+  }
+  if (line->action == Action::Help) {
+    std::cout << kUsage;
+    return kExitOk;
+  }
+  if (line->action == Action::Version) {
+    std::cout << kApplicationName << " " << TARNWICK_VERSION << "\n";
+    return kExitOk;
   }
   const auto cookie = ReadCookie(line->cookieFile);
   if (!cookie) {

@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -39,6 +42,7 @@ struct CurlTransferControl::Shared {
   // Loop thread only.
   bool alive = true;
   OutcomeHandler handler;
+  ProgressHandler progressHandler;
 };
 
 namespace {
@@ -48,7 +52,18 @@ struct Receipt {
   int fd = -1;
   std::uint64_t written = 0;
   std::optional<std::uint64_t> announced;  // by the server's 150 reply, when it says
+  int writeError = 0;                      // errno of a write that failed
+  std::string lastReply;                   // the server's last reply line, for a failure's detail
 };
+
+// Where the progress of the request in flight goes, a few times a second at most.
+struct ProgressReports {
+  std::shared_ptr<CurlTransferControl::Shared> shared;
+  const Receipt* receipt = nullptr;
+  std::chrono::steady_clock::time_point lastReport{};
+};
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   auto& receipt = *static_cast<Receipt*>(user);
@@ -56,6 +71,7 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   for (size_t done = 0; done < total;) {
     const ssize_t written = write(receipt.fd, data + done, total - done);
     if (written <= 0) {
+      receipt.writeError = errno;
       return 0;  // libcurl ends the transfer with a write error
     }
     done += static_cast<size_t>(written);
@@ -67,41 +83,83 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
 // libcurl hands every reply line of the control connection here.
 size_t ReadReply(char* data, size_t size, size_t count, void* user) {
   const size_t total = size * count;
-  if (const auto announced = AnnouncedSize(std::string_view(data, total))) {
-    static_cast<Receipt*>(user)->announced = announced;
+  auto& receipt = *static_cast<Receipt*>(user);
+  std::string_view line(data, total);
+  if (const auto announced = AnnouncedSize(line)) {
+    receipt.announced = announced;
   }
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+    line.remove_suffix(1);
+  }
+  receipt.lastReply = line;
   return total;
 }
 
-int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
+// Also the abort check of a control that is being destroyed.
+int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto& reports = *static_cast<ProgressReports*>(user);
+  if (reports.shared->abort) {
+    return 1;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now - reports.lastReport >= kProgressInterval && reports.receipt->written > 0) {
+    reports.lastReport = now;
+    const TransferProgress progress{reports.receipt->written, reports.receipt->announced.value_or(0)};
+    reports.shared->poster.Post([shared = reports.shared, progress] {
+      if (shared->alive && shared->progressHandler) {
+        shared->progressHandler(progress);
+      }
+    });
+  }
+  return 0;
 }
 
-int CodeForFailure(CURLcode result, CURL* easy) {
-  // A reply code from the server says what happened better than libcurl's reading of it: libcurl
-  // reports a 421 ("closing the connection") as a time-out.
+std::string Where(const FtpRequest& request) { return request.host + ":" + std::to_string(request.port); }
+
+// The code of a failed request and what happened in plain words. A reply code from the server says
+// what happened better than libcurl's reading of it: libcurl reports a 421 ("closing the connection")
+// as a time-out.
+TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, const Receipt& receipt,
+                        int timeoutSeconds, const char* curlError) {
   long reply = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
   if (reply >= 400) {
-    return static_cast<int>(reply);
+    const int code = static_cast<int>(reply);
+    if (code == 550) {
+      return TransferOutcome::Failed(code, "the server has no file " + request.remotePath + " (550)");
+    }
+    if (code == 530) {
+      return TransferOutcome::Failed(
+          code, "the server " + Where(request) + " refused the login of " + request.user + " (530)");
+    }
+    return TransferOutcome::Failed(code, "the server " + Where(request) + " answered: " + receipt.lastReply);
   }
   switch (result) {
     case CURLE_WRITE_ERROR:
-      return codes::kLocalWrite;
+      return TransferOutcome::Failed(codes::kLocalWrite,
+                                     "cannot write " + request.localPath + ": " + std::strerror(receipt.writeError));
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-      return codes::kNoConnection;
+      return TransferOutcome::Failed(codes::kNoConnection, "the host " + request.host + " is unknown");
+    case CURLE_COULDNT_CONNECT: {
+      long osError = 0;
+      curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+      return TransferOutcome::Failed(
+          codes::kNoConnection,
+          osError == ECONNREFUSED ? "connection to " + Where(request) + " refused"
+          : osError != 0 ? "no connection to " + Where(request) + ": " + std::strerror(static_cast<int>(osError))
+                         : "no connection to " + Where(request) + ": " + curlError);
+    }
     case CURLE_OPERATION_TIMEDOUT:
-      return codes::kTimedOut;
-    case CURLE_URL_MALFORMAT:
-      return codes::kBadRequest;
+      return TransferOutcome::Failed(
+          codes::kTimedOut, "no answer from " + Where(request) + " for " + std::to_string(timeoutSeconds) + " s");
     default:
-      return codes::kConnectionLost;
+      return TransferOutcome::Failed(codes::kConnectionLost,
+                                     "the connection to " + Where(request) + " failed: " + curlError);
   }
 }
 
 void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSeconds, Receipt* receipt,
-                        std::atomic<bool>* abort) {
+                        ProgressReports* reports, char* errorBuffer) {
   curl_easy_setopt(easy, CURLOPT_URL, request.urlForLibcurl.c_str());
   curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
   curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
@@ -124,8 +182,9 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSecond
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, ReadReply);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, receipt);
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, CheckAbort);
-  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, abort);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, ReportProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, reports);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
 }
 
 // Drives one transfer through the multi interface. While libcurl opens the data connection it names no
@@ -163,32 +222,44 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& abort) {
   return result;
 }
 
-TransferOutcome Transfer(CURLM* multi, CURL* easy, CurlTransferControl::Shared& shared, const std::string& url,
-                         const std::string& operation) {
-  const auto request = ParseFtpRequest(url, operation, shared.settings.remotePort);
+TransferOutcome Transfer(CURLM* multi, CURL* easy, const std::shared_ptr<CurlTransferControl::Shared>& shared,
+                         const std::string& url, const std::string& operation) {
+  const auto request = ParseFtpRequest(url, operation, shared->settings.remotePort);
   if (!request) {
-    return TransferOutcome::Failed(codes::kBadRequest);
+    // The URL holds the password: the message names neither.
+    return TransferOutcome::Failed(codes::kBadRequest, "the server's address (HOST) or the request cannot be read");
   }
   PendingFile temp(ResolveCaseBlind(request->localPath));
   if (!temp.Ok()) {
-    return TransferOutcome::Failed(codes::kLocalWrite);
+    return TransferOutcome::Failed(codes::kLocalWrite, "cannot create a file beside " + request->localPath);
   }
   Receipt receipt;
   receipt.fd = temp.Fd();
-  SetTransferOptions(easy, *request, shared.settings.requestTimeoutSeconds, &receipt, &shared.abort);
-  const CURLcode result = Drive(multi, easy, shared.abort);
-  // The connection outlives this request; a reply it reads later is none of this receipt's business.
+  ProgressReports reports{shared, &receipt};
+  char curlError[CURL_ERROR_SIZE] = {};
+  const int timeoutSeconds = shared->settings.requestTimeoutSeconds;
+  SetTransferOptions(easy, *request, timeoutSeconds, &receipt, &reports, curlError);
+  const CURLcode result = Drive(multi, easy, shared->abort);
+  // The connection outlives this request; what it reads or reports later is none of this request's business.
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
   if (result != CURLE_OK) {
-    return TransferOutcome::Failed(CodeForFailure(result, easy));
+    return Failure(result, easy, *request, receipt, timeoutSeconds, curlError);
   }
   // A data connection closed early looks like the end of the file; only the announced size tells.
   // The temporary file goes with `temp`.
   if (receipt.announced && *receipt.announced != receipt.written) {
-    return TransferOutcome::Failed(codes::kConnectionLost);
+    return TransferOutcome::Failed(codes::kConnectionLost, "the file " + request->remotePath + " was cut short: " +
+                                                               std::to_string(receipt.written) + " of " +
+                                                               std::to_string(*receipt.announced) + " bytes came");
   }
-  return temp.Commit() ? TransferOutcome::Completed() : TransferOutcome::Failed(codes::kLocalWrite);
+  if (!temp.Commit()) {
+    return TransferOutcome::Failed(codes::kLocalWrite, "cannot put " + request->localPath + " in place");
+  }
+  return TransferOutcome::Completed(receipt.written);
 }
 
 // The outcome hops from the worker to the window's event loop; the control may be gone by then.
@@ -215,8 +286,9 @@ void RunWorker(const std::shared_ptr<CurlTransferControl::Shared>& shared) {
       next = std::move(shared->requests.front());
       shared->requests.pop_front();
     }
-    const TransferOutcome outcome = easy && multi ? Transfer(multi, easy, *shared, next.first, next.second)
-                                                  : TransferOutcome::Failed(codes::kConnectionLost);
+    const TransferOutcome outcome = easy && multi
+                                        ? Transfer(multi, easy, shared, next.first, next.second)
+                                        : TransferOutcome::Failed(codes::kConnectionLost, "libcurl could not start");
     if (shared->abort) {
       break;
     }
@@ -254,6 +326,8 @@ CurlTransferControl::~CurlTransferControl() {
 }
 
 void CurlTransferControl::SetOutcomeHandler(OutcomeHandler handler) { shared_->handler = std::move(handler); }
+
+void CurlTransferControl::SetProgressHandler(ProgressHandler handler) { shared_->progressHandler = std::move(handler); }
 
 void CurlTransferControl::Execute(const std::string& url, const std::string& operation) {
   {

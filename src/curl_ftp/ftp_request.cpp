@@ -71,6 +71,7 @@ std::optional<FtpRequest> ParseFtpRequest(const std::string& url, const std::str
   for (char& c : remote) {
     if (c == '\\') c = '/';
   }
+  request.remotePath = remote;
   const bool fromRoot = remote.starts_with('/');
   const std::string encoded = PercentEncodePath(cp874::Encode(fromRoot ? remote.substr(1) : remote));
   request.urlForLibcurl =

@@ -12,6 +12,7 @@ struct FtpRequest {
   std::string user;
   std::string password;
   std::string urlForLibcurl;  // ftp://host:port/ + the remote path in Windows-874, percent-encoded
+  std::string remotePath;     // as the logic wrote it, with "/" for "\\": for messages
   std::string localPath;      // as the logic wrote it
 };
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/run_journal.h"
 #include "platform/transfer_control.h"
 #include "platform/window_host.h"
 
@@ -11,6 +12,7 @@ struct Platform {
   FileSystem& fs;
   WindowHost& host;
   TransferControlFactory& transfers;
+  RunJournal* journal = nullptr;  // nobody follows the run beyond the window when none is given
 };
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 // The FTP transfer control: one "Get" at a time, answered later by its outcome.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -13,9 +14,17 @@ namespace tarnwick {
 struct TransferOutcome {
   bool completed = false;
   int code = 0;
+  std::string detail;       // a failure in plain words, with the host and the remote path; never the password
+  std::uint64_t bytes = 0;  // received, when completed
 
-  static TransferOutcome Completed() { return {true, 0}; }
-  static TransferOutcome Failed(int code) { return {false, code}; }
+  static TransferOutcome Completed(std::uint64_t bytes) { return {true, 0, {}, bytes}; }
+  static TransferOutcome Failed(int code, std::string detail) { return {false, code, std::move(detail), 0}; }
+};
+
+// How far the request in flight has come.
+struct TransferProgress {
+  std::uint64_t bytes = 0;
+  std::uint64_t size = 0;  // as the server announced it; 0 when it did not
 };
 
 // Execute could not even start the request.
@@ -27,9 +36,13 @@ class TransferRefused : public std::runtime_error {
 class TransferControl {
  public:
   using OutcomeHandler = std::function<void(const TransferOutcome&)>;
+  using ProgressHandler = std::function<void(const TransferProgress&)>;
 
   virtual ~TransferControl() = default;
   virtual void SetOutcomeHandler(OutcomeHandler handler) = 0;
+  // Reports of the request in flight, a few a second at most, through the window's event loop. A control
+  // that cannot tell how far it has come never calls it.
+  virtual void SetProgressHandler(ProgressHandler handler) { (void)handler; }
   // Returns at once. Exactly one outcome follows per call, in call order, delivered through the
   // window's event loop, never from inside Execute. The URL is "ftp://" + user + ":" + password + "@" +
   // host[:port]; the operation "Get " + remote path + two blanks + local path.

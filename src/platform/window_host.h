@@ -60,8 +60,10 @@ class WindowHost {
   virtual void RepaintNow() = 0;
   // Ends the modal show once the current event has been handled.
   virtual void Close() = 0;
-  // One OK button; blocks until dismissed. An empty title shows the application's name.
-  virtual void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+  // One OK button; blocks until dismissed. An empty title shows the application's name. `detail` says in
+  // plain words what happened (empty when the text says it all); a front end may show it beside the text.
+  virtual void MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                          const std::string& detail) = 0;
 };
 
 }  // namespace tarnwick

@@ -22,8 +22,8 @@ MeetingScan ScanMeetingFolders(FileSystem& fs, const std::string& componentFolde
         scan.numbers.push_back(number);
       }
     }
-  } catch (const FileError&) {
-    return {{}, true};
+  } catch (const FileError& error) {
+    return {{}, true, error.what()};
   }
   // Case-blind names can name one meeting twice ("TW3" and "tw3"): it is listed once.
   std::sort(scan.numbers.begin(), scan.numbers.end());

@@ -15,6 +15,7 @@ int MeetingNumberOf(std::string_view folderName);
 struct MeetingScan {
   std::vector<int> numbers;  // ascending, each once
   bool failed = false;       // the component folder could not be listed: no numbers
+  std::string problem;       // why, when failed
 };
 
 MeetingScan ScanMeetingFolders(FileSystem& fs, const std::string& componentFolder);

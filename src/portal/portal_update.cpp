@@ -39,22 +39,22 @@ PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolde
   const std::string serverUrl = ReadServerUrl(fs, componentFolder);
   const MeetingScan scan = ScanMeetingFolders(fs, componentFolder);
   if (scan.failed) {
-    return {true, false};  // the old page stays: one without the meetings on disk would hide them
+    return {true, false, scan.problem};  // the old page stays: one without the meetings on disk would hide them
   }
   std::vector<PortalMeeting> meetings;
   for (const int number : scan.numbers) {
     meetings.push_back(ReadMeeting(fs, componentFolder, number));
     if (meetings.back().messageLines.size() > kMaxMessageLines) {
-      return {false, false};
+      return {false, false, "the message file of TW" + std::to_string(number) + " has more than 32,767 lines"};
     }
   }
   try {
     fs.ReplaceFile(JoinPathOnce(componentFolder, kPageName),
                    EncodeTextLines(BuildPortalPage(serverUrl, componentFolder, meetings)));
-  } catch (const FileError&) {
-    return {false, false};
+  } catch (const FileError& error) {
+    return {false, false, error.what()};
   }
-  return {false, true};
+  return {false, true, {}};
 }
 
 }  // namespace tarnwick

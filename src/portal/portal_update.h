@@ -15,10 +15,11 @@ inline constexpr std::string_view kDefaultServerUrl = "https://meeting.tarnwick.
 // Line 2 of "Tarnwick.cfg" in the component folder, or the default when the file is missing or shorter.
 std::string ReadServerUrl(FileSystem& fs, const std::string& componentFolder);
 
+// Without pageWritten the old page stays: after a failed scan, a page that cannot be written, a message too long.
 struct PortalUpdate {
-  bool scanFailed = false;  // the meeting folders could not be listed: the old page stays
-  bool pageWritten =
-      false;  // false: the old page stays (a failed scan, a page that cannot be written, a message too long)
+  bool scanFailed = false;  // the meeting folders could not be listed
+  bool pageWritten = false;
+  std::string problem;  // why the page was not written
 };
 
 PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder);

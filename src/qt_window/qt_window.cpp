@@ -197,19 +197,25 @@ void QtWindow::Close() {
   loop_.quit();
 }
 
-void QtWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon) {
+void QtWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                          const std::string& detail) {
   QString shownText = FromUtf8(text);
   shownText.replace("\r\n", "\n");
   const QString shownTitle = title.empty() ? applicationName_ : FromUtf8(title);
   emit messageShown(shownText, shownTitle);
   if (autoConfirm_) {
-    std::cout << "[" << EscapeControls(shownTitle.toStdString()) << "] " << TextForTerminal(text) << "\n" << std::flush;
+    std::cout << "[" << EscapeControls(shownTitle.toStdString()) << "] " << TextForTerminal(text) << "\n";
+    if (!detail.empty()) {
+      std::cout << "  " << EscapeControls(detail) << "\n";
+    }
+    std::cout << std::flush;
   }
   if (interrupted_) {
     return;  // the window is closing: the box would only hold it open
   }
   QMessageBox box(ToQIcon(icon), shownTitle, shownText, QMessageBox::Ok, dialog_.get());
   box.setTextFormat(Qt::PlainText);
+  box.setDetailedText(FromUtf8(detail));  // always plain text, behind the box's "Show Details..." button
   if (autoConfirm_) {
     QTimer::singleShot(0, &box, &QMessageBox::accept);
   }

@@ -46,7 +46,8 @@ class QtWindow : public QObject, public WindowHost, public EventPoster {
   void ShowModal(WindowEvents& events) override;
   void RepaintNow() override;
   void Close() override;
-  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override;
+  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                  const std::string& detail) override;
   void Post(std::function<void()> event) override;
 
   // Once the non-blocking `fd` is readable (what is there is read and dropped) the window closes as the

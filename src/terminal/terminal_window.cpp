@@ -9,12 +9,30 @@
 #include <stdexcept>
 
 #include "terminal/escaped_text.h"
+#include "terminal/run_report.h"
 #include "window/layout.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr int kBarWidth = 40;
+constexpr int kBarWidth = 30;
+constexpr size_t kShownNameLetters = 40;
+constexpr auto kProgressRedraw = std::chrono::milliseconds(250);  // a few times a second: readable, cheap
+
+// At most kShownNameLetters characters of a name, so that the line of progress fits a terminal's line.
+std::string ShortName(const std::string& name) {
+  size_t letters = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && ++letters > kShownNameLetters - 3) {
+      return name.substr(0, i) + "...";
+    }
+  }
+  return name;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 std::vector<std::string> SplitBoxText(const std::string& text) {
   std::vector<std::string> lines;
@@ -35,11 +53,14 @@ void Drain(int fd) {
 
 }  // namespace
 
-TerminalWindow::TerminalWindow(std::ostream& out, std::string applicationName, bool autoConfirm, bool outputIsTerminal)
+TerminalWindow::TerminalWindow(std::ostream& out, std::ostream* errors, std::string applicationName,
+                               TerminalOptions options)
     : out_(out),
+      errors_(errors),
       applicationName_(std::move(applicationName)),
-      autoConfirm_(autoConfirm),
-      outputIsTerminal_(outputIsTerminal) {
+      autoConfirm_(options.autoConfirm),
+      outputIsTerminal_(options.outputIsTerminal),
+      quiet_(options.quiet) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
     throw std::runtime_error("cannot create the event loop's wake-up pipe");
@@ -66,6 +87,13 @@ void TerminalWindow::CloseWhenReadable(int fd) { interruptFd_ = fd; }
 
 void TerminalWindow::Interrupt() {
   interrupted_ = true;
+  EndProgressLine();
+  constexpr const char* kInterrupted =
+      "Interrupted: the file in flight was not kept; the next run fetches everything again.";
+  out_ << "   " << kInterrupted << "\n" << std::flush;
+  if (errors_ != nullptr) {
+    *errors_ << applicationName_ << ": " << kInterrupted << "\n" << std::flush;
+  }
   Close();
 }
 
@@ -75,8 +103,12 @@ void TerminalWindow::ShowModal(WindowEvents& events) {
   drawnOnce_ = false;
   okPromptShown_ = false;
   timerRunning_ = false;
+  runStarted_ = Clock::now();
+  fileCount_ = 0;
   events.Opened();
-  out_ << "== " << layout::kCaption << " ==\n";
+  if (!quiet_) {
+    out_ << "== " << layout::kCaption << " ==\n";
+  }
   Draw();
   events.Shown();
   Draw();
@@ -178,7 +210,9 @@ void TerminalWindow::PressOkWhenReady() {
   okPromptShown_ = true;
   EndProgressLine();
   if (autoConfirm_) {
-    out_ << "[ OK ]\n" << std::flush;
+    if (!quiet_) {
+      out_ << "[ OK ]\n" << std::flush;
+    }
     events_->OkPressed();
   } else {
     out_ << "[ OK ]  press Enter to close\n" << std::flush;
@@ -189,15 +223,26 @@ void TerminalWindow::RepaintNow() { Draw(); }
 
 void TerminalWindow::Close() { open_ = false; }
 
-void TerminalWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon) {
+void TerminalWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                                const std::string& detail) {
   EndProgressLine();
   const char* mark = icon == MessageIcon::Critical ? "(x) " : icon == MessageIcon::Information ? "(i) " : "";
-  out_ << "+-- " << mark << EscapeControls(title.empty() ? applicationName_ : title) << "\n";
+  std::string block = "+-- " + std::string(mark) + EscapeControls(title.empty() ? applicationName_ : title) + "\n";
   for (const auto& line : SplitBoxText(text)) {
-    out_ << "| " << EscapeControls(line) << "\n";
+    block += "| " + EscapeControls(line) + "\n";
+  }
+  if (!detail.empty()) {
+    block += "|   (" + EscapeControls(detail) + ")\n";
+  }
+  const bool error = icon != MessageIcon::Information;
+  if (error && errors_ != nullptr) {
+    *errors_ << block << std::flush;  // for a scheduled run's error log
   }
   const bool waits = !autoConfirm_ && !interrupted_;
-  out_ << "+-- [ OK ]" << (waits ? "  press Enter" : "") << "\n" << std::flush;
+  if (quiet_ && !error && !waits) {
+    return;
+  }
+  out_ << block << "+-- [ OK ]" << (waits ? "  press Enter" : "") << "\n" << std::flush;
   if (waits) {
     WaitForEnter();
   }
@@ -225,7 +270,7 @@ void TerminalWindow::WaitForEnter() {
 }
 
 void TerminalWindow::Draw() {
-  if (events_ == nullptr) {
+  if (events_ == nullptr || quiet_) {
     return;
   }
   const WindowControls& now = events_->Controls();
@@ -235,27 +280,83 @@ void TerminalWindow::Draw() {
   }
   const auto& bar = now.progress;
   const auto& before = drawn_.progress;
-  if (bar.visible && (!drawnOnce_ || bar.value != before.value || bar.max != before.max || !before.visible)) {
-    DrawProgress(bar);
+  // Not on a terminal, the files are reported a line each as they arrive instead.
+  if (outputIsTerminal_ && bar.visible &&
+      (!drawnOnce_ || bar.value != before.value || bar.max != before.max || !before.visible)) {
+    DrawProgressLine(false);
   }
   drawn_ = now;
   drawnOnce_ = true;
   out_ << std::flush;
 }
 
-void TerminalWindow::DrawProgress(const ProgressBarState& bar) {
+// The window's bar, then the file in flight: "[####......] 3/8 agenda.pdf  1.2 MiB of 20.0 MiB  850 KiB/s".
+void TerminalWindow::DrawProgressLine(bool evenIfJustDrawn) {
+  // Hundreds of small files a second must not cost a redraw each.
+  if (!evenIfJustDrawn && progressLineOpen_ && Clock::now() - lastProgressDrawn_ < kProgressRedraw) {
+    return;
+  }
+  const ProgressBarState& bar = events_->Controls().progress;
   const double span = bar.max - bar.min;
   const double fraction = span > 0 ? std::clamp((bar.value - bar.min) / span, 0.0, 1.0) : 0.0;
   const int filled = static_cast<int>(std::lround(fraction * kBarWidth));
-  const std::string text = "[" + std::string(static_cast<size_t>(filled), '#') +
-                           std::string(static_cast<size_t>(kBarWidth - filled), '.') + "] " +
-                           std::to_string(std::lround(bar.value)) + "/" + std::to_string(std::lround(bar.max));
-  if (outputIsTerminal_) {
-    out_ << "\r   " << text << "\x1b[K";  // clear what a longer earlier text left
-    progressLineOpen_ = true;
+  std::string text = "[" + std::string(static_cast<size_t>(filled), '#') +
+                     std::string(static_cast<size_t>(kBarWidth - filled), '.') + "] ";
+  if (fileCount_ == 0) {
+    text += std::to_string(std::lround(bar.value)) + "/" + std::to_string(std::lround(bar.max));
   } else {
-    out_ << "   " << text << "\n";
+    text += std::to_string(filePosition_) + "/" + std::to_string(fileCount_) + " " +
+            EscapeControls(ShortName(fileName_)) + "  " + FormatBytes(fileBytes_) +
+            (fileSize_ > 0 ? " of " + FormatBytes(fileSize_) : "") + "  " +
+            FormatRate(fileBytes_, SecondsSince(fileStarted_));
   }
+  out_ << "\r   " << text << "\x1b[K" << std::flush;  // clear what a longer earlier text left
+  progressLineOpen_ = true;
+  lastProgressDrawn_ = Clock::now();
+}
+
+void TerminalWindow::FileStarted(const std::string& name, size_t position, size_t count) {
+  fileName_ = name;
+  filePosition_ = position;
+  fileCount_ = count;
+  fileBytes_ = 0;
+  fileSize_ = 0;
+  fileStarted_ = Clock::now();
+  if (outputIsTerminal_ && !quiet_ && events_ != nullptr) {
+    DrawProgressLine(false);
+  }
+}
+
+void TerminalWindow::FileProgress(std::uint64_t bytes, std::uint64_t size) {
+  fileBytes_ = bytes;
+  fileSize_ = size;
+  if (outputIsTerminal_ && !quiet_ && events_ != nullptr) {
+    DrawProgressLine(false);
+  }
+}
+
+void TerminalWindow::FileFetched(const std::string& name, std::uint64_t bytes) {
+  fileBytes_ = bytes;
+  if (quiet_ || outputIsTerminal_) {
+    return;
+  }
+  const double seconds = SecondsSince(fileStarted_);
+  out_ << "   " << filePosition_ << "/" << fileCount_ << " " << EscapeControls(name) << "  " << FormatBytes(bytes)
+       << " in " << FormatSeconds(seconds) << " (" << FormatRate(bytes, seconds) << ")\n";
+}
+
+void TerminalWindow::RunCompleted(const RunSummary& summary) {
+  if (quiet_) {
+    return;
+  }
+  if (progressLineOpen_ && events_ != nullptr) {
+    DrawProgressLine(true);  // the line ends as the run did, not at its last redraw
+  }
+  EndProgressLine();
+  for (const auto& line : SummaryLines(summary, SecondsSince(runStarted_))) {
+    out_ << "   " << EscapeControls(line) << "\n";
+  }
+  out_ << std::flush;
 }
 
 void TerminalWindow::EndProgressLine() {

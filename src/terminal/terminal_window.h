@@ -1,9 +1,14 @@
 // The download window in a terminal.
 //
-// Supports: the caption, the status label, the progress bar (redrawn in place on a terminal, one line
-//   per change otherwise), message boxes as blocks with their title, the OK button as a prompt that
-//   Enter answers, the 10 ms timer, events posted from other threads; an interruption, which closes the
-//   window as a close box would. Control characters in the run's texts are printed as escapes.
+// Supports: the caption, the status label, a line of progress (redrawn in place on a terminal, a few
+//   times a second at most: the bar, the files started of the total, the file in flight with its bytes
+//   so far of the size the server announced and the rate; a line per file when the output is not a
+//   terminal), a summary at the end of a completed run (files, bytes, time, rate, names no longer
+//   listed), message boxes as blocks with their title and a line that says what happened, error boxes
+//   also on a separate error stream, the OK button as a prompt that Enter answers, the 10 ms timer,
+//   events posted from other threads; an interruption, which closes the window as a close box would and
+//   says so. Quiet: only error boxes and the OK prompt that waits. Control characters in the run's
+//   texts are printed as escapes.
 // Does not support: mouse events (no hover emphasis, no credits box), a close box.
 // With auto-confirm every box is acknowledged at once and OK is pressed as soon as it is enabled.
 #pragma once
@@ -16,20 +21,36 @@
 #include <string>
 
 #include "platform/event_poster.h"
+#include "platform/run_journal.h"
 #include "platform/window_host.h"
 
 namespace tarnwick {
 
-class TerminalWindow : public WindowHost, public EventPoster {
+struct TerminalOptions {
+  bool autoConfirm = false;       // no box and no OK waits for Enter
+  bool outputIsTerminal = false;  // redraw in place
+  bool quiet = false;             // only errors
+};
+
+class TerminalWindow : public WindowHost, public EventPoster, public RunJournal {
  public:
-  TerminalWindow(std::ostream& out, std::string applicationName, bool autoConfirm, bool outputIsTerminal);
+  // Error boxes go to `errors` too, unless it is null (the same place as `out`).
+  TerminalWindow(std::ostream& out, std::ostream* errors, std::string applicationName, TerminalOptions options);
   ~TerminalWindow() override;
 
   void ShowModal(WindowEvents& events) override;
   void RepaintNow() override;
   void Close() override;
-  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override;
+  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                  const std::string& detail) override;
   void Post(std::function<void()> event) override;
+
+  void FileStarted(const std::string& name, size_t position, size_t count) override;
+  void FileProgress(std::uint64_t bytes, std::uint64_t size) override;
+  void FileFetched(const std::string& name, std::uint64_t bytes) override;
+  void RunCompleted(const RunSummary& summary) override;
+  void RunCurrent() override {}
+  void RunFailed(const std::string&, const std::string&) override {}
 
   // Once `fd` is readable (what is there is read and dropped) the window closes as a close box would:
   // not OK, and a box no longer waits for Enter. The caller keeps the descriptor open.
@@ -45,15 +66,17 @@ class TerminalWindow : public WindowHost, public EventPoster {
   void RunTimerIfDue();
   void PressOkWhenReady();
   void Draw();
-  void DrawProgress(const ProgressBarState& bar);
+  void DrawProgressLine(bool evenIfJustDrawn);
   void EndProgressLine();
   void WaitForEnter();
   void Interrupt();
 
   std::ostream& out_;
+  std::ostream* errors_;
   std::string applicationName_;
   bool autoConfirm_;
   bool outputIsTerminal_;
+  bool quiet_;
 
   WindowEvents* events_ = nullptr;
   bool open_ = false;
@@ -63,6 +86,16 @@ class TerminalWindow : public WindowHost, public EventPoster {
   bool progressLineOpen_ = false;
   WindowControls drawn_;
   bool drawnOnce_ = false;
+
+  // The file in flight, for the line of progress.
+  Clock::time_point runStarted_;
+  std::string fileName_;
+  size_t filePosition_ = 0;
+  size_t fileCount_ = 0;
+  std::uint64_t fileBytes_ = 0;
+  std::uint64_t fileSize_ = 0;
+  Clock::time_point fileStarted_;
+  Clock::time_point lastProgressDrawn_;
 
   std::mutex mutex_;
   std::deque<std::function<void()>> posted_;

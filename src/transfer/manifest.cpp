@@ -138,6 +138,13 @@ void CompareEntryLists(const std::vector<std::string>& kept, const std::vector<s
       ++n;
     }
   }
+  // The walk ends with the new entries; kept ones after the last of them are gone unless listed elsewhere.
+  for (; k < kept.size(); ++k) {
+    const std::string_view keptName = EntryName(kept[k]);
+    if (!lastInFresh.contains(keptName)) {
+      noLongerListed.emplace_back(keptName);
+    }
+  }
 }
 
 namespace {

@@ -19,32 +19,43 @@ void MeetingFolder::PrepareForManifest() {
 
 namespace {
 
-// The whole file when it is there and not larger than a manifest can need; read only then.
-std::optional<std::string> ReadManifestFile(FileSystem& fs, const std::string& path) {
+// The whole file when it is there and not larger than a manifest can need (read only then), else why not.
+std::optional<std::string> ReadManifestFile(FileSystem& fs, const std::string& path, std::string& whyNot) {
   const auto size = fs.FileSize(path);
-  if (!size || *size > kMaxManifestBytes) {
+  if (!size) {
+    whyNot = "it is not there";
     return std::nullopt;
   }
-  return fs.ReadFile(path);
+  if (*size > kMaxManifestBytes) {
+    whyNot = "it is larger than 32 MiB (" + std::to_string(*size) + " bytes)";
+    return std::nullopt;
+  }
+  auto bytes = fs.ReadFile(path);
+  if (!bytes) {
+    whyNot = "it cannot be read";
+  }
+  return bytes;
 }
 
 }  // namespace
 
 MeetingFolder::Manifests MeetingFolder::ReadManifests() {
   const std::string fetchedPath = PathOf(kFetchedManifestName);
-  auto fetchedBytes = ReadManifestFile(fs_, fetchedPath);
+  std::string whyNot;
+  auto fetchedBytes = ReadManifestFile(fs_, fetchedPath, whyNot);
   auto fetched = fetchedBytes ? ParseManifest(*fetchedBytes) : std::nullopt;
   try {
     DeleteIfPresent(fs_, fetchedPath);
-  } catch (const FileError&) {
-    throw TransferFailure(codes::kCannotDelete);
+  } catch (const FileError& error) {
+    throw TransferFailure(codes::kCannotDelete, error.what());
   }
   if (!fetched) {
-    throw TransferFailure(codes::kUnusableManifest);
+    throw TransferFailure(codes::kUnusableManifest,
+                          "the manifest cannot be used: " + (fetchedBytes ? "it has fewer than two lines" : whyNot));
   }
   // A kept copy that cannot be read or has under two lines counts as none: everything is fetched.
   Manifest kept{"", "1", {}};
-  const auto keptBytes = ReadManifestFile(fs_, PathOf(kKeptManifestName));
+  const auto keptBytes = ReadManifestFile(fs_, PathOf(kKeptManifestName), whyNot);
   if (auto parsed = keptBytes ? ParseManifest(*keptBytes) : std::nullopt) {
     kept = std::move(*parsed);
   }

@@ -1,14 +1,16 @@
-// A step of a transfer failed; reported with a response code.
+// A step of a transfer failed; reported with a response code and what happened in plain words.
 #pragma once
 
 #include <stdexcept>
+#include <string>
 
 namespace tarnwick {
 
 class TransferFailure : public std::runtime_error {
  public:
-  explicit TransferFailure(int code) : std::runtime_error("transfer failure"), code_(code) {}
+  TransferFailure(int code, const std::string& detail) : std::runtime_error(detail), code_(code) {}
   int Code() const { return code_; }
+  std::string Detail() const { return what(); }
 
  private:
   int code_;

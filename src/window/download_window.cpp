@@ -37,6 +37,11 @@ void DownloadWindow::Opened() {
   });
   fileTransfer_.control->SetOutcomeHandler(
       [this](const TransferOutcome& outcome) { Deliver(fileTransfer_, &DownloadWindow::FileFetched, outcome); });
+  fileTransfer_.control->SetProgressHandler([this](const TransferProgress& progress) {
+    if (open_ && !fileTransfer_.pending.empty() && fileTransfer_.pending.front() == runSerial_) {
+      FileProgressed(progress);
+    }
+  });
   open_ = true;
   closeReason_ = CloseReason::None;
 }
@@ -76,7 +81,7 @@ void DownloadWindow::PointerOverSurface() {
 void DownloadWindow::MouseDown(MouseButton button) {
   if (button == MouseButton::Right) {
     platform_.host.MessageBox(std::string(texts::kCreditsText), std::string(texts::kCreditsTitle),
-                              MessageIcon::Information);
+                              MessageIcon::Information, "");
   }
 }
 
@@ -90,12 +95,19 @@ void DownloadWindow::CloseWindow(CloseReason reason) {
   platform_.host.Close();
 }
 
-void DownloadWindow::ShowStageBox(std::string_view stage) {
-  platform_.host.MessageBox(std::string(stage), std::string(texts::kErrorTitle), MessageIcon::Critical);
+RunJournal& DownloadWindow::Journal() {
+  static NoJournal nobody;
+  return platform_.journal != nullptr ? *platform_.journal : nobody;
 }
 
-void DownloadWindow::EndRunWithBox(const std::string& text) {
-  platform_.host.MessageBox(text, "", MessageIcon::None);
+void DownloadWindow::ShowStageBox(std::string_view stage, const std::string& detail) {
+  Journal().RunFailed(std::string(stage), detail);
+  platform_.host.MessageBox(std::string(stage), std::string(texts::kErrorTitle), MessageIcon::Critical, detail);
+}
+
+void DownloadWindow::EndRunWithBox(const std::string& text, const std::string& detail) {
+  Journal().RunFailed(text, detail);
+  platform_.host.MessageBox(text, "", MessageIcon::None, detail);
   CloseWindow(CloseReason::ErrorBox);
 }
 
@@ -116,14 +128,16 @@ void DownloadWindow::StartRun() {
       case CookieVerdict::Accepted:
         break;
       case CookieVerdict::WrongCount:
+        RefuseCookie("the cookie must hold each of HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE once");
+        return;
       case CookieVerdict::UnsafeLocalFolder:
-        platform_.host.MessageBox(std::string(texts::kArgumentErrorText), std::string(texts::kArgumentErrorTitle),
-                                  MessageIcon::Critical);
-        CloseWindow(CloseReason::ArgumentError);
+        RefuseCookie("the last part of SUBSOURCE must name one folder inside the component folder");
         return;
       case CookieVerdict::ElementWithoutEquals:
+        FailStart("an element of the cookie has no \"=\"");
+        return;
       case CookieVerdict::TooManyElements:
-        FailStart();
+        FailStart("the cookie has more than 32,767 elements");
         return;
     }
     // What an interrupted earlier run was writing is of no use to anyone.
@@ -134,17 +148,24 @@ void DownloadWindow::StartRun() {
     recovering_ = marker.Present();
     marker.Write();
     FetchManifest();
-  } catch (const FileError&) {
-    FailStart();
-  } catch (const TransferRefused&) {
-    FailStart();
+  } catch (const FileError& error) {
+    FailStart(error.what());
+  } catch (const TransferRefused& refused) {
+    FailStart(std::string("the manifest request could not be started: ") + refused.what());
   } catch (const std::bad_alloc&) {
-    FailStart();
+    FailStart("out of memory");
   }
 }
 
-void DownloadWindow::FailStart() {
-  ShowStageBox(texts::kStageStart);
+void DownloadWindow::RefuseCookie(const std::string& detail) {
+  Journal().RunFailed(std::string(texts::kArgumentErrorText), detail);
+  platform_.host.MessageBox(std::string(texts::kArgumentErrorText), std::string(texts::kArgumentErrorTitle),
+                            MessageIcon::Critical, detail);
+  CloseWindow(CloseReason::ArgumentError);
+}
+
+void DownloadWindow::FailStart(const std::string& detail) {
+  ShowStageBox(texts::kStageStart, detail);
   CloseWindow(CloseReason::ErrorBox);
 }
 
@@ -178,16 +199,20 @@ void DownloadWindow::FetchManifest() {
 
 void DownloadWindow::ManifestFetched(const TransferOutcome& outcome) {
   if (!outcome.completed) {
-    EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(outcome.code));
+    FailManifest(outcome.code, outcome.detail);
     return;
   }
   try {
     CompareAndHandOver();
   } catch (const TransferFailure& failure) {
-    EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(failure.Code()));
+    FailManifest(failure.Code(), failure.Detail());
   } catch (const std::bad_alloc&) {
-    EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(codes::kUnusableManifest));
+    FailManifest(codes::kUnusableManifest, "out of memory while the manifest was read");
   }
+}
+
+void DownloadWindow::FailManifest(int code, const std::string& detail) {
+  EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(code), detail);
 }
 
 void DownloadWindow::CompareAndHandOver() {
@@ -196,17 +221,20 @@ void DownloadWindow::CompareAndHandOver() {
   auto difference =
       recovering_ ? FetchEverything(manifests.fetched) : CompareManifests(manifests.kept, manifests.fetched);
   if (!difference) {
-    throw TransferFailure(codes::kUnusableManifest);
+    throw TransferFailure(
+        codes::kUnusableManifest,
+        "the manifest lists more files than a download list holds (32,767 with the four fixed names)");
   }
   // Everything is checked before anything is deleted.
   comparedManifest_ = std::move(manifests.fetchedBytes);
   if (difference->newGeneration) {
     try {
       folder.ClearForNewGeneration();
-    } catch (const FileError&) {
-      throw TransferFailure(codes::kCannotDelete);
+    } catch (const FileError& error) {
+      throw TransferFailure(codes::kCannotDelete, std::string("the meeting folder cannot be cleared: ") + error.what());
     }
   }
+  summary_ = {0, 0, std::move(difference->noLongerListed)};
   if (difference->downloadList.empty()) {
     ShowUpToDate();
   } else {
@@ -221,6 +249,7 @@ void DownloadWindow::HandOverToQueue(std::vector<std::string> downloadList) {
 }
 
 void DownloadWindow::ShowUpToDate() {
+  Journal().RunCurrent();
   controls_.progress.visible = false;
   controls_.status.top -= 200;
   controls_.status.caption = std::string(texts::kUpToDateCaption);
@@ -244,28 +273,37 @@ void DownloadWindow::QueueTick() {
   try {
     StartFile(*name);
   } catch (const TransferFailure& failure) {
-    FailFile(*name, failure.Code());
+    FailFile(*name, failure.Code(), failure.Detail());
   }
 }
 
 void DownloadWindow::StartFile(const std::string& name) {
   if (!StaysInsideFolder(name)) {
-    throw TransferFailure(codes::kNameOutsideFolder);
+    throw TransferFailure(codes::kNameOutsideFolder, "the name leads outside the meeting folder; it was not requested");
   }
+  Journal().FileStarted(name, queue_.Position(), queue_.DownloadList().size());
   // The old copy stays until the new one is complete: the transfer replaces it in one step.
   try {
     Request(fileTransfer_, RemotePath(parameters_, name), LocalFolder().PathOf(name));
-  } catch (const TransferRefused&) {
-    throw TransferFailure(codes::kRequestRefused);
+  } catch (const TransferRefused& refused) {
+    throw TransferFailure(codes::kRequestRefused, std::string("the request could not be started: ") + refused.what());
   }
 }
 
 void DownloadWindow::FileFetched(const TransferOutcome& outcome) {
-  if (outcome.completed) {
-    ShowProgress(queue_.Arrived());
-  } else {
-    FailFile(queue_.DownloadList().at(queue_.Position() - 1), outcome.code);
+  const std::string& name = queue_.DownloadList().at(queue_.Position() - 1);
+  if (!outcome.completed) {
+    FailFile(name, outcome.code, outcome.detail);
+    return;
   }
+  ++summary_.files;
+  summary_.bytes += outcome.bytes;
+  Journal().FileFetched(name, outcome.bytes);
+  ShowProgress(queue_.Arrived());
+}
+
+void DownloadWindow::FileProgressed(const TransferProgress& progress) {
+  Journal().FileProgress(progress.bytes, progress.size);
 }
 
 void DownloadWindow::ShowProgress(const QueueProgress& progress) {
@@ -285,23 +323,24 @@ void DownloadWindow::FinishQueue() {
   try {
     update = RewritePortalPage(platform_.fs, componentFolder_);
   } catch (const std::bad_alloc&) {
-    update.pageWritten = false;
+    update.problem = "out of memory while the portal page was built";
   }
   if (update.scanFailed) {
     // The old page stays: a page without the meetings on disk would hide them from the user.
-    ShowStageBox(texts::kStageChkFolder);
+    ShowStageBox(texts::kStageChkFolder, "the meeting folders cannot be listed: " + update.problem);
     CloseWindow(CloseReason::ErrorBox);
     return;
   }
   if (!update.pageWritten) {
     // The old page stays; the window closes without OK, so the next run fetches and writes again.
-    ShowStageBox(texts::kStagePage);
+    ShowStageBox(texts::kStagePage, "the portal page was not written: " + update.problem);
     CloseWindow(CloseReason::ErrorBox);
     return;
   }
   if (!open_) {
     return;
   }
+  Journal().RunCompleted(summary_);
   controls_.status.caption = std::string(texts::kCompletedPrefix) + std::to_string(queue_.DownloadList().size()) +
                              std::string(texts::kCompletedSuffix);
   controls_.okButton.enabled = true;
@@ -313,16 +352,17 @@ bool DownloadWindow::KeepComparedManifest() {
   try {
     LocalFolder().KeepManifest(comparedManifest_);
     return true;
-  } catch (const FileError&) {
-    FailFile(std::string(kKeptManifestName), codes::kLocalWrite);
+  } catch (const FileError& error) {
+    FailFile(std::string(kKeptManifestName), codes::kLocalWrite, error.what());
     return false;
   }
 }
 
-void DownloadWindow::FailFile(const std::string& name, int code) {
+void DownloadWindow::FailFile(const std::string& name, int code, const std::string& detail) {
   queue_.Failed();
-  EndRunWithBox(std::string(texts::kFileErrorPrefix) + name + std::string(texts::kFileErrorMiddle) +
-                std::to_string(code));
+  EndRunWithBox(
+      std::string(texts::kFileErrorPrefix) + name + std::string(texts::kFileErrorMiddle) + std::to_string(code),
+      detail);
 }
 
 }  // namespace tarnwick

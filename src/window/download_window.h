@@ -18,6 +18,17 @@ namespace tarnwick {
 // How the window closed last; the executable turns it into its exit status.
 enum class CloseReason { None, Ok, ErrorBox, ArgumentError, ClosedByUser };
 
+// Follows nothing: the journal of a run that nobody follows.
+class NoJournal : public RunJournal {
+ public:
+  void FileStarted(const std::string&, size_t, size_t) override {}
+  void FileProgress(std::uint64_t, std::uint64_t) override {}
+  void FileFetched(const std::string&, std::uint64_t) override {}
+  void RunCompleted(const RunSummary&) override {}
+  void RunCurrent() override {}
+  void RunFailed(const std::string&, const std::string&) override {}
+};
+
 class DownloadWindow : public WindowEvents {
  public:
   DownloadWindow(Platform& platform, std::string componentFolder);
@@ -46,25 +57,29 @@ class DownloadWindow : public WindowEvents {
   };
 
   void StartRun();
-  void FailStart();
+  void RefuseCookie(const std::string& detail);
+  void FailStart(const std::string& detail);
   void FetchManifest();
   void ManifestFetched(const TransferOutcome& outcome);
+  void FailManifest(int code, const std::string& detail);
   void CompareAndHandOver();
   void HandOverToQueue(std::vector<std::string> downloadList);
   void ShowUpToDate();
   void StartFile(const std::string& name);
   void FileFetched(const TransferOutcome& outcome);
+  void FileProgressed(const TransferProgress& progress);
   void ShowProgress(const QueueProgress& progress);
   void FinishQueue();
   bool KeepComparedManifest();
-  void FailFile(const std::string& name, int code);
+  void FailFile(const std::string& name, int code, const std::string& detail);
 
   void Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath);
   void Deliver(Transfer& transfer, void (DownloadWindow::*handler)(const TransferOutcome&),
                const TransferOutcome& outcome);
   MeetingFolder LocalFolder() const;
-  void ShowStageBox(std::string_view stage);
-  void EndRunWithBox(const std::string& text);
+  RunJournal& Journal();
+  void ShowStageBox(std::string_view stage, const std::string& detail);
+  void EndRunWithBox(const std::string& text, const std::string& detail);
   void CloseWindow(CloseReason reason);
 
   Platform& platform_;
@@ -78,6 +93,7 @@ class DownloadWindow : public WindowEvents {
   bool recovering_ = false;
   // The manifest this run compared, kept only when the run completes.
   std::string comparedManifest_;
+  RunSummary summary_;
   DownloadQueue queue_;
   // Each start of a run gets a serial; an outcome of a request made under an earlier start is stale.
   unsigned runSerial_ = 0;

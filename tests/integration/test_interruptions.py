@@ -97,6 +97,9 @@ class Signals(Cases):
                 self.assertEqual(self.partial_files(), [])
                 self.assertFalse(os.path.exists(self.ws.local("TW3", "z.doc")))
                 self.assertNotIn(PASSWORD, text)
+                if ui == "terminal":
+                    self.assertIn("\n   Interrupted: the file in flight was not kept; the next run fetches everything"
+                                  " again.\n", text)
 
     def test_a_signal_while_a_box_waits_for_its_user_ends_the_run(self):
         for ui in FRONT_ENDS:

@@ -61,6 +61,12 @@ inline void ScanningWalk(const std::vector<std::string>& kept, const std::vector
       ++n;
     }
   }
+  for (; k < kept.size(); ++k) {
+    const std::string keptName(EntryName(kept[k]));
+    if (!NameOccursFrom(fresh, 0, keptName)) {
+      noLongerListed.push_back(keptName);
+    }
+  }
 }
 
 }  // namespace tarnwick::reference

@@ -30,6 +30,31 @@ TEST(CommandLine, ReadsEveryOptionAndKeepsTheDefaultsOfThoseNotGiven) {
   EXPECT_EQ(least->frontEnd, FrontEnd::Auto);
   EXPECT_EQ(least->timeoutSeconds, 0);
   EXPECT_EQ(Parse({"--ui", "window", "--cookie-file", "c"})->frontEnd, FrontEnd::Window);
+  EXPECT_EQ(least->action, Action::Run);
+  EXPECT_EQ(least->logFile, "");
+  EXPECT_FALSE(least->quiet);
+}
+
+TEST(CommandLine, ValuesFollowAsTheNextWordOrAfterAnEqualsSign) {
+  const auto line =
+      Parse({"--cookie-file=c=1.txt", "--ui=terminal", "--timeout=7", "--log", "runs.log", "-q", "--folder=/a b"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->cookieFile, "c=1.txt");  // everything after the first "="
+  EXPECT_EQ(line->frontEnd, FrontEnd::Terminal);
+  EXPECT_EQ(line->timeoutSeconds, 7);
+  EXPECT_EQ(line->logFile, "runs.log");
+  EXPECT_TRUE(line->quiet);
+  EXPECT_EQ(line->folder, "/a b");
+  EXPECT_TRUE(Parse({"--quiet", "--cookie-file", "c"})->quiet);
+}
+
+TEST(CommandLine, HelpAndVersionNeedNothingElse) {
+  for (const std::string help : {"-h", "--help"}) {
+    EXPECT_EQ(Parse({"--bogus-later-is-not-read", help}), std::nullopt);  // an earlier fault still counts
+    EXPECT_EQ(Parse({help, "--bogus"})->action, Action::Help);
+  }
+  EXPECT_EQ(Parse({"--version"})->action, Action::Version);
+  EXPECT_EQ(Parse({"--cookie-file", "c", "--version"})->action, Action::Version);
 }
 
 TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
@@ -37,7 +62,13 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {{}, "--cookie-file is required"},
       {{"--cookie-file"}, "--cookie-file needs a value"},
       {{"--cookie-file", "c", "--folder"}, "--folder needs a value"},
-      {{"--cookie-file", "c", "--bogus"}, "unknown argument: --bogus"},
+      {{"--cookie-file", "c", "--bogus"}, "unknown option: --bogus"},
+      {{"--cookie-file", "c", "--bogus=1"}, "unknown option: --bogus"},
+      {{"--cookie-file", "c", "-x"}, "unknown option: -x"},
+      {{"--cookie-file", "c", "stray"}, "unexpected argument: stray"},
+      {{"--cookie-file="}, "--cookie-file needs a value"},
+      {{"--cookie-file", "c", "--yes=no"}, "--yes takes no value"},
+      {{"--cookie-file", "c", "--ui="}, "--ui needs a value"},
       {{"--cookie-file", "c", "--ui", "both"}, "--ui takes auto, window or terminal"},
       {{"--cookie-file", "c", "--timeout", "0"}, "--timeout takes a positive number of seconds"},
       {{"--cookie-file", "c", "--timeout", "-3"}, "--timeout takes a positive number of seconds"},
@@ -50,12 +81,13 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
   }
 }
 
-TEST(CommandLine, OneTrailingLineEndIsNotPartOfTheCookie) {
+TEST(CommandLine, TheLineEndsAtTheEndOfTheCookieFileAreNotPartOfTheCookie) {
   EXPECT_EQ(CookieFromFileText("HOST=h;PWD=p\r\n"), "HOST=h;PWD=p");
   EXPECT_EQ(CookieFromFileText("HOST=h\n"), "HOST=h");
   EXPECT_EQ(CookieFromFileText("HOST=h\r"), "HOST=h");
-  EXPECT_EQ(CookieFromFileText("HOST=h\n\n"), "HOST=h\n");
-  EXPECT_EQ(CookieFromFileText("PWD= p "), "PWD= p ");
+  EXPECT_EQ(CookieFromFileText("HOST=h\n\n\r\n\r"), "HOST=h");  // a blank last line, as editors leave
+  EXPECT_EQ(CookieFromFileText("PWD= p "), "PWD= p ");          // blanks belong to the value
+  EXPECT_EQ(CookieFromFileText("\r\n"), "");
 }
 
 }  // namespace

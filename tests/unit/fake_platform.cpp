@@ -29,12 +29,12 @@ std::string FakeTransferControl::LocalPathOf(size_t call) const {
 
 void FakeTransferControl::Succeed(const std::string& content) {
   std::ofstream(ResolveCaseBlind(LocalPathOf(answered++)), std::ios::binary) << content;
-  handler_(TransferOutcome::Completed());
+  handler_(TransferOutcome::Completed(content.size()));
 }
 
 void FakeTransferControl::Fail(int code) {
   ++answered;
-  handler_(TransferOutcome::Failed(code));
+  handler_(TransferOutcome::Failed(code, "injected failure " + std::to_string(code)));
 }
 
 std::unique_ptr<TransferControl> FakeTransferFactory::Create(const TransferSettings& settings) {

@@ -16,6 +16,7 @@ struct ShownBox {
   std::string text;
   std::string title;
   MessageIcon icon;
+  std::string detail;
 };
 
 class FakeWindowHost : public WindowHost {
@@ -26,8 +27,9 @@ class FakeWindowHost : public WindowHost {
   }
   void RepaintNow() override { ++repaints; }
   void Close() override { ++closes; }
-  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
-    boxes.push_back({text, title, icon});
+  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                  const std::string& detail) override {
+    boxes.push_back({text, title, icon, detail});
   }
 
   std::vector<ShownBox> boxes;

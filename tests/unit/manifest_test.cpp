@@ -135,6 +135,8 @@ TEST(ManifestComparison, TheWalkThroughBothListsOnSmallCases) {
       {{"a.doc 1"}, {"a.doc 2"}, {"a.doc"}, {}},
       {{}, {"", " lead", "noblank"}, {"", "", ""}, {}},
       {{"x 1", "x 2"}, {"x 1", "x 3"}, {"x"}, {}},
+      {{"a.doc 1", "y.doc 1", "z.doc 1"}, {"a.doc 2"}, {"a.doc"}, {"y.doc", "z.doc"}},  // after the last new one
+      {{"a.doc 1", "b.doc 1"}, {"B.doc 1"}, {"B.doc"}, {"a.doc", "b.doc"}},
   };
   for (const auto& test : cases) {
     Lines download, noLongerListed;

@@ -1,0 +1,75 @@
+#include "app/run_log.h"
+
+#include <ctime>
+
+#include "terminal/escaped_text.h"
+#include "terminal/run_report.h"
+
+namespace tarnwick {
+namespace {
+
+std::string Now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+RunLog::RunLog(const std::string& path, const std::string& componentFolder)
+    : file_(path, std::ios::app), started_(std::chrono::steady_clock::now()) {
+  Line("run in " + componentFolder);
+}
+
+void RunLog::Line(const std::string& text) { file_ << Now() << " " << EscapeControls(text) << "\n" << std::flush; }
+
+void RunLog::FileStarted(const std::string&, size_t, size_t) { fileStarted_ = std::chrono::steady_clock::now(); }
+
+void RunLog::FileFetched(const std::string& name, std::uint64_t bytes) {
+  Line("fetched " + name + " (" + FormatBytes(bytes) + " in " + FormatSeconds(SecondsSince(fileStarted_)) + ")");
+}
+
+void RunLog::RunCompleted(const RunSummary& summary) {
+  for (const auto& line : SummaryLines(summary, SecondsSince(started_))) {
+    Line(line);
+  }
+  Line("completed");
+}
+
+void RunLog::RunCurrent() { Line("the data on this machine is current: nothing fetched"); }
+
+void RunLog::RunFailed(const std::string& text, const std::string& detail) {
+  std::string oneLine = text;
+  for (size_t at = oneLine.find("\r\n"); at != std::string::npos; at = oneLine.find("\r\n", at)) {
+    oneLine.replace(at, 2, " / ");
+  }
+  Line("failed: " + oneLine + (detail.empty() ? "" : " (" + detail + ")"));
+}
+
+void JournalFanOut::FileStarted(const std::string& name, size_t position, size_t count) {
+  for (auto* journal : journals_) journal->FileStarted(name, position, count);
+}
+void JournalFanOut::FileProgress(std::uint64_t bytes, std::uint64_t size) {
+  for (auto* journal : journals_) journal->FileProgress(bytes, size);
+}
+void JournalFanOut::FileFetched(const std::string& name, std::uint64_t bytes) {
+  for (auto* journal : journals_) journal->FileFetched(name, bytes);
+}
+void JournalFanOut::RunCompleted(const RunSummary& summary) {
+  for (auto* journal : journals_) journal->RunCompleted(summary);
+}
+void JournalFanOut::RunCurrent() {
+  for (auto* journal : journals_) journal->RunCurrent();
+}
+void JournalFanOut::RunFailed(const std::string& text, const std::string& detail) {
+  for (auto* journal : journals_) journal->RunFailed(text, detail);
+}
+
+}  // namespace tarnwick

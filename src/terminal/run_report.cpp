@@ -1,0 +1,54 @@
+#include "terminal/run_report.h"
+
+#include <cstdio>
+
+namespace tarnwick {
+namespace {
+
+std::string ThreeFigures(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, value < 10 ? "%.2f" : value < 100 ? "%.1f" : "%.0f", value);
+  return text;
+}
+
+}  // namespace
+
+std::string FormatBytes(std::uint64_t bytes) {
+  constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
+  if (bytes < 1024) {
+    return std::to_string(bytes) + " B";
+  }
+  double value = static_cast<double>(bytes) / 1024;
+  size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+    value /= 1024;
+    ++unit;
+  }
+  return ThreeFigures(value) + " " + kUnits[unit];
+}
+
+std::string FormatSeconds(double seconds) { return ThreeFigures(seconds) + " s"; }
+
+std::string FormatRate(std::uint64_t bytes, double seconds) {
+  if (seconds <= 0) {
+    return "-";
+  }
+  return FormatBytes(static_cast<std::uint64_t>(static_cast<double>(bytes) / seconds)) + "/s";
+}
+
+std::vector<std::string> SummaryLines(const RunSummary& summary, double seconds) {
+  std::vector<std::string> lines;
+  lines.push_back("Fetched " + std::to_string(summary.files) + (summary.files == 1 ? " file, " : " files, ") +
+                  FormatBytes(summary.bytes) + " in " + FormatSeconds(seconds) + " (" +
+                  FormatRate(summary.bytes, seconds) + ")");
+  if (!summary.noLongerListed.empty()) {
+    std::string names;
+    for (const auto& name : summary.noLongerListed) {
+      names += (names.empty() ? "" : ", ") + name;
+    }
+    lines.push_back("No longer listed on the server, kept on disk: " + names);
+  }
+  return lines;
+}
+
+}  // namespace tarnwick
