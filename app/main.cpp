@@ -116,16 +116,32 @@ std::optional<std::string> ReadCookie(const std::string& file) {
   return CookieFromFileText(text.str());
 }
 
-std::string ExecutableFolder() {
+// The folder that holds the executable: a copy that lives in the component folder, as on the meeting
+// machines. An installed copy (in a "bin" folder, /usr/bin say) keeps its meetings in the user's data
+// folder instead: the program's own folder is not the user's to write in.
+std::string DefaultComponentFolder() {
   std::error_code error;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::current_path().string() : exe.parent_path().string();
+  if (error) {
+    return std::filesystem::current_path().string();
+  }
+  if (exe.parent_path().filename() != "bin") {
+    return exe.parent_path().string();
+  }
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  const std::filesystem::path base = dataHome != nullptr && *dataHome != '\0' ? std::filesystem::path(dataHome)
+                                     : home != nullptr ? std::filesystem::path(home) / ".local" / "share"
+                                                       : std::filesystem::current_path();
+  const auto folder = base / kApplicationName;
+  std::filesystem::create_directories(folder, error);
+  return folder.string();
 }
 
 // As the platform reports it: absolute, without a trailing separator except for the root.
 std::optional<std::string> ComponentFolder(const std::string& requested) {
   std::error_code error;
-  const auto folder = std::filesystem::canonical(requested.empty() ? ExecutableFolder() : requested, error);
+  const auto folder = std::filesystem::canonical(requested.empty() ? DefaultComponentFolder() : requested, error);
   if (error || !std::filesystem::is_directory(folder, error)) {
     return std::nullopt;
   }

@@ -34,7 +34,7 @@ class CurrentManifestControl : public TransferControl {
       file.open(QIODevice::WriteOnly);
       file.write("G\r\nR\r\n");
       file.close();
-      handler_(TransferOutcome::Completed());
+      handler_(TransferOutcome::Completed(6));
     });
   }
 
@@ -209,7 +209,7 @@ class QtWindowTest : public QObject {
         }
       }
     });
-    window.MessageBox("Load File  <b>x</b>.doc Error 550", "", MessageIcon::None);
+    window.MessageBox("Load File  <b>x</b>.doc Error 550", "", MessageIcon::None, "");
     QCOMPARE(shown, QString("Load File  <b>x</b>.doc Error 550"));
   }
 

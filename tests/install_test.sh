@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Installs a build into a scratch prefix and checks what lands there: the executable (that it runs and
+# the version it prints), the manual page (its sections, written for that version), the README and the
+# desktop entry (desktop-file-validate checks it when that tool is there).
+#   install_test.sh CMAKE BUILD_DIR
+set -euo pipefail
+cmake=$1
+build=$2
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
+
+exe=$prefix/bin/tarnwick-download
+readme=$prefix/share/doc/tarnwick-download/README.md
+desktop=$prefix/share/applications/tarnwick-download.desktop
+man_page=""
+for candidate in "$prefix/share/man/man1/tarnwick-download.1.gz" "$prefix/share/man/man1/tarnwick-download.1"; do
+  [[ -f $candidate ]] && man_page=$candidate && break
+done
+
+[[ -x $exe ]] || fail "no executable $exe"
+[[ -s $readme ]] || fail "no README in $prefix/share/doc/tarnwick-download"
+[[ -n $man_page ]] || fail "no manual page in $prefix/share/man/man1"
+[[ -f $desktop ]] || fail "no desktop entry $desktop"
+
+# The installed executable runs on its own (no library left behind in the build folder): a command line
+# it cannot use ends with status 2 and the usage.
+if [[ -x $exe ]]; then
+  status=0
+  usage=$("$exe" --no-such-option 2>&1 >/dev/null) || status=$?
+  [[ $status -eq 2 ]] || fail "the installed executable ended with $status on a bad option, not 2"
+  grep -q "usage: tarnwick-download" <<<"$usage" || fail "the installed executable printed no usage"
+  version=$("$exe" --version) || { fail "the installed executable's --version failed"; version=""; }
+  [[ $version =~ ^tarnwick-download\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version printed \"$version\""
+fi
+
+if [[ -n $man_page ]]; then
+  text=$(gzip -dcf "$man_page")
+  grep -A1 -x '\.SH NAME' <<<"$text" | grep -q '^tarnwick-download \\- ' || fail "the manual page has no NAME line"
+  if grep -q '@[A-Za-z_]*@' <<<"$text"; then
+    fail "the manual page holds an unfilled placeholder"
+  fi
+  if [[ -n ${version:-} ]]; then
+    grep -q "^\.TH .*\"$version\"" <<<"$text" || fail "the manual page is not the one for $version"
+  fi
+  for section in SYNOPSIS OPTIONS "EXIT STATUS" DIAGNOSTICS FILES EXAMPLES; do
+    grep -q -x "\.SH \"\?$section\"\?" <<<"$text" || fail "the manual page has no $section section"
+  done
+  if command -v groff >/dev/null; then
+    warnings=$(groff -man -k -Tutf8 -ww -z <<<"$text" 2>&1) || true
+    [[ -z $warnings ]] || fail "groff warns about the manual page: $warnings"
+  fi
+fi
+
+if [[ -f $desktop ]]; then
+  grep -qx 'Exec=tarnwick-download --ui window --cookie-file %f' "$desktop" || fail "the desktop entry's Exec line"
+  grep -q '^Name\[th\]=' "$desktop" || fail "the desktop entry has no Thai name"
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the desktop entry"
+  else
+    echo "desktop-file-validate is not installed: the desktop entry's format is not checked"
+  fi
+fi
+
+if ((failures)); then
+  exit 1
+fi
+echo "install: all files in place under the prefix"
