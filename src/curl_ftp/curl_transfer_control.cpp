@@ -263,7 +263,7 @@ TransferOutcome Transfer(CURLM* multi, CURL* easy, const std::shared_ptr<CurlTra
 }
 
 // The outcome hops from the worker to the window's event loop; the control may be gone by then.
-void Deliver(const std::shared_ptr<CurlTransferControl::Shared>& shared, TransferOutcome outcome) {
+void Deliver(const std::shared_ptr<CurlTransferControl::Shared>& shared, const TransferOutcome& outcome) {
   shared->poster.Post([shared, outcome] {
     if (shared->alive && shared->handler) {
       shared->handler(outcome);
