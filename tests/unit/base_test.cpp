@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <iconv.h>
+#endif
 
 #include "base/ascii.h"
 #include "base/paths.h"
@@ -17,6 +20,7 @@ TEST(Windows874, EveryByteSurvivesAReadAndAWrite) {
   EXPECT_EQ(cp874::Encode(cp874::Decode(all)), all);
 }
 
+#ifndef _WIN32
 TEST(Windows874, EveryByteMeansWhatTheCLibrarysCodePageSays) {
   iconv_t cd = iconv_open("UTF-8", "CP874");
   ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
@@ -39,6 +43,7 @@ TEST(Windows874, EveryByteMeansWhatTheCLibrarysCodePageSays) {
   }
   iconv_close(cd);
 }
+#endif
 
 TEST(Windows874, ThaiLettersMapToTheirUnicodeCharacters) {
   EXPECT_EQ(cp874::Decode("\xA1\xD2"), "กา");
@@ -46,6 +51,17 @@ TEST(Windows874, ThaiLettersMapToTheirUnicodeCharacters) {
   EXPECT_EQ(cp874::Encode("日本"), "??");
   EXPECT_EQ(cp874::Encode("\xC0\xAE\xE0\x80\xAE"), "?????");  // overlong forms of "." are no "."
   EXPECT_EQ(cp874::Encode("\xED\xA0\x80"), "???");            // nor is a surrogate a character
+}
+
+// What both codecs share, the table and the system's: carriers come back as their bytes, and every
+// character or malformed byte that the code page cannot hold is one "?".
+TEST(Windows874, UndefinedBytesAreCarriedAndEachUnwritableCharacterIsOneQuestionMark) {
+  EXPECT_EQ(cp874::Decode("\xDB\xFF"), "\uF7DB\uF7FF");
+  EXPECT_EQ(cp874::Encode("\uF7DB\uF7FF"), "\xDB\xFF");
+  EXPECT_EQ(cp874::Encode("\uF741"), "?");  // the carrier of a defined byte ("A") is no character here
+  EXPECT_EQ(cp874::Encode("\uF8C1"), "?");  // Windows writes it as 0xDB, which reads back as a carrier
+  EXPECT_EQ(cp874::Encode("a\U0001F600b"), "a?b");
+  EXPECT_EQ(cp874::Encode("\xE0\xB8"), "??");  // a sequence cut short
 }
 
 TEST(TextLines, ALineEndsAtCrLfOrALoneCrButNotAtALoneLf) {

@@ -120,7 +120,7 @@ TEST_F(Start, AMarkerLeftByAnUnconfirmedRunEmptiesTheFolderOnlyOnceAUsableManife
     m.Write("TW3/sub/inner.txt", "inner");
     m.Start(GoodCookie());
     EXPECT_EQ(m.Read("codework"), " 1 \r\n");  // found case-blind, rewritten in place
-    EXPECT_FALSE(m.Exists("CodeWork"));
+    EXPECT_FALSE(m.ExistsAsWritten("CodeWork"));
     EXPECT_TRUE(m.Exists("TW3/doc.pdf"));
     if (!serverAnswers) {
       m.ManifestTransfer().Fail(901);  // offline: the user keeps every document

@@ -1,18 +1,22 @@
 #include "fake_platform.h"
 
-#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace tarnwick::testing {
 namespace {
 
+// A new folder of this test's own (create_directory is false for one that is there already).
 std::filesystem::path MakeTempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-unit-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("mkdtemp failed");
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto folder = std::filesystem::temp_directory_path() / ("tarnwick-unit-" + std::to_string(random()));
+    if (std::filesystem::create_directory(folder)) {
+      return folder;
+    }
   }
-  return pattern;
+  throw std::runtime_error("no temporary folder");
 }
 
 std::string NameOf(const std::string& path) {
@@ -28,7 +32,7 @@ std::string FakeTransferControl::LocalPathOf(size_t call) const {
 }
 
 void FakeTransferControl::Succeed(const std::string& content) {
-  std::ofstream(ResolveCaseBlind(LocalPathOf(answered++)), std::ios::binary) << content;
+  std::ofstream(HostPath(LocalPathOf(answered++)), std::ios::binary) << content;
   handler_(TransferOutcome::Completed(content.size()));
 }
 
@@ -48,21 +52,21 @@ void FaultyFileSystem::DeleteFile(const std::string& path) {
   if (undeletable.count(NameOf(path)) != 0) {
     throw FileError("injected: cannot delete " + path);
   }
-  PosixFileSystem::DeleteFile(path);
+  HostFileSystem::DeleteFile(path);
 }
 
 void FaultyFileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
   if (unwritable.count(NameOf(path)) != 0) {
     throw FileError("injected: cannot write " + path);
   }
-  PosixFileSystem::ReplaceFile(path, bytes);
+  HostFileSystem::ReplaceFile(path, bytes);
 }
 
 std::vector<std::string> FaultyFileSystem::ListSubfolders(const std::string& folder) {
   if (subfoldersFail) {
     throw FileError("injected: cannot open " + folder);
   }
-  return PosixFileSystem::ListSubfolders(folder);
+  return HostFileSystem::ListSubfolders(folder);
 }
 
 TempComponentFolder::TempComponentFolder() : root(MakeTempFolder()) {}
@@ -75,6 +79,17 @@ TempComponentFolder::~TempComponentFolder() {
 void TempComponentFolder::Write(const std::string& relative, const std::string& bytes) const {
   std::filesystem::create_directories(Path(relative).parent_path());
   std::ofstream(Path(relative), std::ios::binary) << bytes;
+}
+
+bool TempComponentFolder::ExistsAsWritten(const std::string& relative) const {
+  const std::filesystem::path path = Path(relative);
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), ignored)) {
+    if (entry.path().filename() == path.filename()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string TempComponentFolder::Read(const std::string& relative) const {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "posix_fs/posix_file_system.h"
+#include "host_file_system.h"
 #include "window/download_window.h"
 
 namespace tarnwick::testing {
@@ -76,7 +76,7 @@ class FakeTransferFactory : public TransferControlFactory {
 };
 
 // The real file system with failures injected by name.
-class FaultyFileSystem : public PosixFileSystem {
+class FaultyFileSystem : public HostFileSystem {
  public:
   void DeleteFile(const std::string& path) override;
   void ReplaceFile(const std::string& path, std::string_view bytes) override;
@@ -101,6 +101,8 @@ class TempComponentFolder {
   void Write(const std::string& relative, const std::string& bytes) const;
   std::string Read(const std::string& relative) const;
   bool Exists(const std::string& relative) const { return std::filesystem::exists(Path(relative)); }
+  // Whether it is there under exactly this name (Exists ignores letter case where the system does).
+  bool ExistsAsWritten(const std::string& relative) const;
   void MakeFolder(const std::string& relative) const { std::filesystem::create_directories(Path(relative)); }
 
   std::filesystem::path root;

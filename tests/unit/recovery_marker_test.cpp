@@ -9,7 +9,7 @@ namespace {
 
 TEST(RecoveryMarker, IsOneLineFoundWithoutRegardToCaseAndRemovedOnlyWhenThere) {
   TempComponentFolder c;
-  PosixFileSystem fs;
+  HostFileSystem fs;
   RecoveryMarker marker(fs, c.root.string());
   EXPECT_FALSE(marker.Present());
   EXPECT_NO_THROW(marker.Remove());  // none there: nothing to do
