@@ -17,10 +17,6 @@ std::string Now() {
   return text;
 }
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 }  // namespace
 
 RunLog::RunLog(const std::string& path, const std::string& componentFolder)
@@ -46,9 +42,9 @@ void RunLog::RunCompleted(const RunSummary& summary) {
 void RunLog::RunCurrent() { Line("the data on this machine is current: nothing fetched"); }
 
 void RunLog::RunFailed(const std::string& text, const std::string& detail) {
-  std::string oneLine = text;
-  for (size_t at = oneLine.find("\r\n"); at != std::string::npos; at = oneLine.find("\r\n", at)) {
-    oneLine.replace(at, 2, " / ");
+  std::string oneLine;
+  for (const auto& line : BoxLines(text)) {
+    oneLine += (oneLine.empty() ? "" : " / ") + line;
   }
   Line("failed: " + oneLine + (detail.empty() ? "" : " (" + detail + ")"));
 }

@@ -18,7 +18,6 @@ class RunLog : public RunJournal {
   bool Ok() const { return file_.good(); }
 
   void FileStarted(const std::string& name, size_t position, size_t count) override;
-  void FileProgress(std::uint64_t, std::uint64_t) override {}
   void FileFetched(const std::string& name, std::uint64_t bytes) override;
   void RunCompleted(const RunSummary& summary) override;
   void RunCurrent() override;

@@ -58,15 +58,10 @@ QMessageBox::Icon ToQIcon(MessageIcon icon) {
 // the terminal front end prints them.
 std::string TextForTerminal(const std::string& text) {
   std::string out;
-  for (size_t start = 0;;) {
-    const size_t end = text.find("\r\n", start);
-    out += EscapeControls(std::string_view(text).substr(start, end - start));
-    if (end == std::string::npos) {
-      return out;
-    }
-    out += '\n';
-    start = end + 2;
+  for (const auto& line : BoxLines(text)) {
+    out += (out.empty() ? "" : "\n") + EscapeControls(line);
   }
+  return out;
 }
 
 bool IsMouseEvent(QEvent::Type type) {

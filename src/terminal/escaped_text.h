@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick {
 
@@ -72,6 +73,19 @@ inline std::string EscapeControls(std::string_view text) {
     }
   }
   return out;
+}
+
+// A box's text in lines: the run breaks a box's lines with CR LF.
+inline std::vector<std::string> BoxLines(std::string_view text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0;;) {
+    const size_t end = text.find("\r\n", start);
+    lines.emplace_back(text.substr(start, end - start));
+    if (end == std::string_view::npos) {
+      return lines;
+    }
+    start = end + 2;
+  }
 }
 
 }  // namespace tarnwick

@@ -13,6 +13,10 @@ std::string ThreeFigures(double value) {
 
 }  // namespace
 
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 std::string FormatBytes(std::uint64_t bytes) {
   constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
   if (bytes < 1024) {

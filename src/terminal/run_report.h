@@ -1,6 +1,7 @@
 // How the terminal and the run log put a run's numbers into words.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@
 
 namespace tarnwick {
 
+// Seconds on the steady clock since `start`.
+double SecondsSince(std::chrono::steady_clock::time_point start);
 // "512 B", "20.0 KiB", "1.5 MiB", "2.10 GiB".
 std::string FormatBytes(std::uint64_t bytes);
 // "0.25 s", "12.5 s", "200 s".

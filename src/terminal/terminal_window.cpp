@@ -30,21 +30,6 @@ std::string ShortName(const std::string& name) {
   return name;
 }
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::vector<std::string> SplitBoxText(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t pos = text.find("\r\n"); pos != std::string::npos; pos = text.find("\r\n", start)) {
-    lines.push_back(text.substr(start, pos - start));
-    start = pos + 2;
-  }
-  lines.push_back(text.substr(start));
-  return lines;
-}
-
 void Drain(int fd) {
   char bytes[256];
   while (read(fd, bytes, sizeof bytes) > 0) {
@@ -228,7 +213,7 @@ void TerminalWindow::MessageBox(const std::string& text, const std::string& titl
   EndProgressLine();
   const char* mark = icon == MessageIcon::Critical ? "(x) " : icon == MessageIcon::Information ? "(i) " : "";
   std::string block = "+-- " + std::string(mark) + EscapeControls(title.empty() ? applicationName_ : title) + "\n";
-  for (const auto& line : SplitBoxText(text)) {
+  for (const auto& line : BoxLines(text)) {
     block += "| " + EscapeControls(line) + "\n";
   }
   if (!detail.empty()) {

@@ -49,8 +49,6 @@ class TerminalWindow : public WindowHost, public EventPoster, public RunJournal 
   void FileProgress(std::uint64_t bytes, std::uint64_t size) override;
   void FileFetched(const std::string& name, std::uint64_t bytes) override;
   void RunCompleted(const RunSummary& summary) override;
-  void RunCurrent() override {}
-  void RunFailed(const std::string&, const std::string&) override {}
 
   // Once `fd` is readable (what is there is read and dropped) the window closes as a close box would:
   // not OK, and a box no longer waits for Enter. The caller keeps the descriptor open.

@@ -38,7 +38,7 @@ void DownloadWindow::Opened() {
   fileTransfer_.control->SetOutcomeHandler(
       [this](const TransferOutcome& outcome) { Deliver(fileTransfer_, &DownloadWindow::FileFetched, outcome); });
   fileTransfer_.control->SetProgressHandler([this](const TransferProgress& progress) {
-    if (open_ && !fileTransfer_.pending.empty() && fileTransfer_.pending.front() == runSerial_) {
+    if (open_ && IsCurrent(fileTransfer_)) {
       FileProgressed(progress);
     }
   });
@@ -96,7 +96,7 @@ void DownloadWindow::CloseWindow(CloseReason reason) {
 }
 
 RunJournal& DownloadWindow::Journal() {
-  static NoJournal nobody;
+  static RunJournal nobody;
   return platform_.journal != nullptr ? *platform_.journal : nobody;
 }
 
@@ -178,9 +178,14 @@ void DownloadWindow::Request(Transfer& transfer, const std::string& remotePath, 
   transfer.pending.push_back(runSerial_);
 }
 
+// The oldest open request of the transfer was made under the current start of the run.
+bool DownloadWindow::IsCurrent(const Transfer& transfer) const {
+  return !transfer.pending.empty() && transfer.pending.front() == runSerial_;
+}
+
 void DownloadWindow::Deliver(Transfer& transfer, void (DownloadWindow::*handler)(const TransferOutcome&),
                              const TransferOutcome& outcome) {
-  const bool current = !transfer.pending.empty() && transfer.pending.front() == runSerial_;
+  const bool current = IsCurrent(transfer);
   if (!transfer.pending.empty()) {
     transfer.pending.pop_front();
   }

@@ -18,17 +18,6 @@ namespace tarnwick {
 // How the window closed last; the executable turns it into its exit status.
 enum class CloseReason { None, Ok, ErrorBox, ArgumentError, ClosedByUser };
 
-// Follows nothing: the journal of a run that nobody follows.
-class NoJournal : public RunJournal {
- public:
-  void FileStarted(const std::string&, size_t, size_t) override {}
-  void FileProgress(std::uint64_t, std::uint64_t) override {}
-  void FileFetched(const std::string&, std::uint64_t) override {}
-  void RunCompleted(const RunSummary&) override {}
-  void RunCurrent() override {}
-  void RunFailed(const std::string&, const std::string&) override {}
-};
-
 class DownloadWindow : public WindowEvents {
  public:
   DownloadWindow(Platform& platform, std::string componentFolder);
@@ -74,6 +63,7 @@ class DownloadWindow : public WindowEvents {
   void FailFile(const std::string& name, int code, const std::string& detail);
 
   void Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath);
+  bool IsCurrent(const Transfer& transfer) const;
   void Deliver(Transfer& transfer, void (DownloadWindow::*handler)(const TransferOutcome&),
                const TransferOutcome& outcome);
   MeetingFolder LocalFolder() const;

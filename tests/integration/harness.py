@@ -14,6 +14,15 @@ USER = "meeting"
 PASSWORD = "Pa:ss@w/rd=9"
 
 
+# Fetched at the end of every run that fetches anything.
+TAIL = ["Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", "FileUpdate.dat"]
+
+
+def remote(*names, folder="m/TW3/t1"):
+    """The remote paths of files in the meeting's folder, as the server logs them."""
+    return [f"{folder}/{name}" for name in names]
+
+
 def crlf(lines):
     return "".join(line + "\r\n" for line in lines).encode("cp874")
 
@@ -138,6 +147,11 @@ class Workspace:
             stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         result.text = result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
         return result
+
+    def partial_files(self):
+        """Temporary files of unfinished writes anywhere in the component folder: there must be none."""
+        return [os.path.join(folder, name) for folder, _, names in os.walk(self.component)
+                for name in names if ".part-" in name]
 
     def local(self, *parts):
         return os.path.join(self.component, *parts)

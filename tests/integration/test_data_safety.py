@@ -7,14 +7,7 @@ import stat
 import subprocess
 import unittest
 
-from harness import PASSWORD, Workspace, crlf, free_port
-
-TAIL = ["Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", "FileUpdate.dat"]
-
-
-def remote(*names, folder="m/TW3/t1"):
-    return [f"{folder}/{name}" for name in names]
-
+from harness import PASSWORD, TAIL, Workspace, crlf, free_port, remote
 
 class DataSafety(unittest.TestCase):
     def setUp(self):
@@ -36,11 +29,8 @@ class DataSafety(unittest.TestCase):
         with open(path, "wb") as f:
             f.write(data)
 
-    def assert_no_partial_files(self, *roots):
-        for root in roots or (self.ws.component,):
-            for folder, _, names in os.walk(root):
-                for name in names:
-                    self.assertNotIn(".part-", name, os.path.join(folder, name))
+    def assert_no_partial_files(self):
+        self.assertEqual(self.ws.partial_files(), [])
 
 
 class Recovery(DataSafety):

@@ -61,9 +61,6 @@ class Cases(unittest.TestCase):
         self.addCleanup(lambda: process.poll() is None and (process.kill(), process.communicate()))
         return process
 
-    def partial_files(self):
-        return [name for _, _, names in os.walk(self.ws.component) for name in names if ".part-" in name]
-
     def stalled_run(self, ui="terminal"):
         """A run that has fetched a.doc and waits on z.doc, which the server never sends."""
         if self.ws.server is None:
@@ -74,7 +71,7 @@ class Cases(unittest.TestCase):
         stalls = lambda: sum(1 for entry in self.ws.server.log() if entry[2] == "FAULT")
         stalled_before = stalls()
         process = self.start("--yes", ui=ui)
-        in_flight = lambda: stalls() > stalled_before and any(n.startswith(".z.doc.part-") for n in self.partial_files())
+        in_flight = lambda: stalls() > stalled_before and any(os.path.basename(path).startswith(".z.doc.part-") for path in self.ws.partial_files())
         wait_for(lambda: in_flight() or process.poll() is not None, "z.doc in flight")
         self.assertIsNone(process.poll(), "the run ended before z.doc")
         self.assertTrue(os.path.exists(self.ws.local("TW3", "a.doc")))
@@ -94,7 +91,7 @@ class Signals(Cases):
                 text = finish(process)
                 self.assertEqual(process.returncode, status, text)
                 self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
-                self.assertEqual(self.partial_files(), [])
+                self.assertEqual(self.ws.partial_files(), [])
                 self.assertFalse(os.path.exists(self.ws.local("TW3", "z.doc")))
                 self.assertNotIn(PASSWORD, text)
                 if ui == "terminal":

@@ -26,9 +26,7 @@ class TransferFaults(unittest.TestCase):
         self.assertFalse(os.path.exists(self.ws.local("TW3", leftover)))
         self.assertFalse(os.path.exists(self.ws.local("Tarnwick.html")))
         self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
-        for folder, _, names in os.walk(self.ws.component):
-            for name in names:
-                self.assertNotIn(".part-", name, os.path.join(folder, name))
+        self.assertEqual(self.ws.partial_files(), [])
 
     def test_a_file_cut_short_is_not_kept(self):
         self.ws.server.inject("a.doc", "short")

@@ -4,17 +4,10 @@ import socket
 import threading
 import unittest
 
-from harness import PASSWORD, Workspace, crlf, free_port
+from harness import PASSWORD, TAIL, Workspace, crlf, free_port, remote
 
 ERROR_TITLE = "มีข้อผิดพลาด"
 UP_TO_DATE = "ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ"
-TAIL = ["Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", "FileUpdate.dat"]
-
-
-def remote(*names, folder="m/TW3/t1"):
-    return [f"{folder}/{name}" for name in names]
-
-
 class WholeRun(unittest.TestCase):
     def setUp(self):
         self.ws = Workspace()
@@ -28,9 +21,7 @@ class WholeRun(unittest.TestCase):
         return result
 
     def assert_no_partial_files(self):
-        for folder, _, names in os.walk(self.ws.component):
-            for name in names:
-                self.assertNotIn(".part-", name, os.path.join(folder, name))
+        self.assertEqual(self.ws.partial_files(), [])
 
 
 class Launch(WholeRun):
