@@ -1,12 +1,7 @@
 #include "terminal/terminal_window.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 #include "terminal/escaped_text.h"
 #include "terminal/run_report.h"
@@ -30,12 +25,6 @@ std::string ShortName(const std::string& name) {
   return name;
 }
 
-void Drain(int fd) {
-  char bytes[256];
-  while (read(fd, bytes, sizeof bytes) > 0) {
-  }
-}
-
 }  // namespace
 
 TerminalWindow::TerminalWindow(std::ostream& out, std::ostream* errors, std::string applicationName,
@@ -45,30 +34,21 @@ TerminalWindow::TerminalWindow(std::ostream& out, std::ostream* errors, std::str
       applicationName_(std::move(applicationName)),
       autoConfirm_(options.autoConfirm),
       outputIsTerminal_(options.outputIsTerminal),
-      quiet_(options.quiet) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-    throw std::runtime_error("cannot create the event loop's wake-up pipe");
-  }
-  wakeRead_ = fds[0];
-  wakeWrite_ = fds[1];
-}
-
-TerminalWindow::~TerminalWindow() {
-  close(wakeRead_);
-  close(wakeWrite_);
-}
+      quiet_(options.quiet) {}
 
 void TerminalWindow::Post(std::function<void()> event) {
   {
     const std::lock_guard lock(mutex_);
     posted_.push_back(std::move(event));
   }
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = write(wakeWrite_, &byte, 1);  // a full pipe already wakes the loop
+  waits_.Wake();
 }
 
-void TerminalWindow::CloseWhenReadable(int fd) { interruptFd_ = fd; }
+#ifdef _WIN32
+void TerminalWindow::InterruptFromAnyThread() { waits_.Interrupt(); }
+#else
+void TerminalWindow::CloseWhenReadable(int fd) { waits_.InterruptWhenReadable(fd); }
+#endif
 
 void TerminalWindow::Interrupt() {
   interrupted_ = true;
@@ -146,33 +126,16 @@ void TerminalWindow::WaitForWork() {
     nextTick_ = Clock::now() + std::chrono::milliseconds(events_->Controls().queueTimer.intervalMs);
   }
   timerRunning_ = timerEnabled;
-  // ppoll waits to the nanosecond: a tick that wakes late lengthens the gap between two files.
-  timespec timeout{};
-  const timespec* wait = nullptr;
-  if (timerRunning_) {
-    const auto left = std::max(Clock::duration::zero(), nextTick_ - Clock::now());
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    wait = &timeout;
-  }
   const bool waitForOk = okPromptShown_ && events_->Controls().okButton.enabled;
-  // poll passes over a negative descriptor.
-  pollfd fds[3] = {{wakeRead_, POLLIN, 0}, {interruptFd_, POLLIN, 0}, {waitForOk ? STDIN_FILENO : -1, POLLIN, 0}};
-  ppoll(fds, 3, wait, nullptr);
-  if (fds[0].revents & POLLIN) {
-    Drain(wakeRead_);
-  }
-  if (fds[1].revents & POLLIN) {
-    Drain(interruptFd_);
-    Interrupt();
-    return;
-  }
-  if (waitForOk && (fds[2].revents & (POLLIN | POLLHUP))) {
-    char byte = 0;
-    const ssize_t got = read(STDIN_FILENO, &byte, 1);
-    if (got <= 0 || byte == '\n') {
+  switch (waits_.Wait(timerRunning_ ? std::optional(nextTick_) : std::nullopt, waitForOk)) {
+    case TerminalWaits::Woken::Interrupted:
+      Interrupt();
+      break;
+    case TerminalWaits::Woken::Enter:
       events_->OkPressed();
-    }
+      break;
+    case TerminalWaits::Woken::Work:
+      break;
   }
 }
 
@@ -235,20 +198,12 @@ void TerminalWindow::MessageBox(const std::string& text, const std::string& titl
 
 void TerminalWindow::WaitForEnter() {
   for (;;) {
-    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {interruptFd_, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) {
-        continue;  // a signal handler ran on this thread; what it wrote is seen on the next round
-      }
-      return;
-    }
-    if (fds[1].revents & POLLIN) {
-      Drain(interruptFd_);
+    const auto woken = waits_.Wait(std::nullopt, true);
+    if (woken == TerminalWaits::Woken::Interrupted) {
       Interrupt();
       return;
     }
-    char byte = 0;
-    if (fds[0].revents != 0 && (read(STDIN_FILENO, &byte, 1) != 1 || byte == '\n')) {
+    if (woken == TerminalWaits::Woken::Enter) {
       return;
     }
   }

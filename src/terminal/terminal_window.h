@@ -23,6 +23,7 @@
 #include "platform/event_poster.h"
 #include "platform/run_journal.h"
 #include "platform/window_host.h"
+#include "terminal/terminal_waits.h"
 
 namespace tarnwick {
 
@@ -36,7 +37,6 @@ class TerminalWindow : public WindowHost, public EventPoster, public RunJournal 
  public:
   // Error boxes go to `errors` too, unless it is null (the same place as `out`).
   TerminalWindow(std::ostream& out, std::ostream* errors, std::string applicationName, TerminalOptions options);
-  ~TerminalWindow() override;
 
   void ShowModal(WindowEvents& events) override;
   void RepaintNow() override;
@@ -50,9 +50,15 @@ class TerminalWindow : public WindowHost, public EventPoster, public RunJournal 
   void FileFetched(const std::string& name, std::uint64_t bytes) override;
   void RunCompleted(const RunSummary& summary) override;
 
+#ifdef _WIN32
+  // From any thread (the console's Ctrl-C handler): the window closes as a close box would: not OK, and a
+  // box no longer waits for Enter.
+  void InterruptFromAnyThread();
+#else
   // Once `fd` is readable (what is there is read and dropped) the window closes as a close box would:
   // not OK, and a box no longer waits for Enter. The caller keeps the descriptor open.
   void CloseWhenReadable(int fd);
+#endif
   bool Interrupted() const { return interrupted_; }
 
  private:
@@ -97,9 +103,7 @@ class TerminalWindow : public WindowHost, public EventPoster, public RunJournal 
 
   std::mutex mutex_;
   std::deque<std::function<void()>> posted_;
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
-  int interruptFd_ = -1;
+  TerminalWaits waits_;
   bool interrupted_ = false;
 };
 

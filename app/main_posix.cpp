@@ -1,4 +1,5 @@
-// tarnwick-download: one run of the download window, as a click on the meeting page's download element starts it.
+// tarnwick-download on Linux and other POSIX systems: one run of the download window, as a click on the meeting
+// page's download element starts it.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,13 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
-#include "app/command_line.h"
-#include "app/run_log.h"
+#include "app/run.h"
 #include "curl_ftp/curl_transfer_control.h"
 #include "posix_fs/posix_file_system.h"
 #include "terminal/escaped_text.h"
@@ -30,12 +27,6 @@
 namespace {
 
 using namespace tarnwick;
-
-constexpr const char* kApplicationName = "tarnwick-download";
-constexpr int kExitOk = 0;
-constexpr int kExitErrorBox = 1;
-constexpr int kExitArgumentError = 2;
-constexpr int kExitBySignal = 128;  // + the signal's number, as a shell reports a process a signal ended
 
 // SIGINT and SIGTERM end a run as the close box does: the transfer stops, its temporary file goes and
 // the recovery marker stays. The handler only notes the first signal and writes to a pipe; the front
@@ -92,7 +83,7 @@ class FolderLock {
   bool Held() const { return error_ == 0; }
   std::string Refusal(const std::string& folder) const {
     if (error_ == EWOULDBLOCK) {
-      return "Another download is running in " + folder + ". Try again when it has finished.";
+      return BusyFolderText(folder);
     }
     return "The folder " + folder + " cannot be locked for the download: " + std::strerror(error_) + ".";
   }
@@ -101,20 +92,6 @@ class FolderLock {
   int fd_;
   int error_ = 0;
 };
-
-std::optional<std::string> ReadCookie(const std::string& file) {
-  std::stringstream text;
-  if (file == "-") {
-    text << std::cin.rdbuf();
-  } else {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-      return std::nullopt;
-    }
-    text << in.rdbuf();
-  }
-  return CookieFromFileText(text.str());
-}
 
 // The folder that holds the executable: a copy that lives in the component folder, as on the meeting
 // machines. An installed copy (in a "bin" folder, /usr/bin say) keeps its meetings in the user's data
@@ -156,39 +133,6 @@ bool SameFile(int a, int b) {
          first.st_ino == second.st_ino;
 }
 
-int ExitStatusFor(CloseReason reason) {
-  switch (reason) {
-    case CloseReason::Ok:
-      return kExitOk;
-    case CloseReason::ArgumentError:
-      return kExitArgumentError;
-    default:
-      return kExitErrorBox;
-  }
-}
-
-int RunOnce(WindowHost& window, EventPoster& poster, RunJournal* frontEndJournal, const CommandLine& line,
-            const std::string& cookie, const std::string& folder) {
-  std::vector<RunJournal*> journals;
-  if (frontEndJournal != nullptr) {
-    journals.push_back(frontEndJournal);
-  }
-  std::optional<RunLog> log;
-  if (!line.logFile.empty()) {
-    log.emplace(line.logFile, folder);
-    if (!log->Ok()) {
-      std::cerr << kApplicationName << ": cannot append to the log " << EscapeControls(line.logFile) << "\n";
-    }
-    journals.push_back(&*log);
-  }
-  JournalFanOut journal(journals);
-  PosixFileSystem fs;
-  CurlTransferControlFactory transfers(poster, line.timeoutSeconds);
-  Platform platform{fs, window, transfers, &journal};
-  Launcher launcher(platform, folder);
-  return ExitStatusFor(launcher.Click(cookie));
-}
-
 // The lock is taken before the run's window opens and held until the run has ended; a folder that another
 // run holds gets an error box and nothing else: no marker, no deletion, no FTP request.
 template <typename FrontEndWindow>
@@ -202,7 +146,9 @@ int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Command
   if (const int interruptions = CatchInterruptions(); interruptions >= 0) {
     window.CloseWhenReadable(interruptions);
   }
-  const int status = RunOnce(window, window, frontEndJournal, line, cookie, folder);
+  PosixFileSystem fs;
+  CurlTransferControlFactory transfers(window, line.timeoutSeconds);
+  const int status = RunOnce(window, frontEndJournal, fs, transfers, line, cookie, folder);
   // Only a signal that closed the window counts: one that came after it had closed changed nothing.
   return window.Interrupted() ? kExitBySignal + caughtSignal.load() : status;
 }
@@ -232,28 +178,14 @@ int Run(const CommandLine& line, const std::string& cookie, const std::string& f
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string error;
-  const auto line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
-  if (!line) {
-    std::cerr << kApplicationName << ": " << EscapeControls(error) << "\n" << kUsage;
-    return kExitArgumentError;
+  auto invocation = ReadInvocation(std::vector<std::string>(argv + 1, argv + argc));
+  if (const int* status = std::get_if<int>(&invocation)) {
+    return *status;
   }
-  if (line->action == Action::Help) {
-    std::cout << kUsage;
-    return kExitOk;
-  }
-  if (line->action == Action::Version) {
-    std::cout << kApplicationName << " " << TARNWICK_VERSION << "\n";
-    return kExitOk;
-  }
-  const auto cookie = ReadCookie(line->cookieFile);
-  if (!cookie) {
-    std::cerr << kApplicationName << ": cannot read the cookie file " << line->cookieFile << "\n";
-    return kExitArgumentError;
-  }
-  const auto folder = ComponentFolder(line->folder);
+  const auto& [line, cookie] = std::get<Invocation>(invocation);
+  const auto folder = ComponentFolder(line.folder);
   if (!folder) {
-    std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line->folder) << "\n";
+    std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line.folder) << "\n";
     return kExitArgumentError;
   }
   // The run joins its paths with "\": one inside the folder's own path would send writes and deletions
@@ -263,5 +195,5 @@ int main(int argc, char** argv) {
               << ": the component folder's path must not hold a backslash: " << EscapeControls(*folder) << "\n";
     return kExitArgumentError;
   }
-  return Run(*line, *cookie, *folder, argc, argv);
+  return Run(line, cookie, *folder, argc, argv);
 }

@@ -1,0 +1,93 @@
+#include "app/run.h"
+
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+#include "app/run_log.h"
+#include "terminal/escaped_text.h"
+
+namespace tarnwick {
+namespace {
+
+std::optional<std::string> ReadCookie(const std::string& file) {
+  std::stringstream text;
+  if (file == "-") {
+    text << std::cin.rdbuf();
+  } else {
+    std::ifstream in(PathFromUtf8(file), std::ios::binary);
+    if (!in) {
+      return std::nullopt;
+    }
+    text << in.rdbuf();
+  }
+  return CookieFromFileText(text.str());
+}
+
+}  // namespace
+
+std::variant<int, Invocation> ReadInvocation(const std::vector<std::string>& args) {
+  std::string error;
+  const auto line = ParseCommandLine(args, error);
+  if (!line) {
+    std::cerr << kApplicationName << ": " << EscapeControls(error) << "\n" << kUsage << std::flush;
+    return kExitArgumentError;
+  }
+  if (line->action == Action::Help) {
+    std::cout << kUsage << std::flush;
+    return kExitOk;
+  }
+  if (line->action == Action::Version) {
+    std::cout << kApplicationName << " " << TARNWICK_VERSION << "\n" << std::flush;
+    return kExitOk;
+  }
+  auto cookie = ReadCookie(line->cookieFile);
+  if (!cookie) {
+    std::cerr << kApplicationName << ": cannot read the cookie file " << EscapeControls(line->cookieFile) << "\n"
+              << std::flush;
+    return kExitArgumentError;
+  }
+  return Invocation{*line, std::move(*cookie)};
+}
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string BusyFolderText(const std::string& folder) {
+  return "Another download is running in " + folder + ". Try again when it has finished.";
+}
+
+int ExitStatusFor(CloseReason reason) {
+  switch (reason) {
+    case CloseReason::Ok:
+      return kExitOk;
+    case CloseReason::ArgumentError:
+      return kExitArgumentError;
+    default:
+      return kExitErrorBox;
+  }
+}
+
+int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, TransferControlFactory& transfers,
+            const CommandLine& line, const std::string& cookie, const std::string& folder) {
+  std::vector<RunJournal*> journals;
+  if (frontEndJournal != nullptr) {
+    journals.push_back(frontEndJournal);
+  }
+  std::optional<RunLog> log;
+  if (!line.logFile.empty()) {
+    log.emplace(line.logFile, folder);
+    if (!log->Ok()) {
+      std::cerr << kApplicationName << ": cannot append to the log " << EscapeControls(line.logFile) << "\n";
+    }
+    journals.push_back(&*log);
+  }
+  JournalFanOut journal(journals);
+  Platform platform{fs, window, transfers, &journal};
+  Launcher launcher(platform, folder);
+  return ExitStatusFor(launcher.Click(cookie));
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,47 @@
+// What every build's main does the same way: the command line and the cookie, one run with its journals,
+// and the exit status. The system-specific rest (the component folder, the lock, interruptions, the front
+// end) is in main_posix.cpp and main_win32.cpp.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/command_line.h"
+#include "platform/file_system.h"
+#include "platform/run_journal.h"
+#include "platform/transfer_control.h"
+#include "platform/window_host.h"
+#include "window/launcher.h"
+
+namespace tarnwick {
+
+inline constexpr const char* kApplicationName = "tarnwick-download";
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitErrorBox = 1;
+inline constexpr int kExitArgumentError = 2;
+inline constexpr int kExitBySignal = 128;  // + the signal's number, as a shell reports a process a signal ended
+
+struct Invocation {
+  CommandLine line;
+  std::string cookie;
+};
+
+// The arguments (after the program's name) and the cookie they name. An exit status when the program ends
+// here: help or version printed, or an argument error said on standard error.
+std::variant<int, Invocation> ReadInvocation(const std::vector<std::string>& args);
+
+// A path the system's file API reads right from UTF-8 text (Thai names included), on every system.
+std::filesystem::path PathFromUtf8(const std::string& text);
+
+// The error box of a run that finds the component folder locked by another.
+std::string BusyFolderText(const std::string& folder);
+
+int ExitStatusFor(CloseReason reason);
+
+// One run in the component folder, with the front end's journal (may be null) and the log of --log.
+int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, TransferControlFactory& transfers,
+            const CommandLine& line, const std::string& cookie, const std::string& folder);
+
+}  // namespace tarnwick
