@@ -21,16 +21,28 @@ struct CommandLine {
   bool quiet = false;
 };
 
+#ifdef _WIN32
+#define TARNWICK_USAGE_FOLDER \
+  "  --folder DIR        the component folder (default: the folder that holds the executable)\n"
+#define TARNWICK_USAGE_UI "  --ui MODE           window, terminal or auto (default: auto, the window)\n"
+#define TARNWICK_USAGE_INTERRUPTIONS "130 / 143 interrupted by Ctrl-C / Ctrl-Break or a closed console.\n"
+#else
+#define TARNWICK_USAGE_FOLDER                                                                           \
+  "  --folder DIR        the component folder (default: the folder that holds the executable; for an\n" \
+  "                      installed copy, in a bin folder: $XDG_DATA_HOME/tarnwick-download)\n"
+#define TARNWICK_USAGE_UI \
+  "  --ui MODE           window, terminal or auto (default: auto, the window when a display is there)\n"
+#define TARNWICK_USAGE_INTERRUPTIONS "130 / 143 interrupted by SIGINT / SIGTERM.\n"
+#endif
+
 inline constexpr const char* kUsage =
     "usage: tarnwick-download --cookie-file FILE [options]\n"
     "Fetches a meeting's new and changed documents by FTP into the component folder and rewrites its portal "
     "page.\n"
     "\n"
     "  --cookie-file FILE  the launch cookie: HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE; - reads standard\n"
-    "                      input (required; the password is read only from here)\n"
-    "  --folder DIR        the component folder (default: the folder that holds the executable; for an\n"
-    "                      installed copy, in a bin folder: $XDG_DATA_HOME/tarnwick-download)\n"
-    "  --ui MODE           window, terminal or auto (default: auto, the window when a display is there)\n"
+    "                      input (required; the password is read only from here)\n" TARNWICK_USAGE_FOLDER
+        TARNWICK_USAGE_UI
     "  --yes               acknowledge every message box and press OK when it is enabled (default: off;\n"
     "                      nothing waits either when standard input is not a terminal)\n"
     "  --timeout SECONDS   time without progress after which an FTP request fails (default: 60)\n"
@@ -40,7 +52,7 @@ inline constexpr const char* kUsage =
     "  --version           print the version and exit\n"
     "An option's value follows it as the next word or after \"=\" (--ui=terminal).\n"
     "Exit status: 0 the run ended with OK; 1 an error box, or the window closed without OK; 2 a refused\n"
-    "cookie or command line; 130 / 143 interrupted by SIGINT / SIGTERM.\n";
+    "cookie or command line; " TARNWICK_USAGE_INTERRUPTIONS;
 
 // Nothing, with a reason in `error`, when the arguments cannot be used.
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error);

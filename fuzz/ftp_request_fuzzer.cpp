@@ -1,15 +1,16 @@
 // The request texts are joined from the cookie and the manifest without escaping, and split again before
-// they reach libcurl. Input: the URL, a line feed, the operation. The same lines, cut at tabs, also give
+// they reach a transfer control. Input: the URL, a line feed, the operation. The same lines, cut at tabs, also give
 // the parts for a join-then-split round trip: login, password, host; remote path, local path.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "curl_ftp/ftp_request.h"
 #include "fuzz_check.h"
 #include "launch/launch_parameters.h"
+#include "transfer/ftp_request.h"
 #include "transfer/remote_paths.h"
 
 namespace {
@@ -42,17 +43,17 @@ void CheckInsideFolder(std::string_view name) {
   }
 }
 
-// What libcurl is given must stay one URL: the host and port as read, then the path percent-encoded, so
-// no blank, control byte or line end reaches an FTP command.
+// What goes into an FTP command line must stay one command: no line end in the user or the password, no
+// control character in the path the server is sent.
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20; }
+
+bool HoldsLineEnd(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
+
 void CheckRequest(const tarnwick::FtpRequest& request) {
   FUZZ_REQUIRE(!request.host.empty());
   FUZZ_REQUIRE(request.port >= 1 && request.port <= 65535);
-  const std::string prefix = "ftp://" + request.host + ":" + std::to_string(request.port) + "/";
-  FUZZ_REQUIRE(request.urlForLibcurl.starts_with(prefix));
-  for (const char c : std::string_view(request.urlForLibcurl).substr(prefix.size())) {
-    const auto u = static_cast<unsigned char>(c);
-    FUZZ_REQUIRE(u > ' ' && u < 0x7F);
-  }
+  FUZZ_REQUIRE(!HoldsLineEnd(request.user) && !HoldsLineEnd(request.password));
+  FUZZ_REQUIRE(std::none_of(request.serverPath.begin(), request.serverPath.end(), IsControl));
 }
 
 // Joined by the logic's own builders, split by the transfer control: every part comes back, provided it
@@ -71,7 +72,8 @@ void CheckRoundTrip(std::string_view urlLine, std::string_view operationLine) {
   const std::string_view local = operationParts[1];
   if (parameters.login.find_first_of(":@") != std::string::npos ||
       parameters.host.find_first_of(":@") != std::string::npos || parameters.host.empty() || remote.empty() ||
-      remote.find("  ") != std::string_view::npos || remote.ends_with(' ')) {
+      remote.find("  ") != std::string_view::npos || remote.ends_with(' ') || HoldsLineEnd(parameters.login) ||
+      HoldsLineEnd(parameters.password) || std::any_of(remote.begin(), remote.end(), IsControl)) {
     return;
   }
   const auto request =

@@ -16,10 +16,11 @@
 #include <optional>
 #include <string_view>
 
-#include "curl_ftp/ftp_reply.h"
-#include "curl_ftp/ftp_request.h"
 #include "platform/response_codes.h"
 #include "posix_fs/posix_file_system.h"
+#include "transfer/ftp_failures.h"
+#include "transfer/ftp_reply.h"
+#include "transfer/ftp_request.h"
 
 namespace tarnwick {
 
@@ -114,8 +115,6 @@ int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return 0;
 }
 
-std::string Where(const FtpRequest& request) { return request.host + ":" + std::to_string(request.port); }
-
 // The code of a failed request and what happened in plain words. A reply code from the server says
 // what happened better than libcurl's reading of it: libcurl reports a 421 ("closing the connection")
 // as a time-out.
@@ -124,43 +123,56 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
   long reply = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
   if (reply >= 400) {
-    const int code = static_cast<int>(reply);
-    if (code == 550) {
-      return TransferOutcome::Failed(code, "the server has no file " + request.remotePath + " (550)");
-    }
-    if (code == 530) {
-      return TransferOutcome::Failed(
-          code, "the server " + Where(request) + " refused the login of " + request.user + " (530)");
-    }
-    return TransferOutcome::Failed(code, "the server " + Where(request) + " answered: " + receipt.lastReply);
+    return ftp_failure::ServerReply(request, static_cast<int>(reply), receipt.lastReply);
   }
   switch (result) {
     case CURLE_WRITE_ERROR:
-      return TransferOutcome::Failed(codes::kLocalWrite,
-                                     "cannot write " + request.localPath + ": " + std::strerror(receipt.writeError));
+      return ftp_failure::CannotWrite(request, std::strerror(receipt.writeError));
     case CURLE_COULDNT_RESOLVE_HOST:
-      return TransferOutcome::Failed(codes::kNoConnection, "the host " + request.host + " is unknown");
+      return ftp_failure::HostUnknown(request);
     case CURLE_COULDNT_CONNECT: {
       long osError = 0;
       curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
-      return TransferOutcome::Failed(
-          codes::kNoConnection,
-          osError == ECONNREFUSED ? "connection to " + Where(request) + " refused"
-          : osError != 0 ? "no connection to " + Where(request) + ": " + std::strerror(static_cast<int>(osError))
-                         : "no connection to " + Where(request) + ": " + curlError);
+      return osError == ECONNREFUSED
+                 ? ftp_failure::ConnectionRefused(request)
+                 : ftp_failure::NoConnection(request,
+                                             osError != 0 ? std::strerror(static_cast<int>(osError)) : curlError);
     }
     case CURLE_OPERATION_TIMEDOUT:
-      return TransferOutcome::Failed(
-          codes::kTimedOut, "no answer from " + Where(request) + " for " + std::to_string(timeoutSeconds) + " s");
+      return ftp_failure::NoAnswer(request, timeoutSeconds);
     default:
-      return TransferOutcome::Failed(codes::kConnectionLost,
-                                     "the connection to " + Where(request) + " failed: " + curlError);
+      // The data came to an end before the announced size: that is what the user needs to know, whatever
+      // libcurl read on the control connection afterwards.
+      return receipt.announced && receipt.written < *receipt.announced
+                 ? ftp_failure::CutShort(request, receipt.written, *receipt.announced)
+                 : ftp_failure::ConnectionFailed(request, curlError);
   }
+}
+
+// ftp://host:port/ + the server path percent-encoded; a path from the root opens with "%2F", libcurl's
+// way of saying that the first folder hangs off "/", not off the login's home.
+std::string LibcurlUrl(const FtpRequest& request) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const bool fromRoot = request.serverPath.starts_with('/');
+  std::string url = "ftp://" + request.host + ":" + std::to_string(request.port) + "/" + (fromRoot ? "%2F" : "");
+  for (const char c : std::string_view(request.serverPath).substr(fromRoot ? 1 : 0)) {
+    const auto u = static_cast<unsigned char>(c);
+    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
+                       u == '.' || u == '_' || u == '~' || u == '/';
+    if (plain) {
+      url += c;
+    } else {
+      url += '%';
+      url += kHex[u >> 4];
+      url += kHex[u & 0xF];
+    }
+  }
+  return url;
 }
 
 void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSeconds, Receipt* receipt,
                         ProgressReports* reports, char* errorBuffer) {
-  curl_easy_setopt(easy, CURLOPT_URL, request.urlForLibcurl.c_str());
+  curl_easy_setopt(easy, CURLOPT_URL, LibcurlUrl(request).c_str());
   curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
   curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
@@ -226,12 +238,11 @@ TransferOutcome Transfer(CURLM* multi, CURL* easy, const std::shared_ptr<CurlTra
                          const std::string& url, const std::string& operation) {
   const auto request = ParseFtpRequest(url, operation, shared->settings.remotePort);
   if (!request) {
-    // The URL holds the password: the message names neither.
-    return TransferOutcome::Failed(codes::kBadRequest, "the server's address (HOST) or the request cannot be read");
+    return ftp_failure::UnreadableRequest();
   }
   PendingFile temp(ResolveCaseBlind(request->localPath));
   if (!temp.Ok()) {
-    return TransferOutcome::Failed(codes::kLocalWrite, "cannot create a file beside " + request->localPath);
+    return ftp_failure::CannotCreateBeside(*request);
   }
   Receipt receipt;
   receipt.fd = temp.Fd();
@@ -252,12 +263,10 @@ TransferOutcome Transfer(CURLM* multi, CURL* easy, const std::shared_ptr<CurlTra
   // A data connection closed early looks like the end of the file; only the announced size tells.
   // The temporary file goes with `temp`.
   if (receipt.announced && *receipt.announced != receipt.written) {
-    return TransferOutcome::Failed(codes::kConnectionLost, "the file " + request->remotePath + " was cut short: " +
-                                                               std::to_string(receipt.written) + " of " +
-                                                               std::to_string(*receipt.announced) + " bytes came");
+    return ftp_failure::CutShort(*request, receipt.written, *receipt.announced);
   }
   if (!temp.Commit()) {
-    return TransferOutcome::Failed(codes::kLocalWrite, "cannot put " + request->localPath + " in place");
+    return ftp_failure::CannotPutInPlace(*request);
   }
   return TransferOutcome::Completed(receipt.written);
 }

@@ -54,16 +54,6 @@ QMessageBox::Icon ToQIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
-// A box's text for standard output: its CR LF line breaks as line ends, control characters escaped, as
-// the terminal front end prints them.
-std::string TextForTerminal(const std::string& text) {
-  std::string out;
-  for (const auto& line : BoxLines(text)) {
-    out += (out.empty() ? "" : "\n") + EscapeControls(line);
-  }
-  return out;
-}
-
 bool IsMouseEvent(QEvent::Type type) {
   return type == QEvent::MouseMove || type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
          type == QEvent::MouseButtonDblClick;
@@ -199,11 +189,7 @@ void QtWindow::MessageBox(const std::string& text, const std::string& title, Mes
   const QString shownTitle = title.empty() ? applicationName_ : FromUtf8(title);
   emit messageShown(shownText, shownTitle);
   if (autoConfirm_) {
-    std::cout << "[" << EscapeControls(shownTitle.toStdString()) << "] " << TextForTerminal(text) << "\n";
-    if (!detail.empty()) {
-      std::cout << "  " << EscapeControls(detail) << "\n";
-    }
-    std::cout << std::flush;
+    std::cout << AcknowledgedBox(shownTitle.toStdString(), text, detail) << std::flush;
   }
   if (interrupted_) {
     return;  // the window is closing: the box would only hold it open

@@ -88,4 +88,19 @@ inline std::vector<std::string> BoxLines(std::string_view text) {
   }
 }
 
+// A box that nobody waits for, as a desktop window prints it under auto-confirm: "[title] text" with the
+// text's further lines below it, then the detail indented; control characters escaped.
+inline std::string AcknowledgedBox(std::string_view title, std::string_view text, std::string_view detail) {
+  std::string out = "[" + EscapeControls(title) + "] ";
+  for (bool first = true; const auto& line : BoxLines(text)) {
+    out += (first ? "" : "\n") + EscapeControls(line);
+    first = false;
+  }
+  out += "\n";
+  if (!detail.empty()) {
+    out += "  " + EscapeControls(detail) + "\n";
+  }
+  return out;
+}
+
 }  // namespace tarnwick

@@ -170,3 +170,20 @@ std::string Encode(std::string_view utf8) {
 }
 
 }  // namespace tarnwick::cp874
+
+namespace tarnwick {
+
+std::wstring WideFromUtf8(std::string_view utf8) { return cp874::WideFromUtf8(utf8); }
+
+std::string Utf8FromWide(std::wstring_view wide) {
+  if (wide.empty()) {
+    return {};
+  }
+  const int length = static_cast<int>(std::min<size_t>(wide.size(), INT_MAX));
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(std::max(needed, 0)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
+  return utf8;
+}
+
+}  // namespace tarnwick

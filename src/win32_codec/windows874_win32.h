@@ -15,4 +15,18 @@
 //   system without code page 874 (the first conversion throws std::runtime_error).
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "base/windows874.h"
+
+namespace tarnwick {
+
+// The program's UTF-8 as the system's UTF-16, for the wide-character API: each byte of a malformed
+// sequence becomes one U+FFFD.
+std::wstring WideFromUtf8(std::string_view utf8);
+
+// The system's UTF-16 as the program's UTF-8: an unpaired surrogate becomes U+FFFD.
+std::string Utf8FromWide(std::wstring_view wide);
+
+}  // namespace tarnwick

@@ -21,34 +21,8 @@ constexpr size_t kSuffixLength = 6;
 // "." before the name, the marker and the suffix after it.
 constexpr size_t kTemporaryExtraUnits = 1 + kTemporaryMarker.size() + kSuffixLength;
 
-std::string Utf8(std::wstring_view wide) {
-  if (wide.empty()) {
-    return {};
-  }
-  const int length = static_cast<int>(std::min<size_t>(wide.size(), INT_MAX));
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(std::max(needed, 0)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
-  return utf8;
-}
-
-// The system's reason for an error code, in the user's language, without the closing full stop.
-std::string Reason(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring reason(text != nullptr ? text : L"", length);
-  LocalFree(text);
-  while (!reason.empty() &&
-         (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ' || reason.back() == L'.')) {
-    reason.pop_back();
-  }
-  return reason.empty() ? "error " + std::to_string(error) : Utf8(reason);
-}
-
 std::string ErrorText(const std::string& what, const std::wstring& path, DWORD error) {
-  return what + " " + Utf8(path) + ": " + Reason(error);
+  return what + " " + Utf8FromWide(path) + ": " + SystemReason(error);
 }
 
 // The search pattern for every entry of the folder.
@@ -87,7 +61,7 @@ std::vector<std::string> NamesInFolder(const std::wstring& folder, Keep keep) {
   std::vector<std::string> names;
   const bool listed = ForEachEntry(folder, [&](const WIN32_FIND_DATAW& entry) {
     if (keep(std::wstring_view(entry.cFileName), entry.dwFileAttributes)) {
-      names.push_back(Utf8(entry.cFileName));
+      names.push_back(Utf8FromWide(entry.cFileName));
     }
   });
   if (!listed) {
@@ -158,15 +132,24 @@ std::wstring AsOnDisk(const std::wstring& target) {
 }  // namespace
 
 std::wstring WidePath(const std::string& path) {
-  std::wstring wide;
-  if (!path.empty()) {
-    const int length = static_cast<int>(std::min<size_t>(path.size(), INT_MAX));
-    const int needed = MultiByteToWideChar(CP_UTF8, 0, path.data(), length, nullptr, 0);
-    wide.resize(static_cast<size_t>(std::max(needed, 0)));
-    MultiByteToWideChar(CP_UTF8, 0, path.data(), length, wide.data(), needed);
-  }
+  std::wstring wide = WideFromUtf8(path);
   std::replace(wide.begin(), wide.end(), L'/', L'\\');
   return wide;
+}
+
+std::string SystemReason(unsigned long error, void* messageModule, std::string_view unknownPrefix) {
+  wchar_t* text = nullptr;
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                         (messageModule != nullptr ? FORMAT_MESSAGE_FROM_HMODULE : 0),
+                     messageModule, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring reason(text != nullptr ? text : L"", length);
+  LocalFree(text);
+  while (!reason.empty() &&
+         (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ' || reason.back() == L'.')) {
+    reason.pop_back();
+  }
+  return reason.empty() ? std::string(unknownPrefix) + std::to_string(error) : Utf8FromWide(reason);
 }
 
 PendingFile::PendingFile(const std::wstring& target) : target_(target) {
@@ -262,7 +245,7 @@ std::vector<std::string> Win32FileSystem::ListPlainFiles(const std::string& fold
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     // Plain files are listed to be deleted; those behind a junction or a link are not this component's.
-    throw FileError("not emptied: " + Utf8(wide) + " is a reparse point (a junction or a symbolic link)");
+    throw FileError("not emptied: " + Utf8FromWide(wide) + " is a reparse point (a junction or a symbolic link)");
   }
   return NamesInFolder(wide, IsPlain);
 }

@@ -20,11 +20,16 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "win32_codec/windows874_win32.h"
 
 namespace tarnwick {
 
 // The UTF-16 path that the system is given for a path the logic built: "/" turned to "\".
 std::wstring WidePath(const std::string& path);
+
+// The system's words for an error code (from `messageModule`'s own table when given, WinINet's say),
+// without the closing full stop; `unknownPrefix` and the number when the system has none.
+std::string SystemReason(unsigned long error, void* messageModule = nullptr, std::string_view unknownPrefix = "error ");
 
 // A file being written under a hidden temporary name beside its target. Commit flushes it and moves it
 // over the target; without a commit it is removed, so a half-written file never carries the target's name.

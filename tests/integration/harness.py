@@ -1,14 +1,21 @@
 """Shared pieces of the whole-run tests: a meeting server on loopback, meetings written to it, and the
 real executable run against it."""
 import os
+import shlex
 import shutil
 import socket
 import subprocess
 import tempfile
 import time
+import unittest
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The Windows build runs under Wine: TARNWICK_RUNNER is the command that starts it ("wine"), and the program
+# sees the Linux root as drive Z:.
+RUNNER = shlex.split(os.environ.get("TARNWICK_RUNNER", ""))
+WINDOWS = bool(RUNNER)
+linux_only = unittest.skipIf(WINDOWS, "needs what only Linux has")
 SYSTEM_PYTHON = "/usr/bin/python3"
 USER = "meeting"
 PASSWORD = "Pa:ss@w/rd=9"
@@ -21,6 +28,16 @@ TAIL = ["Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", "FileUpdate.dat"]
 def remote(*names, folder="m/TW3/t1"):
     """The remote paths of files in the meeting's folder, as the server logs them."""
     return [f"{folder}/{name}" for name in names]
+
+
+def program(*args):
+    """The command that starts the executable under test with `args`."""
+    return RUNNER + [os.environ["TARNWICK_DOWNLOAD"], *args]
+
+
+def native(path):
+    """A local path as the program under test names it."""
+    return "Z:" + os.path.realpath(path).replace("/", "\\") if WINDOWS else os.path.realpath(path)
 
 
 def crlf(lines):
@@ -142,8 +159,8 @@ class Workspace:
         with open(cookie_file, "w", encoding="utf-8") as f:
             f.write(cookie + "\n")
         result = subprocess.run(
-            [os.environ["TARNWICK_DOWNLOAD"], "--folder", self.component, "--cookie-file", cookie_file,
-             "--ui", "terminal", *extra],
+            program("--folder", native(self.component), "--cookie-file", native(cookie_file), "--ui", "terminal",
+                    *extra),
             stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         result.text = result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
         return result

@@ -7,7 +7,7 @@ import stat
 import subprocess
 import unittest
 
-from harness import PASSWORD, TAIL, Workspace, crlf, free_port, remote
+from harness import PASSWORD, TAIL, Workspace, crlf, free_port, linux_only, remote
 
 class DataSafety(unittest.TestCase):
     def setUp(self):
@@ -146,6 +146,7 @@ class Updates(DataSafety):
 
 
 class LocalFiles(DataSafety):
+    @linux_only  # a write limit on the process
     def test_a_file_that_cannot_be_written_ends_with_903_and_leaves_nothing(self):
         self.ws.publish("G1", "R1", {"big.doc": b"x" * 300000})
         cookie_file = os.path.join(self.ws.base, "cookie.txt")
@@ -209,6 +210,7 @@ class LocalFiles(DataSafety):
                     self.assertEqual(f.read(), b"not the component's")
                 os.remove(link)
 
+    @linux_only  # under Wine a Linux file system's 255 bytes, not NTFS's 255 letters, bound a name
     def test_a_name_as_long_as_the_disk_allows_is_stored(self):
         name = "ก" * 83 + ".pdf"  # 253 bytes in UTF-8: the temporary name must not add to it
         self.assertEqual(len(name.encode("utf-8")), 253)
@@ -217,6 +219,7 @@ class LocalFiles(DataSafety):
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", name), b"long")
 
+    @linux_only  # the umask
     def test_files_get_the_users_permissions(self):
         self.ws.publish("G1", "R1", {"a.doc": "alpha"})
         previous = os.umask(0o027)

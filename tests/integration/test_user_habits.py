@@ -5,9 +5,7 @@ import re
 import subprocess
 import unittest
 
-from harness import PASSWORD, Workspace, free_port
-
-EXE = os.environ.get("TARNWICK_DOWNLOAD", "")
+from harness import PASSWORD, Workspace, free_port, native, program
 
 
 class UserHabits(unittest.TestCase):
@@ -26,7 +24,8 @@ class UserHabits(unittest.TestCase):
         cookie_file = os.path.join(self.ws.base, "cookie.txt")
         with open(cookie_file, "w", encoding="utf-8") as f:
             f.write(cookie_text if cookie_text is not None else self.ws.cookie() + "\n")
-        result = subprocess.run([EXE, f"--folder={self.ws.component}", f"--cookie-file={cookie_file}", *args],
+        result = subprocess.run(program(f"--folder={native(self.ws.component)}", f"--cookie-file={native(cookie_file)}",
+                                        *args),
                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
         result.out = result.stdout.decode("utf-8", "replace")
         result.err = result.stderr.decode("utf-8", "replace")
@@ -37,16 +36,16 @@ class UserHabits(unittest.TestCase):
 class CommandLine(UserHabits):
     def test_help_and_version_answer_on_standard_output(self):
         for option in ("--help", "-h"):
-            result = subprocess.run([EXE, option], capture_output=True)
+            result = subprocess.run(program(option), capture_output=True)
             self.assertEqual(result.returncode, 0)
             self.assertIn(b"usage: tarnwick-download --cookie-file FILE", result.stdout)
             self.assertIn(b"(default: 60)", result.stdout)
-        result = subprocess.run([EXE, "--version"], capture_output=True)
+        result = subprocess.run(program("--version"), capture_output=True)
         self.assertEqual(result.returncode, 0)
         self.assertRegex(result.stdout.decode(), r"^tarnwick-download \d+\.\d+\.\d+\n$")
 
     def test_an_unknown_option_is_named(self):
-        result = subprocess.run([EXE, "--cookie-file", "x", "--colour"], capture_output=True)
+        result = subprocess.run(program("--cookie-file", "x", "--colour"), capture_output=True)
         self.assertEqual(result.returncode, 2)
         self.assertIn(b"unknown option: --colour", result.stderr)
 
@@ -97,10 +96,10 @@ class Reports(UserHabits):
     def test_the_log_gets_a_time_stamped_line_per_file_and_the_error(self):
         self.serve({"a.doc": "alpha"})
         log = os.path.join(self.ws.base, "runs.log")
-        self.assertEqual(self.run_raw("--ui", "terminal", "--yes", "--log", log).returncode, 0)
+        self.assertEqual(self.run_raw("--ui", "terminal", "--yes", "--log", native(log)).returncode, 0)
         self.ws.publish("G1", "R2", {"a.doc": "alpha 2"})
         self.ws.server.inject("a.doc", "550")
-        self.assertEqual(self.run_raw("--ui", "terminal", "--yes", f"--log={log}").returncode, 1)
+        self.assertEqual(self.run_raw("--ui", "terminal", "--yes", f"--log={native(log)}").returncode, 1)
         with open(log, encoding="utf-8") as f:
             lines = f.read().splitlines()
         stamp = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d "

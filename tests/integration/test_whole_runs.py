@@ -4,7 +4,7 @@ import socket
 import threading
 import unittest
 
-from harness import PASSWORD, TAIL, Workspace, crlf, free_port, remote
+from harness import PASSWORD, TAIL, WINDOWS, Workspace, crlf, free_port, remote
 
 ERROR_TITLE = "มีข้อผิดพลาด"
 UP_TO_DATE = "ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ"
@@ -93,6 +93,10 @@ class ManifestRuns(WholeRun):
         for commands in sessions:
             logged_in = commands.index("PASS") + 1
             self.assertEqual(commands[:2], ["USER", "PASS"])
+            if WINDOWS:  # WinINet sets the transfer type before every file
+                after = [c for c in commands[logged_in:] if c not in ("PWD", "QUIT")]
+                self.assertEqual(after, ["TYPE", "PASV", "RETR"] * (len(after) // 3), commands)
+                continue
             after = [c for c in commands[logged_in:] if c not in ("PWD", "TYPE", "QUIT")]
             self.assertEqual(after, ["PASV", "RETR"] * (len(after) // 2), commands)
             self.assertLessEqual(commands.count("TYPE"), 1)
@@ -223,7 +227,10 @@ class Faults(WholeRun):
 
     def test_a_connection_dropped_mid_file_leaves_nothing_under_its_name(self):
         self.ws.server.inject("a.doc", "drop")
-        self.assert_failed_on("a.doc", 904, self.run_ok())
+        result = self.run_ok()
+        self.assert_failed_on("a.doc", 904, result)
+        # How much of the first half is read before the closed control connection is noticed varies.
+        self.assertRegex(result.text, r"\(the file m/TW3/t1/a\.doc was cut short: \d+ of 200000 bytes came\)")
 
     def test_a_stalled_transfer_times_out(self):
         self.ws.server.inject("a.doc", "stall")

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "curl_ftp/ftp_request.h"
+#include "transfer/ftp_request.h"
 
 namespace tarnwick {
 namespace {
@@ -12,7 +12,7 @@ TEST(FtpRequest, PasswordsMayHoldColonsAtSignsAndSlashes) {
   EXPECT_EQ(r->password, "p:a@s/s");
   EXPECT_EQ(r->host, "127.0.0.1");
   EXPECT_EQ(r->port, 2121);
-  EXPECT_EQ(r->urlForLibcurl, "ftp://127.0.0.1:2121/m/TW3/f.doc");
+  EXPECT_EQ(r->serverPath, "m/TW3/f.doc");
   EXPECT_EQ(r->localPath, "/tmp/c\\TW3\\f.doc");
 }
 
@@ -20,7 +20,8 @@ TEST(FtpRequest, ALeadingBackslashStartsAtTheRootAndNamesGoInWindows874) {
   const auto r = ParseFtpRequest("ftp://u:p@host", "Get \\pub\\ประชุม 1.doc  /tmp/my folder/x", 21);
   ASSERT_TRUE(r);
   EXPECT_EQ(r->port, 21);
-  EXPECT_EQ(r->urlForLibcurl, "ftp://host:21/%2Fpub/%BB%C3%D0%AA%D8%C1%201.doc");
+  EXPECT_EQ(r->serverPath, "/pub/\xBB\xC3\xD0\xAA\xD8\xC1 1.doc");
+  EXPECT_EQ(r->remotePath, "/pub/ประชุม 1.doc");
   EXPECT_EQ(r->localPath, "/tmp/my folder/x");
 }
 
@@ -30,6 +31,16 @@ TEST(FtpRequest, TextsThatCannotBeReadGiveNothing) {
   EXPECT_FALSE(ParseFtpRequest("ftp://u:p@h", "Get a b", 21));
   EXPECT_FALSE(ParseFtpRequest("ftp://u:p@h:99999", "Get a  b", 21));
   EXPECT_FALSE(ParseFtpRequest("ftp://u:p@", "Get a  b", 21));
+}
+
+// The user, the password and the remote path each end up inside an FTP command line.
+TEST(FtpRequest, NothingThatWouldEndAnFtpCommandEarlyGetsThrough) {
+  EXPECT_FALSE(ParseFtpRequest("ftp://u:p\r\nDELE x@h", "Get a  b", 21));
+  EXPECT_FALSE(ParseFtpRequest("ftp://u\n:p@h", "Get a  b", 21));
+  EXPECT_FALSE(ParseFtpRequest("ftp://u:p@h", "Get a\nDELE x  b", 21));
+  EXPECT_FALSE(ParseFtpRequest("ftp://u:p@h", "Get a\tb  c", 21));
+  EXPECT_FALSE(ParseFtpRequest("ftp://u:p@h", std::string("Get a\0b  c", 11), 21));
+  EXPECT_TRUE(ParseFtpRequest("ftp://u:p\t~@h", "Get a  b\nc", 21));  // the local path goes to no server
 }
 
 }  // namespace

@@ -1,30 +1,14 @@
-#include "curl_ftp/ftp_request.h"
+#include "transfer/ftp_request.h"
 
+#include <algorithm>
 #include <charconv>
+#include <string_view>
 
 #include "base/ascii.h"
 #include "base/windows874.h"
 
 namespace tarnwick {
 namespace {
-
-std::string PercentEncodePath(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
-                       u == '.' || u == '_' || u == '~' || u == '/';
-    if (plain) {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[u >> 4];
-      out += kHex[u & 0xF];
-    }
-  }
-  return out;
-}
 
 bool SplitHostPort(const std::string& hostPort, FtpRequest& request) {
   const size_t colon = hostPort.rfind(':');
@@ -37,6 +21,12 @@ bool SplitHostPort(const std::string& hostPort, FtpRequest& request) {
     }
   }
   return !request.host.empty();
+}
+
+bool HoldsLineEnd(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
+
+bool HoldsControlCharacter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
 }  // namespace
@@ -57,7 +47,8 @@ std::optional<FtpRequest> ParseFtpRequest(const std::string& url, const std::str
     request.user = credentials.substr(0, colon);
     request.password = colon == std::string::npos ? "" : credentials.substr(colon + 1);
   }
-  if (!SplitHostPort(authority.substr(at == std::string::npos ? 0 : at + 1), request)) {
+  if (!SplitHostPort(authority.substr(at == std::string::npos ? 0 : at + 1), request) || HoldsLineEnd(request.user) ||
+      HoldsLineEnd(request.password)) {
     return std::nullopt;
   }
 
@@ -67,15 +58,13 @@ std::optional<FtpRequest> ParseFtpRequest(const std::string& url, const std::str
     return std::nullopt;
   }
   std::string remote = rest.substr(0, gap);
-  request.localPath = rest.substr(gap + 2);
-  for (char& c : remote) {
-    if (c == '\\') c = '/';
+  if (HoldsControlCharacter(remote)) {
+    return std::nullopt;
   }
-  request.remotePath = remote;
-  const bool fromRoot = remote.starts_with('/');
-  const std::string encoded = PercentEncodePath(cp874::Encode(fromRoot ? remote.substr(1) : remote));
-  request.urlForLibcurl =
-      "ftp://" + request.host + ":" + std::to_string(request.port) + "/" + (fromRoot ? "%2F" : "") + encoded;
+  request.localPath = rest.substr(gap + 2);
+  std::replace(remote.begin(), remote.end(), '\\', '/');
+  request.serverPath = cp874::Encode(remote);
+  request.remotePath = std::move(remote);
   return request;
 }
 

@@ -1,0 +1,256 @@
+// tarnwick-download on Windows: one run of the download window, as a click on the meeting page's download
+// element starts it. A windowed executable: started from a console, it writes to that console.
+// clang-format off
+#include <windows.h>  // first: the headers below build on its types
+#include <mmsystem.h>
+#include <shellapi.h>
+// clang-format on
+#undef MessageBox  // the windows' member below, not the system's macro
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <iostream>
+#include <mutex>
+#include <optional>
+
+#include "app/run.h"
+#include "terminal/escaped_text.h"
+#include "terminal/terminal_window.h"
+#include "win32_console/console_output.h"
+#include "win32_fs/win32_file_system.h"
+#include "win32_window/win32_window.h"
+#include "wininet_ftp/wininet_transfer_control.h"
+
+namespace {
+
+using namespace tarnwick;
+
+constexpr int kSigInt = 2;    // what a Ctrl-C is reported as, as on Linux
+constexpr int kSigTerm = 15;  // a Ctrl-Break, or the console window closed
+
+// The arguments as the system holds them, in UTF-16: the C runtime's would pass through the ANSI code page.
+std::vector<std::string> Arguments() {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; i < count; ++i) {
+    args.push_back(Utf8FromWide(wide[i]));
+  }
+  LocalFree(wide);
+  return args;
+}
+
+// Ctrl-C, Ctrl-Break and a closing console end a run as the close box does: the transfer stops, its
+// temporary file goes and the recovery marker stays. The system calls the handler on a thread of its own,
+// which hands the interruption to the front end's thread.
+class Interruptions {
+ public:
+  static Interruptions& Instance() {
+    static Interruptions instance;
+    return instance;
+  }
+
+  // `interrupt` runs on the handler's thread; it must be safe from any thread.
+  void Follow(std::function<void()> interrupt) {
+    const std::lock_guard lock(mutex_);
+    interrupt_ = std::move(interrupt);
+    ResetEvent(runEnded_);
+    SetConsoleCtrlHandler(OnControl, TRUE);
+  }
+  void RunEnded() {
+    {
+      const std::lock_guard lock(mutex_);
+      interrupt_ = nullptr;
+    }
+    SetEvent(runEnded_);
+  }
+  int Signal() const { return signal_; }
+
+ private:
+  Interruptions() : runEnded_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+
+  static BOOL WINAPI OnControl(DWORD event) {
+    auto& self = Instance();
+    int none = 0;
+    self.signal_.compare_exchange_strong(none, event == CTRL_C_EVENT ? kSigInt : kSigTerm);
+    {
+      const std::lock_guard lock(self.mutex_);
+      if (self.interrupt_) {
+        self.interrupt_();
+      }
+    }
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+      // The process ends when this returns: the run first cleans up (the system allows a few seconds).
+      WaitForSingleObject(self.runEnded_, 4000);
+    }
+    return TRUE;
+  }
+
+  std::mutex mutex_;
+  std::function<void()> interrupt_;
+  std::atomic<int> signal_{0};
+  HANDLE runEnded_;
+};
+
+// Two runs in one component folder would share its recovery marker and delete each other's files. The
+// lock is a named mutex, so the folder gains no file, and the system lets go of it when the process ends.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder) {
+    // One name per folder, however it is spelled: the system's final path, in capitals (names are case-blind).
+    std::wstring path = WidePath(folder);
+    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      wchar_t final[MAX_PATH * 2];
+      const DWORD length = GetFinalPathNameByHandleW(handle, final, MAX_PATH * 2, FILE_NAME_NORMALIZED);
+      if (length > 0 && length < MAX_PATH * 2) {
+        path.assign(final, length);
+      }
+      CloseHandle(handle);
+    }
+    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a: a mutex's name cannot hold the path's "\"
+    for (const wchar_t unit : path) {
+      hash = (hash ^ static_cast<std::uint16_t>(unit)) * 1099511628211ULL;
+    }
+    wchar_t name[64];
+    swprintf(name, 64, L"Global\\tarnwick-download-%016llx", static_cast<unsigned long long>(hash));
+    mutex_ = CreateMutexW(nullptr, TRUE, name);
+    error_ = mutex_ == nullptr ? GetLastError() : GetLastError() == ERROR_ALREADY_EXISTS ? ERROR_ALREADY_EXISTS : 0;
+  }
+  ~FolderLock() {
+    if (mutex_ != nullptr) {
+      if (error_ == 0) {
+        ReleaseMutex(mutex_);
+      }
+      CloseHandle(mutex_);
+    }
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+  bool Held() const { return error_ == 0; }
+  std::string Refusal(const std::string& folder) const {
+    if (error_ == ERROR_ALREADY_EXISTS) {
+      return BusyFolderText(folder);
+    }
+    return "The folder " + folder + " cannot be locked for the download (error " + std::to_string(error_) + ").";
+  }
+
+ private:
+  HANDLE mutex_ = nullptr;
+  DWORD error_ = 0;
+};
+
+std::string ExecutableFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return Utf8FromWide(path.substr(0, path.find_last_of(L"\\/")));
+}
+
+// As the system reports it: absolute, without a trailing separator except for a drive's root.
+std::optional<std::string> ComponentFolder(const std::string& requested) {
+  const std::wstring wide = WidePath(requested.empty() ? ExecutableFolder() : requested);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) {
+    return std::nullopt;
+  }
+  std::wstring full(size, L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
+  while (full.size() > 3 && full.back() == L'\\') {
+    full.pop_back();
+  }
+  const DWORD attributes = GetFileAttributesW(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return std::nullopt;
+  }
+  return Utf8FromWide(full);
+}
+
+// Error boxes go to standard error as well, unless it is where standard output goes (they would show twice).
+bool SameDestination(HANDLE a, HANDLE b) {
+  if (a == b) {
+    return true;
+  }
+  DWORD mode = 0;
+  if (GetConsoleMode(a, &mode) && GetConsoleMode(b, &mode)) {
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// The lock is taken before the run's window opens and held until the run has ended; a folder that another
+// run holds gets an error box and nothing else: no marker, no deletion, no FTP request.
+template <typename FrontEndWindow>
+int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const CommandLine& line, const std::string& cookie,
+              const std::string& folder) {
+  const FolderLock lock(folder);
+  if (!lock.Held()) {
+    window.MessageBox(lock.Refusal(folder), "Error", MessageIcon::Critical, "");
+    return kExitErrorBox;
+  }
+  Win32FileSystem fs;
+  WinInetTransferControlFactory transfers(window, line.timeoutSeconds);
+  auto& interruptions = Interruptions::Instance();
+  interruptions.Follow([&window] { window.InterruptFromAnyThread(); });
+  const int status = RunOnce(window, frontEndJournal, fs, transfers, line, cookie, folder);
+  interruptions.RunEnded();
+  // Only an interruption that closed the window counts: one that came after it had closed changed nothing.
+  return window.Interrupted() ? kExitBySignal + interruptions.Signal() : status;
+}
+
+int Run(const CommandLine& line, const std::string& cookie, const std::string& folder, const StandardStreams& streams) {
+  if (line.frontEnd != FrontEnd::Terminal) {
+    Win32Window window(kApplicationName, line.yes);
+    return RunLocked(window, nullptr, line, cookie, folder);
+  }
+  const bool interactive = !line.yes && streams.inputIsConsole && line.cookieFile != "-";
+  const TerminalOptions options{!interactive, streams.outputIsConsole, line.quiet};
+  const bool errorsApart = !SameDestination(GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE));
+  TerminalWindow window(std::cout, errorsApart ? &std::cerr : nullptr, kApplicationName, options);
+  return RunLocked(window, &window, line, cookie, folder);
+}
+
+// The queue timer ticks every 10 ms: the system's default timer resolution (15.6 ms) would stretch every
+// gap between two files.
+class FineTimerResolution {
+ public:
+  FineTimerResolution() { timeBeginPeriod(1); }
+  ~FineTimerResolution() { timeEndPeriod(1); }
+  FineTimerResolution(const FineTimerResolution&) = delete;
+  FineTimerResolution& operator=(const FineTimerResolution&) = delete;
+};
+
+}  // namespace
+
+int main() {
+  const StandardStreams streams = SetUpStandardStreams();
+  auto invocation = ReadInvocation(Arguments());
+  if (const int* status = std::get_if<int>(&invocation)) {
+    return *status;
+  }
+  const auto& [line, cookie] = std::get<Invocation>(invocation);
+  const auto folder = ComponentFolder(line.folder);
+  if (!folder) {
+    std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line.folder) << "\n"
+              << std::flush;
+    return kExitArgumentError;
+  }
+  const FineTimerResolution timer;
+  const int status = Run(line, cookie, *folder, streams);
+  std::cout << std::flush;
+  return status;
+}

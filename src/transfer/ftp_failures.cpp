@@ -1,0 +1,70 @@
+#include "transfer/ftp_failures.h"
+
+#include <string>
+
+#include "platform/response_codes.h"
+
+namespace tarnwick::ftp_failure {
+namespace {
+
+std::string Where(const FtpRequest& request) { return request.host + ":" + std::to_string(request.port); }
+
+}  // namespace
+
+TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_view replyLine) {
+  if (code == 550) {
+    return TransferOutcome::Failed(code, "the server has no file " + request.remotePath + " (550)");
+  }
+  if (code == 530) {
+    return TransferOutcome::Failed(code,
+                                   "the server " + Where(request) + " refused the login of " + request.user + " (530)");
+  }
+  return TransferOutcome::Failed(code, "the server " + Where(request) + " answered: " + std::string(replyLine));
+}
+
+TransferOutcome HostUnknown(const FtpRequest& request) {
+  return TransferOutcome::Failed(codes::kNoConnection, "the host " + request.host + " is unknown");
+}
+
+TransferOutcome ConnectionRefused(const FtpRequest& request) {
+  return TransferOutcome::Failed(codes::kNoConnection, "connection to " + Where(request) + " refused");
+}
+
+TransferOutcome NoConnection(const FtpRequest& request, std::string_view reason) {
+  return TransferOutcome::Failed(codes::kNoConnection,
+                                 "no connection to " + Where(request) + ": " + std::string(reason));
+}
+
+TransferOutcome NoAnswer(const FtpRequest& request, int timeoutSeconds) {
+  return TransferOutcome::Failed(codes::kTimedOut,
+                                 "no answer from " + Where(request) + " for " + std::to_string(timeoutSeconds) + " s");
+}
+
+TransferOutcome CannotCreateBeside(const FtpRequest& request) {
+  return TransferOutcome::Failed(codes::kLocalWrite, "cannot create a file beside " + request.localPath);
+}
+
+TransferOutcome CannotWrite(const FtpRequest& request, std::string_view reason) {
+  return TransferOutcome::Failed(codes::kLocalWrite, "cannot write " + request.localPath + ": " + std::string(reason));
+}
+
+TransferOutcome CannotPutInPlace(const FtpRequest& request) {
+  return TransferOutcome::Failed(codes::kLocalWrite, "cannot put " + request.localPath + " in place");
+}
+
+TransferOutcome ConnectionFailed(const FtpRequest& request, std::string_view reason) {
+  return TransferOutcome::Failed(codes::kConnectionLost,
+                                 "the connection to " + Where(request) + " failed: " + std::string(reason));
+}
+
+TransferOutcome CutShort(const FtpRequest& request, std::uint64_t received, std::uint64_t announced) {
+  return TransferOutcome::Failed(codes::kConnectionLost, "the file " + request.remotePath +
+                                                             " was cut short: " + std::to_string(received) + " of " +
+                                                             std::to_string(announced) + " bytes came");
+}
+
+TransferOutcome UnreadableRequest() {
+  return TransferOutcome::Failed(codes::kBadRequest, "the server's address (HOST) or the request cannot be read");
+}
+
+}  // namespace tarnwick::ftp_failure

@@ -1,0 +1,37 @@
+// How an FTP request failed, in the same code and words whichever transfer control ran it. Each text names
+// the host and port or the paths concerned, never the password.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/transfer_control.h"
+#include "transfer/ftp_request.h"
+
+namespace tarnwick::ftp_failure {
+
+// A reply of 400 or more from the server, under its own code: 550 a missing file, 530 a refused login,
+// any other with the reply line.
+TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_view replyLine);
+
+// 901: no connection came about.
+TransferOutcome HostUnknown(const FtpRequest& request);
+TransferOutcome ConnectionRefused(const FtpRequest& request);
+TransferOutcome NoConnection(const FtpRequest& request, std::string_view reason);
+
+// 902: nothing moved for the request's time-out.
+TransferOutcome NoAnswer(const FtpRequest& request, int timeoutSeconds);
+
+// 903: the local side.
+TransferOutcome CannotCreateBeside(const FtpRequest& request);
+TransferOutcome CannotWrite(const FtpRequest& request, std::string_view reason);
+TransferOutcome CannotPutInPlace(const FtpRequest& request);
+
+// 904: the connection broke without a reply code, or the file came shorter or longer than announced.
+TransferOutcome ConnectionFailed(const FtpRequest& request, std::string_view reason);
+TransferOutcome CutShort(const FtpRequest& request, std::uint64_t received, std::uint64_t announced);
+
+// 905: the URL or the operation cannot be read. The URL holds the password: the text names neither.
+TransferOutcome UnreadableRequest();
+
+}  // namespace tarnwick::ftp_failure

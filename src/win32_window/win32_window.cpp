@@ -1,0 +1,504 @@
+#include "win32_window/win32_window.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// After <windows.h>: the common controls' header needs its types.
+#include <commctrl.h>
+// The interface's own name, not the ANSI/wide macro.
+#undef MessageBox
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <iostream>
+#include <stdexcept>
+
+#include "terminal/escaped_text.h"
+#include "win32_codec/windows874_win32.h"
+#include "window/layout.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr UINT kRunPostedMessage = WM_APP + 1;
+constexpr UINT kPressOkMessage = WM_APP + 2;
+constexpr UINT kInterruptMessage = WM_APP + 3;
+constexpr UINT_PTR kBoxTickTimer = 1;
+constexpr UINT_PTR kOkButtonSubclass = 1;
+// The controls' ids. OK's is IDOK, as Enter (IsDialogMessage) sends it; the label's commands (SS_NOTIFY)
+// must not read as OK's.
+constexpr int kProgressBarId = 101;
+constexpr int kStatusLabelId = 102;
+
+constexpr wchar_t kWindowClass[] = L"TarnwickDownloadWindow";
+constexpr wchar_t kMessageBoxClass[] = L"#32770";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+// CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803 and later), which these headers do not name yet.
+constexpr DWORD kHighResolutionTimer = 0x00000002;
+
+COLORREF ToColorRef(layout::Colour colour) { return RGB(colour.Red(), colour.Green(), colour.Blue()); }
+
+int Pixels(int twips) { return layout::TwipsToPixels(twips); }
+
+// The design's font with the Thai character set: the font mapper picks a face that has Thai letters
+// when the named one has none.
+HFONT CreateDesignFont(std::string_view face, double sizePt, bool bold) {
+  const HDC screen = GetDC(nullptr);
+  const int dotsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  const int height = -static_cast<int>(std::lround(sizePt * dotsPerInch / 72.0));
+  return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, THAI_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, WideFromUtf8(face).c_str());
+}
+
+UINT BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Critical:
+      return MB_ICONERROR;
+    case MessageIcon::Information:
+      return MB_ICONINFORMATION;
+    case MessageIcon::None:
+      break;
+  }
+  return 0;
+}
+
+// Ends a message box that the window owns; the box returns once any box opened inside it has.
+BOOL CALLBACK EndBoxOwnedBy(HWND candidate, LPARAM owner) {
+  wchar_t className[std::size(kMessageBoxClass) + 1] = {};
+  if (GetWindow(candidate, GW_OWNER) == reinterpret_cast<HWND>(owner) &&
+      GetClassNameW(candidate, className, static_cast<int>(std::size(className))) > 0 &&
+      std::wstring_view(className) == kMessageBoxClass) {
+    EndDialog(candidate, IDOK);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+struct Win32Window::Native {
+  ~Native() {
+    for (HGDIOBJ object : {static_cast<HGDIOBJ>(backBrush), static_cast<HGDIOBJ>(okBrush),
+                           static_cast<HGDIOBJ>(statusFont), static_cast<HGDIOBJ>(okFont)}) {
+      if (object != nullptr) {
+        DeleteObject(object);
+      }
+    }
+    if (tickTimer != nullptr) {
+      CloseHandle(tickTimer);
+    }
+  }
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK OkButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR subclass,
+                                       DWORD_PTR host);
+  void SetOkFont(const OkButtonState& state);
+  void DrawOkButton(const DRAWITEMSTRUCT& item) const;
+
+  HWND window = nullptr;  // written under the host's mutex: other threads post to it
+  HWND progressBar = nullptr;
+  HWND statusLabel = nullptr;
+  HWND okButton = nullptr;
+  HBRUSH backBrush = nullptr;
+  HBRUSH okBrush = nullptr;
+  HFONT statusFont = nullptr;
+  HFONT okFont = nullptr;
+  OkButtonState okFontState;
+  HANDLE tickTimer = nullptr;
+};
+
+LRESULT CALLBACK Win32Window::Native::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* host = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
+    const std::lock_guard lock(host->mutex_);
+    host->native_->window = window;
+  }
+  auto* host = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return host != nullptr ? host->HandleMessage(message, wParam, lParam)
+                         : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32Window::Native::OkButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                                                   UINT_PTR subclass, DWORD_PTR host) {
+  if (message == WM_MOUSEMOVE) {
+    // Only an enabled button sees the pointer; over a disabled one it reaches the window's surface.
+    auto& window = *reinterpret_cast<Win32Window*>(host);
+    window.events_->PointerOverOk();
+    window.Sync();
+  } else if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(button, OkButtonProc, subclass);
+  }
+  return DefSubclassProc(button, message, wParam, lParam);
+}
+
+void Win32Window::Native::SetOkFont(const OkButtonState& state) {
+  if (okFont != nullptr && state.bold == okFontState.bold && state.fontSize == okFontState.fontSize) {
+    return;
+  }
+  const HFONT old = okFont;
+  okFont = CreateDesignFont(layout::kOkFont.face, state.fontSize, state.bold);
+  okFontState = state;
+  SendMessageW(okButton, WM_SETFONT, reinterpret_cast<WPARAM>(okFont), TRUE);
+  if (old != nullptr) {
+    DeleteObject(old);
+  }
+}
+
+// The button in the design's colour, which a system-drawn push button would not take.
+void Win32Window::Native::DrawOkButton(const DRAWITEMSTRUCT& item) const {
+  const HDC dc = item.hDC;
+  RECT face = item.rcItem;
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  DrawEdge(dc, &face, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);
+  FillRect(dc, &face, okBrush);
+  if (pressed) {
+    OffsetRect(&face, 1, 1);
+  }
+  const std::wstring caption = WideFromUtf8(layout::kOkCaption);
+  const HGDIOBJ oldFont = SelectObject(dc, okFont);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor((item.itemState & ODS_DISABLED) != 0 ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &face,
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE | ((item.itemState & ODS_NOACCEL) != 0 ? DT_HIDEPREFIX : 0));
+  SelectObject(dc, oldFont);
+  if ((item.itemState & ODS_FOCUS) != 0) {
+    InflateRect(&face, -2, -2);
+    DrawFocusRect(dc, &face);
+  }
+}
+
+Win32Window::Win32Window(std::string applicationName, bool autoConfirm)
+    : applicationName_(std::move(applicationName)), autoConfirm_(autoConfirm), native_(std::make_unique<Native>()) {
+  const INITCOMMONCONTROLSEX commonControls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&commonControls);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = Native::WindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);  // a resource number: no text to widen
+  windowClass.lpszClassName = kWindowClass;
+  RegisterClassExW(&windowClass);  // fails harmlessly for a second window of the process: the class is there
+
+  native_->tickTimer = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+  if (native_->tickTimer == nullptr) {
+    native_->tickTimer = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+  }
+  if (native_->tickTimer == nullptr) {
+    throw std::runtime_error("cannot create the queue timer of the download window");
+  }
+  native_->backBrush = CreateSolidBrush(ToColorRef(layout::kBackColour));
+  native_->okBrush = CreateSolidBrush(ToColorRef(layout::kOkBackColour));
+  native_->statusFont =
+      CreateDesignFont(layout::kStatusFont.face, layout::kStatusFont.sizePt, layout::kStatusFont.bold);
+}
+
+Win32Window::~Win32Window() = default;
+
+void Win32Window::ShowModal(WindowEvents& events) {
+  events_ = &events;
+  open_ = true;
+  okPressed_ = false;
+  drawnOnce_ = false;
+  events.Opened();
+  CreateWindowAndControls();
+  Sync();
+  ShowWindow(native_->window, SW_SHOWNORMAL);
+  UpdateWindow(native_->window);
+  PostMessageW(native_->window, kRunPostedMessage, 0, 0);  // what was posted before the window existed
+  events.Shown();
+  Sync();
+  RunLoop();
+  StopQueueTimer();
+  events.Closed();
+  DestroyWindowAndControls();
+  events_ = nullptr;
+  // What the transfers posted for this window refers to controls that Closed has ended.
+  const std::lock_guard lock(mutex_);
+  posted_.clear();
+}
+
+void Win32Window::CreateWindowAndControls() {
+  RECT frame{0, 0, Pixels(layout::kClientWidth), Pixels(layout::kClientHeight)};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const HWND window = CreateWindowExW(kExStyle, kWindowClass, WideFromUtf8(layout::kCaption).c_str(), kStyle,
+                                      work.left + (work.right - work.left - width) / 2,
+                                      work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr,
+                                      instance, this);
+  if (window == nullptr) {
+    throw std::runtime_error("cannot create the download window (error " + std::to_string(GetLastError()) + ")");
+  }
+  const auto child = [&](const wchar_t* windowClass, std::string_view text, DWORD style, const layout::Rect& place,
+                         int id) {
+    return CreateWindowExW(0, windowClass, WideFromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+                           Pixels(place.left), Pixels(place.top), Pixels(place.width), Pixels(place.height), window,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  };
+  // Created in the design's tab order. SS_NOTIFY: the pointer over the label is not over the bare surface.
+  native_->progressBar = child(PROGRESS_CLASSW, "", 0, layout::kProgressBar, kProgressBarId);
+  native_->statusLabel =
+      child(WC_STATICW, "", SS_CENTER | SS_NOPREFIX | SS_NOTIFY, layout::kStatusLabel, kStatusLabelId);
+  native_->okButton = child(WC_BUTTONW, layout::kOkCaption, BS_OWNERDRAW | WS_TABSTOP, layout::kOkButton, IDOK);
+  SendMessageW(native_->statusLabel, WM_SETFONT, reinterpret_cast<WPARAM>(native_->statusFont), FALSE);
+  SetWindowSubclass(native_->okButton, Native::OkButtonProc, kOkButtonSubclass, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void Win32Window::DestroyWindowAndControls() {
+  DestroyWindow(native_->window);  // and its controls with it
+  const std::lock_guard lock(mutex_);
+  native_->window = native_->progressBar = native_->statusLabel = native_->okButton = nullptr;
+}
+
+void Win32Window::RunLoop() {
+  while (open_) {
+    if (interruptRequested_) {
+      StopForInterruption();
+      break;
+    }
+    MSG message;
+    while (open_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      // IsDialogMessage gives the window a dialog's keys: Alt+O and Enter press OK.
+      if (!IsDialogMessageW(native_->window, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
+    RunTimerIfDue();
+    if (open_) {
+      WaitForWork();
+    }
+  }
+}
+
+// Sleeps until a message arrives or the next tick is due, to the tick: SetTimer and a wait's own timeout
+// both keep to the system timer (15.6 ms), and a tick that wakes late lengthens the gap between two files.
+void Win32Window::WaitForWork() {
+  if (timerRunning_) {
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(nextTick_ - Clock::now()).count();
+    LARGE_INTEGER due;
+    due.QuadPart = -std::max<LONGLONG>(left / 100, 1);  // relative, in 100 ns units
+    SetWaitableTimer(native_->tickTimer, &due, 0, nullptr, nullptr, FALSE);
+  }
+  MsgWaitForMultipleObjectsEx(timerRunning_ ? 1 : 0, &native_->tickTimer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+void Win32Window::RunPostedEvents() {
+  while (open_) {
+    std::function<void()> event;
+    {
+      const std::lock_guard lock(mutex_);
+      if (posted_.empty()) {
+        return;
+      }
+      event = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    event();
+    Sync();
+  }
+}
+
+void Win32Window::RunTimerIfDue() {
+  if (!open_ || !timerRunning_ || Clock::now() < nextTick_) {
+    return;
+  }
+  const auto interval = std::chrono::milliseconds(events_->Controls().queueTimer.intervalMs);
+  while (nextTick_ <= Clock::now()) {
+    nextTick_ += interval;
+  }
+  events_->QueueTick();
+  Sync();
+}
+
+void Win32Window::StopQueueTimer() {
+  timerRunning_ = false;
+  CancelWaitableTimer(native_->tickTimer);
+  if (native_->window != nullptr) {
+    KillTimer(native_->window, kBoxTickTimer);
+  }
+}
+
+void Win32Window::Sync() {
+  if (events_ == nullptr || native_->window == nullptr) {
+    return;
+  }
+  const WindowControls& now = events_->Controls();
+  Native& native = *native_;
+
+  const StatusLabelState& status = now.status;
+  const StatusLabelState& drawnStatus = drawn_.status;
+  if (!drawnOnce_ || status.caption != drawnStatus.caption) {
+    SetWindowTextW(native.statusLabel, WideFromUtf8(status.caption).c_str());
+  }
+  if (!drawnOnce_ || status.left != drawnStatus.left || status.top != drawnStatus.top ||
+      status.width != drawnStatus.width || status.height != drawnStatus.height) {
+    SetWindowPos(native.statusLabel, nullptr, Pixels(status.left), Pixels(status.top), Pixels(status.width),
+                 Pixels(status.height), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  const ProgressBarState& bar = now.progress;
+  if (!drawnOnce_ || bar.min != drawn_.progress.min || bar.max != drawn_.progress.max) {
+    SendMessageW(native.progressBar, PBM_SETRANGE32, static_cast<WPARAM>(std::lround(bar.min)),
+                 static_cast<LPARAM>(std::lround(bar.max)));
+  }
+  if (!drawnOnce_ || bar.value != drawn_.progress.value) {
+    SendMessageW(native.progressBar, PBM_SETPOS, static_cast<WPARAM>(std::lround(bar.value)), 0);
+  }
+  if (!drawnOnce_ || bar.visible != drawn_.progress.visible) {
+    ShowWindow(native.progressBar, bar.visible ? SW_SHOWNA : SW_HIDE);
+  }
+
+  const OkButtonState& ok = now.okButton;
+  if (!drawnOnce_ || ok.enabled != drawn_.okButton.enabled) {
+    EnableWindow(native.okButton, ok.enabled);
+  }
+  native.SetOkFont(ok);
+
+  const QueueTimerState& timer = now.queueTimer;
+  if (timer.enabled && !timerRunning_ && open_) {
+    timerRunning_ = true;
+    nextTick_ = Clock::now() + std::chrono::milliseconds(timer.intervalMs);
+    // Only a message box's own loop needs it: the window's loop waits for the tick itself.
+    SetTimer(native.window, kBoxTickTimer, static_cast<UINT>(timer.intervalMs), nullptr);
+  } else if (!timer.enabled && timerRunning_) {
+    StopQueueTimer();
+  }
+
+  drawn_ = now;
+  drawnOnce_ = true;
+  if (autoConfirm_ && open_ && ok.enabled && !okPressed_) {
+    okPressed_ = true;
+    PostMessageW(native.window, kPressOkMessage, 0, 0);  // once the current event has been handled
+  }
+}
+
+void Win32Window::PressOk() {
+  if (open_) {
+    events_->OkPressed();
+    Sync();
+  }
+}
+
+LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const HWND window = native_->window;
+  switch (message) {
+    case kRunPostedMessage:
+      RunPostedEvents();
+      return 0;
+    case kPressOkMessage:
+      PressOk();
+      return 0;
+    case kInterruptMessage:
+      StopForInterruption();
+      return 0;
+    case WM_TIMER:
+      if (wParam == kBoxTickTimer) {
+        RunTimerIfDue();
+        return 0;
+      }
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        PressOk();
+      }
+      return 0;  // IDCANCEL (Escape) too: only OK, the close box or the logic close the window
+    case WM_MOUSEMOVE:
+      events_->PointerOverSurface();
+      Sync();
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      events_->MouseDown(message == WM_RBUTTONDOWN   ? MouseButton::Right
+                         : message == WM_MBUTTONDOWN ? MouseButton::Middle
+                                                     : MouseButton::Left);
+      Sync();
+      return 0;
+    case WM_CLOSE:
+      Close();  // the close box: not OK, so the recovery marker stays
+      return 0;
+    case WM_ERASEBKGND: {
+      RECT client;
+      GetClientRect(window, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, native_->backBrush);
+      return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+      SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(layout::kBackColour));
+      return reinterpret_cast<LRESULT>(native_->backBrush);
+    case WM_DRAWITEM:
+      if (wParam == IDOK) {
+        native_->DrawOkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Win32Window::RepaintNow() {
+  if (native_->window != nullptr) {
+    Sync();
+    RedrawWindow(native_->window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  }
+}
+
+void Win32Window::Close() {
+  open_ = false;
+  StopQueueTimer();
+  if (native_->window != nullptr) {
+    ShowWindow(native_->window, SW_HIDE);
+  }
+}
+
+void Win32Window::MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                             const std::string& detail) {
+  const std::string shownTitle = title.empty() ? applicationName_ : title;
+  if (autoConfirm_) {
+    std::cout << AcknowledgedBox(shownTitle, text, detail) << std::flush;
+    return;
+  }
+  if (interruptRequested_) {
+    return;  // the window is closing: the box would only hold it open
+  }
+  const std::string shownText = detail.empty() ? text : text + "\r\n\r\n" + detail;
+  MessageBoxW(native_->window, WideFromUtf8(shownText).c_str(), WideFromUtf8(shownTitle).c_str(),
+              MB_OK | BoxIcon(icon));
+}
+
+void Win32Window::Post(std::function<void()> event) {
+  // Called from a transfer thread: the event crosses into the window's thread as a message to the window,
+  // which a message box's own loop delivers too, so the logic only ever runs on that thread.
+  const std::lock_guard lock(mutex_);
+  posted_.push_back(std::move(event));
+  if (native_->window != nullptr) {
+    PostMessageW(native_->window, kRunPostedMessage, 0, 0);
+  }
+}
+
+void Win32Window::InterruptFromAnyThread() {
+  interruptRequested_ = true;
+  const std::lock_guard lock(mutex_);
+  if (native_->window != nullptr) {
+    PostMessageW(native_->window, kInterruptMessage, 0, 0);
+  }
+}
+
+void Win32Window::StopForInterruption() {
+  if (!open_) {
+    return;
+  }
+  interrupted_ = true;
+  EnumThreadWindows(GetCurrentThreadId(), EndBoxOwnedBy, reinterpret_cast<LPARAM>(native_->window));
+  Close();  // what the close box does: not OK, so the recovery marker stays
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,91 @@
+// The download window as a native Windows window, on the wide-character Win32 API and the common controls.
+//
+// Supports: the window as designed (caption, 422 x 119 client pixels, pale yellow, fixed tool window with a
+//   close box, centred on the work area, modal without an owner); every control at its design place: the
+//   status label, a common-controls progress bar, the OK button in its own colour (drawn by the window),
+//   "&OK" with Alt+O and Enter; Thai text through UTF-16, in "MS Sans Serif" with the Thai character set,
+//   which the system's font mapper turns into a face that has Thai letters (Microsoft Sans Serif or Tahoma
+//   on Windows, Garuda under Wine with the TLWG fonts); hover emphasis, the right-click credits box; the
+//   10 ms timer on a fixed grid, waited for with a high-resolution waitable timer (Windows 10 1803 and
+//   later; a plain waitable timer elsewhere); events posted from other threads; message boxes (MessageBoxW,
+//   owned by the window, the detail on a line of its own below the text); an interruption from any
+//   thread, which closes open boxes and then the window as the close box does.
+// Does not support: resizing; DPI scaling of its own (the design's pixels at 96 dots per inch; a system
+//   set higher stretches the window); visual styles (no manifest: the classic controls); Thai letters on
+//   a system without a Thai face; queue ticks finer than the system timer (15.6 ms) while a message box
+//   is open (the box's own loop runs them from WM_TIMER).
+// With auto-confirm no box is shown: each is printed to standard output (UTF-8) as "[title] text", its
+// detail on the next line, and OK is pressed as soon as it is enabled.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/event_poster.h"
+#include "platform/window_host.h"
+
+namespace tarnwick {
+
+class Win32Window : public WindowHost, public EventPoster {
+ public:
+  Win32Window(std::string applicationName, bool autoConfirm);
+  ~Win32Window() override;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  void ShowModal(WindowEvents& events) override;
+  void RepaintNow() override;
+  void Close() override;
+  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                  const std::string& detail) override;
+  void Post(std::function<void()> event) override;
+
+  // Thread-safe (a console control handler calls it): closes open message boxes, then the window as the
+  // close box does (not OK). Boxes shown afterwards are skipped.
+  void InterruptFromAnyThread();
+  // An interruption closed the window; one that came after it had closed changed nothing.
+  bool Interrupted() const { return interrupted_; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Native;  // the Win32 handles and the window procedures (win32_window.cpp)
+
+  std::intptr_t HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+  void CreateWindowAndControls();
+  void DestroyWindowAndControls();
+  void RunLoop();
+  void WaitForWork();
+  void RunPostedEvents();
+  void RunTimerIfDue();
+  void StopQueueTimer();
+  void StopForInterruption();
+  void Sync();
+  void PressOk();
+
+  std::string applicationName_;
+  bool autoConfirm_;
+  std::unique_ptr<Native> native_;
+  WindowEvents* events_ = nullptr;
+  bool open_ = false;
+  bool okPressed_ = false;
+  WindowControls drawn_;  // what the controls show, so that a tick that changes nothing redraws nothing
+  bool drawnOnce_ = false;
+
+  // The queue timer keeps a fixed grid: a transfer that ends waits for the next tick, never a full
+  // interval more.
+  bool timerRunning_ = false;
+  Clock::time_point nextTick_;
+
+  std::mutex mutex_;  // guards posted_ and the window's handle, which other threads post to
+  std::deque<std::function<void()>> posted_;
+  std::atomic<bool> interruptRequested_{false};
+  bool interrupted_ = false;
+};
+
+}  // namespace tarnwick
