@@ -178,11 +178,12 @@ int Run(const CommandLine& line, const std::string& cookie, const std::string& f
 }  // namespace
 
 int main(int argc, char** argv) {
-  auto invocation = ReadInvocation(std::vector<std::string>(argv + 1, argv + argc));
-  if (const int* status = std::get_if<int>(&invocation)) {
-    return *status;
+  const auto invocation = ReadInvocation(std::vector<std::string>(argv + 1, argv + argc));
+  const auto* started = std::get_if<Invocation>(&invocation);
+  if (started == nullptr) {
+    return *std::get_if<int>(&invocation);
   }
-  const auto& [line, cookie] = std::get<Invocation>(invocation);
+  const auto& [line, cookie] = *started;
   const auto folder = ComponentFolder(line.folder);
   if (!folder) {
     std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line.folder) << "\n";

@@ -238,11 +238,12 @@ class FineTimerResolution {
 
 int main() {
   const StandardStreams streams = SetUpStandardStreams();
-  auto invocation = ReadInvocation(Arguments());
-  if (const int* status = std::get_if<int>(&invocation)) {
-    return *status;
+  const auto invocation = ReadInvocation(Arguments());
+  const auto* started = std::get_if<Invocation>(&invocation);
+  if (started == nullptr) {
+    return *std::get_if<int>(&invocation);
   }
-  const auto& [line, cookie] = std::get<Invocation>(invocation);
+  const auto& [line, cookie] = *started;
   const auto folder = ComponentFolder(line.folder);
   if (!folder) {
     std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line.folder) << "\n"

@@ -152,7 +152,7 @@ std::string SystemReason(unsigned long error, void* messageModule, std::string_v
   return reason.empty() ? std::string(unknownPrefix) + std::to_string(error) : Utf8FromWide(reason);
 }
 
-PendingFile::PendingFile(const std::wstring& target) : target_(target) {
+PendingFile::PendingFile(const std::wstring& target) : target_(AsOnDisk(target)) {
   const size_t nameStart = NameStart(target);
   // A name that fits on disk must get a temporary name that fits too: the name is shortened as needed,
   // never between the two halves of a surrogate pair.
@@ -305,7 +305,7 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
 }
 
 void Win32FileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
-  const std::wstring target = AsOnDisk(WidePath(path));
+  const std::wstring target = WidePath(path);
   PendingFile file(target);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", target, file.Error()));

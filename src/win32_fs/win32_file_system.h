@@ -32,7 +32,8 @@ std::wstring WidePath(const std::string& path);
 std::string SystemReason(unsigned long error, void* messageModule = nullptr, std::string_view unknownPrefix = "error ");
 
 // A file being written under a hidden temporary name beside its target. Commit flushes it and moves it
-// over the target; without a commit it is removed, so a half-written file never carries the target's name.
+// over the target, which keeps the letter case it has on disk; without a commit it is removed, so a
+// half-written file never carries the target's name.
 class PendingFile {
  public:
   explicit PendingFile(const std::wstring& target);

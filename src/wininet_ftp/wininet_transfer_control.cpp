@@ -56,7 +56,7 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void*, DWORD)
 // for a reply, never for a stalled data connection), touching neither the file nor the control again.
 class Link {
  public:
-  enum class Wait { kDone, kTimedOut, kAbandoned };
+  enum class Wait { Done, TimedOut, Abandoned };
 
   Link(const FtpRequest& login, int timeoutSeconds) : login_(login), timeoutSeconds_(timeoutSeconds) {}
 
@@ -93,7 +93,7 @@ class Link {
       const auto now = Clock::now();
       const auto deadline = lastProgress_ + std::chrono::seconds(timeoutSeconds_);
       if (now >= deadline) {
-        return Wait::kTimedOut;
+        return Wait::TimedOut;
       }
       if (fetched_.bytes != reported && now - lastReport >= kProgressInterval) {
         reported = fetched_.bytes;
@@ -106,7 +106,7 @@ class Link {
       }
       changed_.wait_until(lock, std::min(deadline, now + kProgressInterval));
     }
-    return abandoned_ ? Wait::kAbandoned : Wait::kDone;
+    return abandoned_ ? Wait::Abandoned : Wait::Done;
   }
 
   // What the request that ended came to, and whether the login can serve another.
@@ -313,10 +313,8 @@ class Link {
       if (abandoned_) {
         return false;
       }
-      if (error != 0) {
+      if (error != 0 || got == 0) {  // a failed read, or the end of the file
         fetched_.error = error;
-        reading = false;
-      } else if (got == 0) {
         reading = false;
       } else if (!file_->Write(std::string_view(buffer.data(), got))) {
         fetched_.writeError = file_->Error();
@@ -509,12 +507,12 @@ std::optional<TransferOutcome> Transfer(const std::shared_ptr<Shared>& shared, c
     const bool reused = link->Used();
     link->Fetch(request->serverPath, temp);
     switch (link->Await([&](const TransferProgress& progress) { ReportProgress(shared, progress); })) {
-      case Link::Wait::kAbandoned:
+      case Link::Wait::Abandoned:
         return std::nullopt;
-      case Link::Wait::kTimedOut:
+      case Link::Wait::TimedOut:
         Drop(*shared, link);
         return ftp_failure::NoAnswer(*request, timeoutSeconds);
-      case Link::Wait::kDone:
+      case Link::Wait::Done:
         break;
     }
     const Fetched fetched = link->Result();
