@@ -1,7 +1,6 @@
 // tarnwick-download on Linux and other POSIX systems: one run of the download window, as a click on the meeting
 // page's download element starts it.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/folder_lock.h"
 #include "app/run.h"
 #include "curl_ftp/curl_transfer_control.h"
 #include "posix_fs/posix_file_system.h"
@@ -63,36 +63,6 @@ int CatchInterruptions() {
   return fds[0];
 }
 
-// Two runs in one component folder would share its recovery marker and delete each other's files. The
-// lock is on the folder itself, so the folder gains no file, and the OS lets go of it when the process ends.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& folder) : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0 || flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      error_ = errno;
-    }
-  }
-  ~FolderLock() {
-    if (fd_ >= 0) {
-      close(fd_);
-    }
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
-  bool Held() const { return error_ == 0; }
-  std::string Refusal(const std::string& folder) const {
-    if (error_ == EWOULDBLOCK) {
-      return BusyFolderText(folder);
-    }
-    return "The folder " + folder + " cannot be locked for the download: " + std::strerror(error_) + ".";
-  }
-
- private:
-  int fd_;
-  int error_ = 0;
-};
-
 // The folder that holds the executable: a copy that lives in the component folder, as on the meeting
 // machines. An installed copy (in a "bin" folder, /usr/bin say) keeps its meetings in the user's data
 // folder instead: the program's own folder is not the user's to write in.
@@ -133,14 +103,12 @@ bool SameFile(int a, int b) {
          first.st_ino == second.st_ino;
 }
 
-// The lock is taken before the run's window opens and held until the run has ended; a folder that another
-// run holds gets an error box and nothing else: no marker, no deletion, no FTP request.
+// The lock is taken before the run's window opens and held until the run has ended.
 template <typename FrontEndWindow>
 int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const CommandLine& line, const std::string& cookie,
               const std::string& folder) {
-  const FolderLock lock(folder);
-  if (!lock.Held()) {
-    window.MessageBox(lock.Refusal(folder), "Error", MessageIcon::Critical, "");
+  const auto lock = LockForRun(folder, window);
+  if (!lock) {
     return kExitErrorBox;
   }
   if (const int interruptions = CatchInterruptions(); interruptions >= 0) {

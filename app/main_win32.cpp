@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 
+#include "app/folder_lock.h"
 #include "app/run.h"
 #include "terminal/escaped_text.h"
 #include "terminal/terminal_window.h"
@@ -93,57 +94,6 @@ class Interruptions {
   HANDLE runEnded_;
 };
 
-// Two runs in one component folder would share its recovery marker and delete each other's files. The
-// lock is a named mutex, so the folder gains no file, and the system lets go of it when the process ends.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& folder) {
-    // One name per folder, however it is spelled: the system's final path, in capitals (names are case-blind).
-    std::wstring path = WidePath(folder);
-    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      wchar_t final[MAX_PATH * 2];
-      const DWORD length = GetFinalPathNameByHandleW(handle, final, MAX_PATH * 2, FILE_NAME_NORMALIZED);
-      if (length > 0 && length < MAX_PATH * 2) {
-        path.assign(final, length);
-      }
-      CloseHandle(handle);
-    }
-    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
-    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a: a mutex's name cannot hold the path's "\"
-    for (const wchar_t unit : path) {
-      hash = (hash ^ static_cast<std::uint16_t>(unit)) * 1099511628211ULL;
-    }
-    wchar_t name[64];
-    swprintf(name, 64, L"Global\\tarnwick-download-%016llx", static_cast<unsigned long long>(hash));
-    mutex_ = CreateMutexW(nullptr, TRUE, name);
-    error_ = mutex_ == nullptr ? GetLastError() : GetLastError() == ERROR_ALREADY_EXISTS ? ERROR_ALREADY_EXISTS : 0;
-  }
-  ~FolderLock() {
-    if (mutex_ != nullptr) {
-      if (error_ == 0) {
-        ReleaseMutex(mutex_);
-      }
-      CloseHandle(mutex_);
-    }
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
-  bool Held() const { return error_ == 0; }
-  std::string Refusal(const std::string& folder) const {
-    if (error_ == ERROR_ALREADY_EXISTS) {
-      return BusyFolderText(folder);
-    }
-    return "The folder " + folder + " cannot be locked for the download (error " + std::to_string(error_) + ").";
-  }
-
- private:
-  HANDLE mutex_ = nullptr;
-  DWORD error_ = 0;
-};
-
 std::string ExecutableFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -192,14 +142,12 @@ bool SameDestination(HANDLE a, HANDLE b) {
          first.nFileIndexLow == second.nFileIndexLow;
 }
 
-// The lock is taken before the run's window opens and held until the run has ended; a folder that another
-// run holds gets an error box and nothing else: no marker, no deletion, no FTP request.
+// The lock is taken before the run's window opens and held until the run has ended.
 template <typename FrontEndWindow>
 int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const CommandLine& line, const std::string& cookie,
               const std::string& folder) {
-  const FolderLock lock(folder);
-  if (!lock.Held()) {
-    window.MessageBox(lock.Refusal(folder), "Error", MessageIcon::Critical, "");
+  const auto lock = LockForRun(folder, window);
+  if (!lock) {
     return kExitErrorBox;
   }
   Win32FileSystem fs;

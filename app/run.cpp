@@ -5,6 +5,7 @@
 #include <optional>
 #include <sstream>
 
+#include "app/folder_lock.h"
 #include "app/run_log.h"
 #include "terminal/escaped_text.h"
 
@@ -57,6 +58,15 @@ std::filesystem::path PathFromUtf8(const std::string& text) {
 
 std::string BusyFolderText(const std::string& folder) {
   return "Another download is running in " + folder + ". Try again when it has finished.";
+}
+
+std::unique_ptr<FolderLock> LockForRun(const std::string& folder, WindowHost& window) {
+  auto lock = std::make_unique<FolderLock>(folder);
+  if (!lock->Held()) {
+    window.MessageBox(lock->Refusal(folder), "Error", MessageIcon::Critical, "");
+    return nullptr;
+  }
+  return lock;
 }
 
 int ExitStatusFor(CloseReason reason) {

@@ -350,11 +350,7 @@ CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, int 
     : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds) {}
 
 std::unique_ptr<TransferControl> CurlTransferControlFactory::Create(const TransferSettings& settings) {
-  TransferSettings effective = settings;
-  if (timeoutOverrideSeconds_ > 0) {
-    effective.requestTimeoutSeconds = timeoutOverrideSeconds_;
-  }
-  return std::make_unique<CurlTransferControl>(poster_, effective);
+  return std::make_unique<CurlTransferControl>(poster_, WithTimeoutOverride(settings, timeoutOverrideSeconds_));
 }
 
 }  // namespace tarnwick

@@ -54,6 +54,14 @@ struct TransferSettings {
   int requestTimeoutSeconds = 60;  // time without progress after which a request fails
 };
 
+// The settings with a positive override (a user's, for tests and slow links) in place of the time-out.
+inline TransferSettings WithTimeoutOverride(TransferSettings settings, int timeoutOverrideSeconds) {
+  if (timeoutOverrideSeconds > 0) {
+    settings.requestTimeoutSeconds = timeoutOverrideSeconds;
+  }
+  return settings;
+}
+
 class TransferControlFactory {
  public:
   virtual ~TransferControlFactory() = default;

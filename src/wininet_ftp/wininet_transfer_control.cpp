@@ -595,11 +595,7 @@ WinInetTransferControlFactory::WinInetTransferControlFactory(EventPoster& poster
     : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds) {}
 
 std::unique_ptr<TransferControl> WinInetTransferControlFactory::Create(const TransferSettings& settings) {
-  TransferSettings effective = settings;
-  if (timeoutOverrideSeconds_ > 0) {
-    effective.requestTimeoutSeconds = timeoutOverrideSeconds_;
-  }
-  return std::make_unique<WinInetTransferControl>(poster_, effective);
+  return std::make_unique<WinInetTransferControl>(poster_, WithTimeoutOverride(settings, timeoutOverrideSeconds_));
 }
 
 }  // namespace tarnwick
