@@ -56,6 +56,15 @@ class CommandLine(UserHabits):
         self.assertEqual(result.returncode, 0, result.out)
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
 
+    def test_a_cookie_on_standard_input(self):
+        # How a page that will not write the password into a file starts a run.
+        self.serve({"a.doc": "alpha"})
+        result = subprocess.run(program("--folder", native(self.ws.component), "--cookie-file", "-", "--ui", "terminal"),
+                                input=(self.ws.cookie() + "\r\n").encode(), capture_output=True, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stdout)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
+        self.assertNotIn(PASSWORD.encode(), result.stdout + result.stderr)
+
 
 class Errors(UserHabits):
     def assert_explained(self, result, box, detail):
