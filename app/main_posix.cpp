@@ -136,8 +136,7 @@ int Run(const CommandLine& line, const std::string& cookie, const std::string& f
     std::cerr << kApplicationName << ": built without the desktop window; using the terminal\n";
   }
 #endif
-  const bool interactive = !line.yes && isatty(STDIN_FILENO) && line.cookieFile != "-";
-  const TerminalOptions options{!interactive, isatty(STDOUT_FILENO) != 0, line.quiet};
+  const TerminalOptions options = TerminalOptionsFor(line, isatty(STDIN_FILENO) != 0, isatty(STDOUT_FILENO) != 0);
   TerminalWindow window(std::cout, SameFile(STDOUT_FILENO, STDERR_FILENO) ? nullptr : &std::cerr, kApplicationName,
                         options);
   return RunLocked(window, &window, line, cookie, folder);

@@ -165,8 +165,7 @@ int Run(const CommandLine& line, const std::string& cookie, const std::string& f
     Win32Window window(kApplicationName, line.yes);
     return RunLocked(window, nullptr, line, cookie, folder);
   }
-  const bool interactive = !line.yes && streams.inputIsConsole && line.cookieFile != "-";
-  const TerminalOptions options{!interactive, streams.outputIsConsole, line.quiet};
+  const TerminalOptions options = TerminalOptionsFor(line, streams.inputIsConsole, streams.outputIsConsole);
   const bool errorsApart = !SameDestination(GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE));
   TerminalWindow window(std::cout, errorsApart ? &std::cerr : nullptr, kApplicationName, options);
   return RunLocked(window, &window, line, cookie, folder);

@@ -69,6 +69,11 @@ std::unique_ptr<FolderLock> LockForRun(const std::string& folder, WindowHost& wi
   return lock;
 }
 
+TerminalOptions TerminalOptionsFor(const CommandLine& line, bool inputIsTerminal, bool outputIsTerminal) {
+  const bool interactive = !line.yes && inputIsTerminal && line.cookieFile != "-";
+  return {!interactive, outputIsTerminal, line.quiet};
+}
+
 int ExitStatusFor(CloseReason reason) {
   switch (reason) {
     case CloseReason::Ok:

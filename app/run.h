@@ -13,6 +13,7 @@
 #include "platform/run_journal.h"
 #include "platform/transfer_control.h"
 #include "platform/window_host.h"
+#include "terminal/terminal_window.h"
 #include "window/launcher.h"
 
 namespace tarnwick {
@@ -37,6 +38,10 @@ std::filesystem::path PathFromUtf8(const std::string& text);
 
 // The error box of a run that finds the component folder locked by another.
 std::string BusyFolderText(const std::string& folder);
+
+// The terminal front end's options for the command line. A box waits for Enter only where a user can
+// press it: not with --yes, not when standard input is no terminal or carries the cookie.
+TerminalOptions TerminalOptionsFor(const CommandLine& line, bool inputIsTerminal, bool outputIsTerminal);
 
 int ExitStatusFor(CloseReason reason);
 

@@ -8,11 +8,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <string_view>
 
@@ -21,29 +18,16 @@
 #include "transfer/ftp_failures.h"
 #include "transfer/ftp_reply.h"
 #include "transfer/ftp_request.h"
+#include "transfer/transfer_channel.h"
 
 namespace tarnwick {
 
-struct CurlTransferControl::Shared {
-  Shared(EventPoster& eventPoster, TransferSettings transferSettings)
-      : poster(eventPoster), settings(transferSettings) {}
-
-  EventPoster& poster;
-  TransferSettings settings;
-
-  // Guarded by mutex: the worker's queue.
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::deque<std::pair<std::string, std::string>> requests;
-  bool stopping = false;
+// The channel, and what the destructor needs to cut the request in flight short.
+struct CurlTransferControl::Shared : TransferChannel {
+  using TransferChannel::TransferChannel;
 
   std::atomic<bool> abort{false};
   std::atomic<CURLM*> multi{nullptr};
-
-  // Loop thread only.
-  bool alive = true;
-  OutcomeHandler handler;
-  ProgressHandler progressHandler;
 };
 
 namespace {
@@ -63,8 +47,6 @@ struct ProgressReports {
   const Receipt* receipt = nullptr;
   std::chrono::steady_clock::time_point lastReport{};
 };
-
-constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   auto& receipt = *static_cast<Receipt*>(user);
@@ -103,14 +85,9 @@ int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return 1;
   }
   const auto now = std::chrono::steady_clock::now();
-  if (now - reports.lastReport >= kProgressInterval && reports.receipt->written > 0) {
+  if (now - reports.lastReport >= TransferChannel::kProgressInterval && reports.receipt->written > 0) {
     reports.lastReport = now;
-    const TransferProgress progress{reports.receipt->written, reports.receipt->announced.value_or(0)};
-    reports.shared->poster.Post([shared = reports.shared, progress] {
-      if (shared->alive && shared->progressHandler) {
-        shared->progressHandler(progress);
-      }
-    });
+    reports.shared->Report({reports.receipt->written, reports.receipt->announced.value_or(0)});
   }
   return 0;
 }
@@ -236,7 +213,7 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& abort) {
 
 TransferOutcome Transfer(CURLM* multi, CURL* easy, const std::shared_ptr<CurlTransferControl::Shared>& shared,
                          const std::string& url, const std::string& operation) {
-  const auto request = ParseFtpRequest(url, operation, shared->settings.remotePort);
+  const auto request = ParseFtpRequest(url, operation, shared->Settings().remotePort);
   if (!request) {
     return ftp_failure::UnreadableRequest();
   }
@@ -248,7 +225,7 @@ TransferOutcome Transfer(CURLM* multi, CURL* easy, const std::shared_ptr<CurlTra
   receipt.fd = temp.Fd();
   ProgressReports reports{shared, &receipt};
   char curlError[CURL_ERROR_SIZE] = {};
-  const int timeoutSeconds = shared->settings.requestTimeoutSeconds;
+  const int timeoutSeconds = shared->Settings().requestTimeoutSeconds;
   SetTransferOptions(easy, *request, timeoutSeconds, &receipt, &reports, curlError);
   const CURLcode result = Drive(multi, easy, shared->abort);
   // The connection outlives this request; what it reads or reports later is none of this request's business.
@@ -271,42 +248,20 @@ TransferOutcome Transfer(CURLM* multi, CURL* easy, const std::shared_ptr<CurlTra
   return TransferOutcome::Completed(receipt.written);
 }
 
-// The outcome hops from the worker to the window's event loop; the control may be gone by then.
-void Deliver(const std::shared_ptr<CurlTransferControl::Shared>& shared, const TransferOutcome& outcome) {
-  shared->poster.Post([shared, outcome] {
-    if (shared->alive && shared->handler) {
-      shared->handler(outcome);
-    }
-  });
-}
-
 void RunWorker(const std::shared_ptr<CurlTransferControl::Shared>& shared) {
   CURL* easy = curl_easy_init();
   CURLM* multi = curl_multi_init();
   shared->multi = multi;
-  while (true) {
-    std::pair<std::string, std::string> next;
-    {
-      std::unique_lock lock(shared->mutex);
-      shared->wake.wait(lock, [&] { return shared->stopping || !shared->requests.empty(); });
-      if (shared->stopping) {
-        break;
-      }
-      next = std::move(shared->requests.front());
-      shared->requests.pop_front();
-    }
+  // A request cut short by the destructor goes back to Next, which ends the loop once the cut is over.
+  while (const auto next = shared->Next()) {
     const TransferOutcome outcome = easy && multi
-                                        ? Transfer(multi, easy, shared, next.first, next.second)
+                                        ? Transfer(multi, easy, shared, next->url, next->operation)
                                         : TransferOutcome::Failed(codes::kConnectionLost, "libcurl could not start");
-    if (shared->abort) {
-      break;
+    if (!shared->abort) {
+      shared->Deliver(outcome);
     }
-    Deliver(shared, outcome);
   }
-  {
-    const std::lock_guard lock(shared->mutex);
-    shared->multi = nullptr;
-  }
+  shared->multi = nullptr;
   curl_multi_cleanup(multi);
   curl_easy_cleanup(easy);
 }
@@ -321,36 +276,23 @@ CurlTransferControl::CurlTransferControl(EventPoster& poster, TransferSettings s
 }
 
 CurlTransferControl::~CurlTransferControl() {
-  shared_->alive = false;
-  {
-    const std::lock_guard lock(shared_->mutex);
-    shared_->stopping = true;
+  shared_->Stop([&] {
     shared_->abort = true;
     if (CURLM* multi = shared_->multi.load()) {
       curl_multi_wakeup(multi);
     }
-  }
-  shared_->wake.notify_all();
+  });
   worker_.join();
 }
 
-void CurlTransferControl::SetOutcomeHandler(OutcomeHandler handler) { shared_->handler = std::move(handler); }
+void CurlTransferControl::SetOutcomeHandler(OutcomeHandler handler) { shared_->SetOutcomeHandler(std::move(handler)); }
 
-void CurlTransferControl::SetProgressHandler(ProgressHandler handler) { shared_->progressHandler = std::move(handler); }
-
-void CurlTransferControl::Execute(const std::string& url, const std::string& operation) {
-  {
-    const std::lock_guard lock(shared_->mutex);
-    shared_->requests.emplace_back(url, operation);
-  }
-  shared_->wake.notify_one();
+void CurlTransferControl::SetProgressHandler(ProgressHandler handler) {
+  shared_->SetProgressHandler(std::move(handler));
 }
 
-CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds)
-    : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds) {}
-
-std::unique_ptr<TransferControl> CurlTransferControlFactory::Create(const TransferSettings& settings) {
-  return std::make_unique<CurlTransferControl>(poster_, WithTimeoutOverride(settings, timeoutOverrideSeconds_));
+void CurlTransferControl::Execute(const std::string& url, const std::string& operation) {
+  shared_->Push(url, operation);
 }
 
 }  // namespace tarnwick

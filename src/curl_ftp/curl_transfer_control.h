@@ -37,15 +37,6 @@ class CurlTransferControl : public TransferControl {
   std::thread worker_;
 };
 
-class CurlTransferControlFactory : public TransferControlFactory {
- public:
-  // A positive override replaces the window's request time-out (for tests and slow links).
-  CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds);
-  std::unique_ptr<TransferControl> Create(const TransferSettings& settings) override;
-
- private:
-  EventPoster& poster_;
-  int timeoutOverrideSeconds_;
-};
+using CurlTransferControlFactory = ControlFactory<CurlTransferControl>;
 
 }  // namespace tarnwick

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/event_poster.h"
+
 namespace tarnwick {
 
 // How one request ended: completed (the remote file is at the local path), or failed with a code (the
@@ -54,18 +56,31 @@ struct TransferSettings {
   int requestTimeoutSeconds = 60;  // time without progress after which a request fails
 };
 
-// The settings with a positive override (a user's, for tests and slow links) in place of the time-out.
-inline TransferSettings WithTimeoutOverride(TransferSettings settings, int timeoutOverrideSeconds) {
-  if (timeoutOverrideSeconds > 0) {
-    settings.requestTimeoutSeconds = timeoutOverrideSeconds;
-  }
-  return settings;
-}
-
 class TransferControlFactory {
  public:
   virtual ~TransferControlFactory() = default;
   virtual std::unique_ptr<TransferControl> Create(const TransferSettings& settings) = 0;
+};
+
+// Makes controls of one kind, which hand their outcomes to `poster`'s event loop. A positive override (a
+// user's, for tests and slow links) replaces the window's request time-out.
+template <typename Control>
+class ControlFactory : public TransferControlFactory {
+ public:
+  ControlFactory(EventPoster& poster, int timeoutOverrideSeconds)
+      : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds) {}
+
+  std::unique_ptr<TransferControl> Create(const TransferSettings& settings) override {
+    TransferSettings effective = settings;
+    if (timeoutOverrideSeconds_ > 0) {
+      effective.requestTimeoutSeconds = timeoutOverrideSeconds_;
+    }
+    return std::make_unique<Control>(poster_, effective);
+  }
+
+ private:
+  EventPoster& poster_;
+  int timeoutOverrideSeconds_;
 };
 
 }  // namespace tarnwick

@@ -37,10 +37,7 @@ TerminalWindow::TerminalWindow(std::ostream& out, std::ostream* errors, std::str
       quiet_(options.quiet) {}
 
 void TerminalWindow::Post(std::function<void()> event) {
-  {
-    const std::lock_guard lock(mutex_);
-    posted_.push_back(std::move(event));
-  }
+  posted_.Push(std::move(event));
   waits_.Wake();
 }
 
@@ -67,7 +64,7 @@ void TerminalWindow::ShowModal(WindowEvents& events) {
   open_ = true;
   drawnOnce_ = false;
   okPromptShown_ = false;
-  timerRunning_ = false;
+  ticks_.Stop();
   runStarted_ = Clock::now();
   fileCount_ = 0;
   events.Opened();
@@ -81,8 +78,7 @@ void TerminalWindow::ShowModal(WindowEvents& events) {
   EndProgressLine();
   events.Closed();
   events_ = nullptr;
-  const std::lock_guard lock(mutex_);
-  posted_.clear();
+  posted_.Clear();
 }
 
 void TerminalWindow::RunLoop() {
@@ -104,14 +100,9 @@ void TerminalWindow::RunLoop() {
 bool TerminalWindow::RunPostedEvents() {
   bool ran = false;
   while (open_) {
-    std::function<void()> event;
-    {
-      const std::lock_guard lock(mutex_);
-      if (posted_.empty()) {
-        break;
-      }
-      event = std::move(posted_.front());
-      posted_.pop_front();
+    const std::function<void()> event = posted_.Take();
+    if (!event) {
+      break;
     }
     event();
     Draw();
@@ -121,13 +112,14 @@ bool TerminalWindow::RunPostedEvents() {
 }
 
 void TerminalWindow::WaitForWork() {
-  const bool timerEnabled = events_->Controls().queueTimer.enabled;
-  if (timerEnabled && !timerRunning_) {
-    nextTick_ = Clock::now() + std::chrono::milliseconds(events_->Controls().queueTimer.intervalMs);
+  const QueueTimerState& timer = events_->Controls().queueTimer;
+  if (timer.enabled && !ticks_.Running()) {
+    ticks_.Start(std::chrono::milliseconds(timer.intervalMs));
+  } else if (!timer.enabled) {
+    ticks_.Stop();
   }
-  timerRunning_ = timerEnabled;
   const bool waitForOk = okPromptShown_ && events_->Controls().okButton.enabled;
-  switch (waits_.Wait(timerRunning_ ? std::optional(nextTick_) : std::nullopt, waitForOk)) {
+  switch (waits_.Wait(ticks_.Running() ? std::optional(ticks_.Next()) : std::nullopt, waitForOk)) {
     case TerminalWaits::Woken::Interrupted:
       Interrupt();
       break;
@@ -140,15 +132,9 @@ void TerminalWindow::WaitForWork() {
 }
 
 void TerminalWindow::RunTimerIfDue() {
-  if (!open_ || !timerRunning_ || !events_->Controls().queueTimer.enabled || Clock::now() < nextTick_) {
-    return;
+  if (open_ && events_->Controls().queueTimer.enabled && ticks_.TakeDue()) {
+    events_->QueueTick();
   }
-  // Ticks keep to a fixed grid, so a transfer that ends waits for the next tick, never a full interval more.
-  const auto interval = std::chrono::milliseconds(events_->Controls().queueTimer.intervalMs);
-  while (nextTick_ <= Clock::now()) {
-    nextTick_ += interval;
-  }
-  events_->QueueTick();
 }
 
 void TerminalWindow::PressOkWhenReady() {

@@ -14,9 +14,7 @@
 #pragma once
 
 #include <chrono>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <ostream>
 #include <string>
 
@@ -24,6 +22,8 @@
 #include "platform/run_journal.h"
 #include "platform/window_host.h"
 #include "terminal/terminal_waits.h"
+#include "window/posted_events.h"
+#include "window/tick_grid.h"
 
 namespace tarnwick {
 
@@ -84,8 +84,7 @@ class TerminalWindow : public WindowHost, public EventPoster, public RunJournal 
 
   WindowEvents* events_ = nullptr;
   bool open_ = false;
-  bool timerRunning_ = false;
-  Clock::time_point nextTick_;
+  TickGrid ticks_;
   bool okPromptShown_ = false;
   bool progressLineOpen_ = false;
   WindowControls drawn_;
@@ -101,8 +100,7 @@ class TerminalWindow : public WindowHost, public EventPoster, public RunJournal 
   Clock::time_point fileStarted_;
   Clock::time_point lastProgressDrawn_;
 
-  std::mutex mutex_;
-  std::deque<std::function<void()>> posted_;
+  PostedEvents posted_;
   TerminalWaits waits_;
   bool interrupted_ = false;
 };

@@ -39,7 +39,7 @@ constexpr DWORD kHighResolutionTimer = 0x00000002;
 
 COLORREF ToColorRef(layout::Colour colour) { return RGB(colour.Red(), colour.Green(), colour.Blue()); }
 
-int Pixels(int twips) { return layout::TwipsToPixels(twips); }
+using layout::TwipsToPixels;
 
 // The design's font with the Thai character set: the font mapper picks a face that has Thai letters
 // when the named one has none.
@@ -215,12 +215,11 @@ void Win32Window::ShowModal(WindowEvents& events) {
   DestroyWindowAndControls();
   events_ = nullptr;
   // What the transfers posted for this window refers to controls that Closed has ended.
-  const std::lock_guard lock(mutex_);
-  posted_.clear();
+  posted_.Clear();
 }
 
 void Win32Window::CreateWindowAndControls() {
-  RECT frame{0, 0, Pixels(layout::kClientWidth), Pixels(layout::kClientHeight)};
+  RECT frame{0, 0, TwipsToPixels(layout::kClientWidth), TwipsToPixels(layout::kClientHeight)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
@@ -237,8 +236,9 @@ void Win32Window::CreateWindowAndControls() {
   const auto child = [&](const wchar_t* windowClass, std::string_view text, DWORD style, const layout::Rect& place,
                          int id) {
     return CreateWindowExW(0, windowClass, WideFromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-                           Pixels(place.left), Pixels(place.top), Pixels(place.width), Pixels(place.height), window,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+                           TwipsToPixels(place.left), TwipsToPixels(place.top), TwipsToPixels(place.width),
+                           TwipsToPixels(place.height), window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           instance, nullptr);
   };
   // Created in the design's tab order. SS_NOTIFY: the pointer over the label is not over the bare surface.
   native_->progressBar = child(PROGRESS_CLASSW, "", 0, layout::kProgressBar, kProgressBarId);
@@ -279,25 +279,22 @@ void Win32Window::RunLoop() {
 // Sleeps until a message arrives or the next tick is due, to the tick: SetTimer and a wait's own timeout
 // both keep to the system timer (15.6 ms), and a tick that wakes late lengthens the gap between two files.
 void Win32Window::WaitForWork() {
-  if (timerRunning_) {
-    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(nextTick_ - Clock::now()).count();
+  if (ticks_.Running()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(ticks_.Next() - TickGrid::Clock::now()).count();
     LARGE_INTEGER due;
     due.QuadPart = -std::max<LONGLONG>(left / 100, 1);  // relative, in 100 ns units
     SetWaitableTimer(native_->tickTimer, &due, 0, nullptr, nullptr, FALSE);
   }
-  MsgWaitForMultipleObjectsEx(timerRunning_ ? 1 : 0, &native_->tickTimer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  MsgWaitForMultipleObjectsEx(ticks_.Running() ? 1 : 0, &native_->tickTimer, INFINITE, QS_ALLINPUT,
+                              MWMO_INPUTAVAILABLE);
 }
 
 void Win32Window::RunPostedEvents() {
   while (open_) {
-    std::function<void()> event;
-    {
-      const std::lock_guard lock(mutex_);
-      if (posted_.empty()) {
-        return;
-      }
-      event = std::move(posted_.front());
-      posted_.pop_front();
+    const std::function<void()> event = posted_.Take();
+    if (!event) {
+      return;
     }
     event();
     Sync();
@@ -305,19 +302,14 @@ void Win32Window::RunPostedEvents() {
 }
 
 void Win32Window::RunTimerIfDue() {
-  if (!open_ || !timerRunning_ || Clock::now() < nextTick_) {
-    return;
+  if (open_ && ticks_.TakeDue()) {
+    events_->QueueTick();
+    Sync();
   }
-  const auto interval = std::chrono::milliseconds(events_->Controls().queueTimer.intervalMs);
-  while (nextTick_ <= Clock::now()) {
-    nextTick_ += interval;
-  }
-  events_->QueueTick();
-  Sync();
 }
 
 void Win32Window::StopQueueTimer() {
-  timerRunning_ = false;
+  ticks_.Stop();
   CancelWaitableTimer(native_->tickTimer);
   if (native_->window != nullptr) {
     KillTimer(native_->window, kBoxTickTimer);
@@ -338,8 +330,8 @@ void Win32Window::Sync() {
   }
   if (!drawnOnce_ || status.left != drawnStatus.left || status.top != drawnStatus.top ||
       status.width != drawnStatus.width || status.height != drawnStatus.height) {
-    SetWindowPos(native.statusLabel, nullptr, Pixels(status.left), Pixels(status.top), Pixels(status.width),
-                 Pixels(status.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(native.statusLabel, nullptr, TwipsToPixels(status.left), TwipsToPixels(status.top),
+                 TwipsToPixels(status.width), TwipsToPixels(status.height), SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   const ProgressBarState& bar = now.progress;
@@ -361,12 +353,11 @@ void Win32Window::Sync() {
   native.SetOkFont(ok);
 
   const QueueTimerState& timer = now.queueTimer;
-  if (timer.enabled && !timerRunning_ && open_) {
-    timerRunning_ = true;
-    nextTick_ = Clock::now() + std::chrono::milliseconds(timer.intervalMs);
+  if (timer.enabled && !ticks_.Running() && open_) {
+    ticks_.Start(std::chrono::milliseconds(timer.intervalMs));
     // Only a message box's own loop needs it: the window's loop waits for the tick itself.
     SetTimer(native.window, kBoxTickTimer, static_cast<UINT>(timer.intervalMs), nullptr);
-  } else if (!timer.enabled && timerRunning_) {
+  } else if (!timer.enabled && ticks_.Running()) {
     StopQueueTimer();
   }
 
@@ -477,8 +468,8 @@ void Win32Window::MessageBox(const std::string& text, const std::string& title, 
 void Win32Window::Post(std::function<void()> event) {
   // Called from a transfer thread: the event crosses into the window's thread as a message to the window,
   // which a message box's own loop delivers too, so the logic only ever runs on that thread.
+  posted_.Push(std::move(event));
   const std::lock_guard lock(mutex_);
-  posted_.push_back(std::move(event));
   if (native_->window != nullptr) {
     PostMessageW(native_->window, kRunPostedMessage, 0, 0);
   }

@@ -19,9 +19,7 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,6 +27,8 @@
 
 #include "platform/event_poster.h"
 #include "platform/window_host.h"
+#include "window/posted_events.h"
+#include "window/tick_grid.h"
 
 namespace tarnwick {
 
@@ -53,7 +53,6 @@ class Win32Window : public WindowHost, public EventPoster {
   bool Interrupted() const { return interrupted_; }
 
  private:
-  using Clock = std::chrono::steady_clock;
   struct Native;  // the Win32 handles and the window procedures (win32_window.cpp)
 
   std::intptr_t HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
@@ -77,13 +76,9 @@ class Win32Window : public WindowHost, public EventPoster {
   WindowControls drawn_;  // what the controls show, so that a tick that changes nothing redraws nothing
   bool drawnOnce_ = false;
 
-  // The queue timer keeps a fixed grid: a transfer that ends waits for the next tick, never a full
-  // interval more.
-  bool timerRunning_ = false;
-  Clock::time_point nextTick_;
-
-  std::mutex mutex_;  // guards posted_ and the window's handle, which other threads post to
-  std::deque<std::function<void()>> posted_;
+  TickGrid ticks_;
+  PostedEvents posted_;
+  std::mutex mutex_;  // guards the window's handle, which other threads post to
   std::atomic<bool> interruptRequested_{false};
   bool interrupted_ = false;
 };

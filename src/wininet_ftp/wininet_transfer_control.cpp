@@ -9,7 +9,6 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -18,6 +17,7 @@
 
 #include "transfer/ftp_failures.h"
 #include "transfer/ftp_reply.h"
+#include "transfer/transfer_channel.h"
 #include "win32_fs/win32_file_system.h"
 
 namespace tarnwick {
@@ -25,7 +25,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 // Asked of one InternetReadFile. Some WinINets (older Wine's) return only when the buffer is full or the
 // file has ended: with a large buffer a slow link would look like a stalled one.
 constexpr DWORD kReadSize = 8192;
@@ -95,7 +94,7 @@ class Link {
       if (now >= deadline) {
         return Wait::TimedOut;
       }
-      if (fetched_.bytes != reported && now - lastReport >= kProgressInterval) {
+      if (fetched_.bytes != reported && now - lastReport >= TransferChannel::kProgressInterval) {
         reported = fetched_.bytes;
         lastReport = now;
         const TransferProgress progress{fetched_.bytes, fetched_.announced.value_or(0)};
@@ -104,7 +103,7 @@ class Link {
         lock.lock();
         continue;
       }
-      changed_.wait_until(lock, std::min(deadline, now + kProgressInterval));
+      changed_.wait_until(lock, std::min(deadline, now + TransferChannel::kProgressInterval));
     }
     return abandoned_ ? Wait::Abandoned : Wait::Done;
   }
@@ -380,24 +379,11 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void*, DWORD)
 
 }  // namespace
 
-struct WinInetTransferControl::Shared {
-  Shared(EventPoster& eventPoster, TransferSettings transferSettings)
-      : poster(eventPoster), settings(transferSettings) {}
+// The channel, and the login in use: the destructor abandons it (under the channel's lock).
+struct WinInetTransferControl::Shared : TransferChannel {
+  using TransferChannel::TransferChannel;
 
-  EventPoster& poster;
-  TransferSettings settings;
-
-  // Guarded by mutex: the worker's queue, and the login in use for the destructor to abandon.
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::deque<std::pair<std::string, std::string>> requests;
-  bool stopping = false;
   std::shared_ptr<Link> link;
-
-  // Loop thread only.
-  bool alive = true;
-  OutcomeHandler handler;
-  ProgressHandler progressHandler;
 };
 
 TransferOutcome WinInetFailure(unsigned long error, std::string_view replies, const FtpRequest& request,
@@ -426,15 +412,14 @@ using Shared = WinInetTransferControl::Shared;
 std::shared_ptr<Link> Login(Shared& shared, const FtpRequest& request) {
   std::shared_ptr<Link> replaced;
   std::shared_ptr<Link> link;
-  {
-    const std::lock_guard lock(shared.mutex);
-    if (shared.stopping) {
-      return nullptr;
-    }
+  const bool open = shared.UnlessStopped([&] {
     if (!shared.link || !shared.link->Serves(request)) {
-      replaced = std::exchange(shared.link, Link::Open(request, shared.settings.requestTimeoutSeconds));
+      replaced = std::exchange(shared.link, Link::Open(request, shared.Settings().requestTimeoutSeconds));
     }
     link = shared.link;
+  });
+  if (!open) {
+    return nullptr;
   }
   if (replaced) {
     replaced->Abandon();
@@ -443,21 +428,13 @@ std::shared_ptr<Link> Login(Shared& shared, const FtpRequest& request) {
 }
 
 void Drop(Shared& shared, const std::shared_ptr<Link>& link) {
-  {
-    const std::lock_guard lock(shared.mutex);
+  // Once stopped, the destructor has taken the login already.
+  shared.UnlessStopped([&] {
     if (shared.link == link) {
       shared.link.reset();
     }
-  }
-  link->Abandon();
-}
-
-void ReportProgress(const std::shared_ptr<Shared>& shared, const TransferProgress& progress) {
-  shared->poster.Post([shared, progress] {
-    if (shared->alive && shared->progressHandler) {
-      shared->progressHandler(progress);
-    }
   });
+  link->Abandon();
 }
 
 TransferOutcome Outcome(const Fetched& fetched, const FtpRequest& request, int timeoutSeconds, PendingFile& temp) {
@@ -490,7 +467,7 @@ TransferOutcome Outcome(const Fetched& fetched, const FtpRequest& request, int t
 // Nothing when the control is being destroyed.
 std::optional<TransferOutcome> Transfer(const std::shared_ptr<Shared>& shared, const std::string& url,
                                         const std::string& operation) {
-  const auto request = ParseFtpRequest(url, operation, shared->settings.remotePort);
+  const auto request = ParseFtpRequest(url, operation, shared->Settings().remotePort);
   if (!request) {
     return ftp_failure::UnreadableRequest();
   }
@@ -498,7 +475,7 @@ std::optional<TransferOutcome> Transfer(const std::shared_ptr<Shared>& shared, c
   if (!temp.Ok()) {
     return ftp_failure::CannotCreateBeside(*request);
   }
-  const int timeoutSeconds = shared->settings.requestTimeoutSeconds;
+  const int timeoutSeconds = shared->Settings().requestTimeoutSeconds;
   for (bool retried = false;; retried = true) {
     const std::shared_ptr<Link> link = Login(*shared, *request);
     if (!link) {
@@ -506,7 +483,7 @@ std::optional<TransferOutcome> Transfer(const std::shared_ptr<Shared>& shared, c
     }
     const bool reused = link->Used();
     link->Fetch(request->serverPath, temp);
-    switch (link->Await([&](const TransferProgress& progress) { ReportProgress(shared, progress); })) {
+    switch (link->Await([&](const TransferProgress& progress) { shared->Report(progress); })) {
       case Link::Wait::Abandoned:
         return std::nullopt;
       case Link::Wait::TimedOut:
@@ -526,32 +503,13 @@ std::optional<TransferOutcome> Transfer(const std::shared_ptr<Shared>& shared, c
   }
 }
 
-// The outcome hops from the worker to the window's event loop; the control may be gone by then.
-void Deliver(const std::shared_ptr<Shared>& shared, const TransferOutcome& outcome) {
-  shared->poster.Post([shared, outcome] {
-    if (shared->alive && shared->handler) {
-      shared->handler(outcome);
-    }
-  });
-}
-
 void RunWorker(const std::shared_ptr<Shared>& shared) {
-  while (true) {
-    std::pair<std::string, std::string> next;
-    {
-      std::unique_lock lock(shared->mutex);
-      shared->wake.wait(lock, [&] { return shared->stopping || !shared->requests.empty(); });
-      if (shared->stopping) {
-        return;
-      }
-      next = std::move(shared->requests.front());
-      shared->requests.pop_front();
-    }
-    const auto outcome = Transfer(shared, next.first, next.second);
+  while (const auto next = shared->Next()) {
+    const auto outcome = Transfer(shared, next->url, next->operation);
     if (!outcome) {
       return;
     }
-    Deliver(shared, *outcome);
+    shared->Deliver(*outcome);
   }
 }
 
@@ -563,39 +521,24 @@ WinInetTransferControl::WinInetTransferControl(EventPoster& poster, TransferSett
 }
 
 WinInetTransferControl::~WinInetTransferControl() {
-  shared_->alive = false;
   std::shared_ptr<Link> link;
-  {
-    const std::lock_guard lock(shared_->mutex);
-    shared_->stopping = true;
-    link = std::exchange(shared_->link, nullptr);
-  }
-  shared_->wake.notify_all();
+  shared_->Stop([&] { link = std::exchange(shared_->link, nullptr); });
   if (link) {
     link->Abandon();
   }
   worker_.join();
 }
 
-void WinInetTransferControl::SetOutcomeHandler(OutcomeHandler handler) { shared_->handler = std::move(handler); }
+void WinInetTransferControl::SetOutcomeHandler(OutcomeHandler handler) {
+  shared_->SetOutcomeHandler(std::move(handler));
+}
 
 void WinInetTransferControl::SetProgressHandler(ProgressHandler handler) {
-  shared_->progressHandler = std::move(handler);
+  shared_->SetProgressHandler(std::move(handler));
 }
 
 void WinInetTransferControl::Execute(const std::string& url, const std::string& operation) {
-  {
-    const std::lock_guard lock(shared_->mutex);
-    shared_->requests.emplace_back(url, operation);
-  }
-  shared_->wake.notify_one();
-}
-
-WinInetTransferControlFactory::WinInetTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds)
-    : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds) {}
-
-std::unique_ptr<TransferControl> WinInetTransferControlFactory::Create(const TransferSettings& settings) {
-  return std::make_unique<WinInetTransferControl>(poster_, WithTimeoutOverride(settings, timeoutOverrideSeconds_));
+  shared_->Push(url, operation);
 }
 
 }  // namespace tarnwick

@@ -49,16 +49,7 @@ class WinInetTransferControl : public TransferControl {
   std::thread worker_;
 };
 
-class WinInetTransferControlFactory : public TransferControlFactory {
- public:
-  // A positive override replaces the window's request time-out (for tests and slow links).
-  WinInetTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds);
-  std::unique_ptr<TransferControl> Create(const TransferSettings& settings) override;
-
- private:
-  EventPoster& poster_;
-  int timeoutOverrideSeconds_;
-};
+using WinInetTransferControlFactory = ControlFactory<WinInetTransferControl>;
 
 // The outcome of a WinINet call that failed with the system error `error`; `replies` is what the server
 // said during the call (WinINet's response text, empty when nothing came). A reply of 400 or more wins
