@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "launch/launch_link.h"
+
 namespace tarnwick {
 namespace {
 
@@ -61,8 +63,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       }
       continue;
     }
-    if (equals != std::string::npos &&
-        (option == "--yes" || option == "--quiet" || option == "--help" || option == "--version")) {
+    if (equals != std::string::npos && (option == "--yes" || option == "--quiet" || option == "--help" ||
+                                        option == "--version" || option == "--register" || option == "--unregister")) {
       error = option + " takes no value";
       return std::nullopt;
     }
@@ -78,19 +80,60 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       line.yes = true;
     } else if (arg == "-q" || arg == "--quiet") {
       line.quiet = true;
+    } else if (arg == "--register" || arg == "--unregister") {
+      if (line.action != Action::Run) {
+        error = "give --register or --unregister once";
+        return std::nullopt;
+      }
+      line.action = arg == "--register" ? Action::Register : Action::Unregister;
     } else if (arg.starts_with("-")) {
       error = "unknown option: " + option;
       return std::nullopt;
-    } else {
-      error = "unexpected argument: " + arg;
+    } else if (!IsLaunchLink(arg) || !line.link.empty()) {
+      // Not quoted: a mistyped or second link carries a password.
+      error = "argument " + std::to_string(i + 1) + " is neither an option nor the one tarnwick-download: link";
       return std::nullopt;
+    } else {
+      line.link = arg;
     }
   }
-  if (line.cookieFile.empty()) {
-    error = "--cookie-file is required";
+  if (line.action != Action::Run) {
+    const bool runOptions = !line.folder.empty() || line.frontEnd != FrontEnd::Auto || line.yes ||
+                            line.timeoutSeconds != 0 || !line.logFile.empty() || line.quiet;
+    if (!line.cookieFile.empty() || !line.link.empty() || (line.action == Action::Unregister && runOptions)) {
+      error = line.action == Action::Register ? "--register takes run options, not a cookie file or a link"
+                                              : "--unregister takes nothing else";
+      return std::nullopt;
+    }
+  } else if (line.cookieFile.empty() == line.link.empty()) {
+    error = line.link.empty() ? "--cookie-file or a tarnwick-download: link is required"
+                              : "give --cookie-file or a link, not both";
     return std::nullopt;
   }
   return line;
+}
+
+std::vector<std::string> RunOptionArguments(const CommandLine& line) {
+  std::vector<std::string> args;
+  if (!line.folder.empty()) {
+    args.insert(args.end(), {"--folder", line.folder});
+  }
+  if (line.frontEnd != FrontEnd::Auto) {
+    args.insert(args.end(), {"--ui", line.frontEnd == FrontEnd::Window ? "window" : "terminal"});
+  }
+  if (line.yes) {
+    args.emplace_back("--yes");
+  }
+  if (line.timeoutSeconds != 0) {
+    args.insert(args.end(), {"--timeout", std::to_string(line.timeoutSeconds)});
+  }
+  if (!line.logFile.empty()) {
+    args.insert(args.end(), {"--log", line.logFile});
+  }
+  if (line.quiet) {
+    args.emplace_back("-q");
+  }
+  return args;
 }
 
 std::string CookieFromFileText(std::string text) {

@@ -8,12 +8,13 @@
 namespace tarnwick {
 
 enum class FrontEnd { Auto, Window, Terminal };
-enum class Action { Run, Help, Version };
+enum class Action { Run, Help, Version, Register, Unregister };
 
 struct CommandLine {
   Action action = Action::Run;
   std::string folder;      // the component folder; empty: the folder of the executable
   std::string cookieFile;  // "-" for standard input
+  std::string link;        // a "tarnwick-download:" link that carries the cookie, instead of a cookie file
   bool yes = false;
   FrontEnd frontEnd = FrontEnd::Auto;
   int timeoutSeconds = 0;  // 0: the window's own request time-out
@@ -37,11 +38,18 @@ struct CommandLine {
 
 inline constexpr const char* kUsage =
     "usage: tarnwick-download --cookie-file FILE [options]\n"
+    "       tarnwick-download [options] tarnwick-download:COOKIE\n"
+    "       tarnwick-download --register [options] | --unregister\n"
     "Fetches a meeting's new and changed documents by FTP into the component folder and rewrites its portal "
     "page.\n"
     "\n"
     "  --cookie-file FILE  the launch cookie: HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE; - reads standard\n"
-    "                      input (required; the password is read only from here)\n" TARNWICK_USAGE_FOLDER
+    "                      input (the password is read only from here or from the link)\n"
+    "  tarnwick-download:COOKIE\n"
+    "                      the link a meeting page opens: its cookie, percent-encoded; the run connects\n"
+    "                      only to a host that Tarnwick.cfg or TrustedHosts.txt in the folder names\n"
+    "  --register          make this program, with the options given, the handler of the current user's\n"
+    "                      tarnwick-download: links; --unregister takes it away\n" TARNWICK_USAGE_FOLDER
         TARNWICK_USAGE_UI
     "  --yes               acknowledge every message box and press OK when it is enabled (default: off;\n"
     "                      nothing waits either when standard input is not a terminal)\n"
@@ -56,6 +64,10 @@ inline constexpr const char* kUsage =
 
 // Nothing, with a reason in `error`, when the arguments cannot be used.
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+// The options of a run as arguments again, as the handler of links passes them on: --folder, --ui, --yes,
+// --timeout, --log and -q where the command line gave them.
+std::vector<std::string> RunOptionArguments(const CommandLine& line);
 
 // The cookie is the file's text without the line ends (CR, LF, any number) at its end.
 std::string CookieFromFileText(std::string text);

@@ -14,8 +14,10 @@
 #include <iostream>
 
 #include "app/folder_lock.h"
+#include "app/link_registration.h"
 #include "app/run.h"
 #include "curl_ftp/curl_transfer_control.h"
+#include "launch/launch_link.h"
 #include "posix_fs/posix_file_system.h"
 #include "terminal/escaped_text.h"
 #include "terminal/terminal_window.h"
@@ -63,18 +65,26 @@ int CatchInterruptions() {
   return fds[0];
 }
 
-// The folder that holds the executable: a copy that lives in the component folder, as on the meeting
-// machines. An installed copy (in a "bin" folder, /usr/bin say) keeps its meetings in the user's data
-// folder instead: the program's own folder is not the user's to write in.
-std::string DefaultComponentFolder() {
+std::filesystem::path Executable() {
   std::error_code error;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) {
+  return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
+// An installed copy lives in a "bin" folder (/usr/bin say), with what it installs beside it under "share".
+bool Installed() { return Executable().parent_path().filename() == "bin"; }
+
+// The folder that holds the executable: a copy that lives in the component folder, as on the meeting
+// machines. An installed copy keeps its meetings in the user's data folder instead: the program's own
+// folder is not the user's to write in.
+std::string DefaultComponentFolder() {
+  const auto exe = Executable();
+  if (exe.empty()) {
     return std::filesystem::current_path().string();
   }
-  if (exe.parent_path().filename() != "bin") {
+  if (!Installed()) {
     return exe.parent_path().string();
   }
+  std::error_code error;
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   const char* home = std::getenv("HOME");
   const std::filesystem::path base = dataHome != nullptr && *dataHome != '\0' ? std::filesystem::path(dataHome)
@@ -105,7 +115,7 @@ bool SameFile(int a, int b) {
 
 // The lock is taken before the run's window opens and held until the run has ended.
 template <typename FrontEndWindow>
-int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const CommandLine& line, const std::string& cookie,
+int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Invocation& invocation,
               const std::string& folder) {
   const auto lock = LockForRun(folder, window);
   if (!lock) {
@@ -115,19 +125,20 @@ int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Command
     window.CloseWhenReadable(interruptions);
   }
   PosixFileSystem fs;
-  CurlTransferControlFactory transfers(window, line.timeoutSeconds);
-  const int status = RunOnce(window, frontEndJournal, fs, transfers, line, cookie, folder);
+  CurlTransferControlFactory transfers(window, invocation.line.timeoutSeconds);
+  const int status = RunOnce(window, frontEndJournal, fs, transfers, invocation, folder);
   // Only a signal that closed the window counts: one that came after it had closed changed nothing.
   return window.Interrupted() ? kExitBySignal + caughtSignal.load() : status;
 }
 
-int Run(const CommandLine& line, const std::string& cookie, const std::string& folder, int argc, char** argv) {
+int Run(const Invocation& invocation, const std::string& folder, int argc, char** argv) {
+  const CommandLine& line = invocation.line;
 #ifdef TARNWICK_WITH_QT
   const bool useWindow =
       line.frontEnd == FrontEnd::Window || (line.frontEnd == FrontEnd::Auto && QtWindow::DisplayAvailable());
   if (useWindow) {
     QtWindow window(argc, argv, kApplicationName, line.yes);
-    return RunLocked(window, nullptr, line, cookie, folder);
+    return RunLocked(window, nullptr, invocation, folder);
   }
 #else
   (void)argc;
@@ -139,18 +150,53 @@ int Run(const CommandLine& line, const std::string& cookie, const std::string& f
   const TerminalOptions options = TerminalOptionsFor(line, isatty(STDIN_FILENO) != 0, isatty(STDOUT_FILENO) != 0);
   TerminalWindow window(std::cout, SameFile(STDOUT_FILENO, STDERR_FILENO) ? nullptr : &std::cerr, kApplicationName,
                         options);
-  return RunLocked(window, &window, line, cookie, folder);
+  return RunLocked(window, &window, invocation, folder);
+}
+
+// The handler of links runs from wherever the browser is: the paths it passes on must not depend on it.
+int Register(CommandLine line) {
+  if (!line.folder.empty()) {
+    const auto folder = ComponentFolder(line.folder);
+    if (!folder) {
+      std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line.folder) << "\n";
+      return kExitArgumentError;
+    }
+    line.folder = *folder;
+  }
+  if (!line.logFile.empty()) {
+    line.logFile = std::filesystem::absolute(PathFromUtf8(line.logFile)).string();
+  }
+  return RegisterLinkHandler(line);
+}
+
+// A link carries the password: once read, its bytes are overwritten, so that the process list
+// (/proc/PID/cmdline) shows the scheme and no more.
+void HideLinks(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (IsLaunchLink(argv[i])) {
+      const size_t length = std::strlen(argv[i]);
+      std::memset(argv[i] + kLinkScheme.size(), 0, length - kLinkScheme.size());
+    }
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto invocation = ReadInvocation(std::vector<std::string>(argv + 1, argv + argc));
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  HideLinks(argc, argv);
+  const auto invocation = ReadInvocation(args);
   const auto* started = std::get_if<Invocation>(&invocation);
   if (started == nullptr) {
     return *std::get_if<int>(&invocation);
   }
-  const auto& [line, cookie] = *started;
+  const CommandLine& line = started->line;
+  if (line.action == Action::Register) {
+    return Register(line);
+  }
+  if (line.action == Action::Unregister) {
+    return UnregisterLinkHandler();
+  }
   const auto folder = ComponentFolder(line.folder);
   if (!folder) {
     std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line.folder) << "\n";
@@ -163,5 +209,10 @@ int main(int argc, char** argv) {
               << ": the component folder's path must not hold a backslash: " << EscapeControls(*folder) << "\n";
     return kExitArgumentError;
   }
-  return Run(line, cookie, *folder, argc, argv);
+  if (Installed()) {
+    // The portal page needs its images, and the trust of links the meeting server's address.
+    LayInComponentDefaults(Executable().parent_path().parent_path() / "share" / kApplicationName / "component",
+                           *folder);
+  }
+  return Run(*started, *folder, argc, argv);
 }

@@ -144,31 +144,32 @@ bool SameDestination(HANDLE a, HANDLE b) {
 
 // The lock is taken before the run's window opens and held until the run has ended.
 template <typename FrontEndWindow>
-int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const CommandLine& line, const std::string& cookie,
+int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Invocation& invocation,
               const std::string& folder) {
   const auto lock = LockForRun(folder, window);
   if (!lock) {
     return kExitErrorBox;
   }
   Win32FileSystem fs;
-  WinInetTransferControlFactory transfers(window, line.timeoutSeconds);
+  WinInetTransferControlFactory transfers(window, invocation.line.timeoutSeconds);
   auto& interruptions = Interruptions::Instance();
   interruptions.Follow([&window] { window.InterruptFromAnyThread(); });
-  const int status = RunOnce(window, frontEndJournal, fs, transfers, line, cookie, folder);
+  const int status = RunOnce(window, frontEndJournal, fs, transfers, invocation, folder);
   interruptions.RunEnded();
   // Only an interruption that closed the window counts: one that came after it had closed changed nothing.
   return window.Interrupted() ? kExitBySignal + interruptions.Signal() : status;
 }
 
-int Run(const CommandLine& line, const std::string& cookie, const std::string& folder, const StandardStreams& streams) {
+int Run(const Invocation& invocation, const std::string& folder, const StandardStreams& streams) {
+  const CommandLine& line = invocation.line;
   if (line.frontEnd != FrontEnd::Terminal) {
     Win32Window window(kApplicationName, line.yes);
-    return RunLocked(window, nullptr, line, cookie, folder);
+    return RunLocked(window, nullptr, invocation, folder);
   }
   const TerminalOptions options = TerminalOptionsFor(line, streams.inputIsConsole, streams.outputIsConsole);
   const bool errorsApart = !SameDestination(GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE));
   TerminalWindow window(std::cout, errorsApart ? &std::cerr : nullptr, kApplicationName, options);
-  return RunLocked(window, &window, line, cookie, folder);
+  return RunLocked(window, &window, invocation, folder);
 }
 
 // The queue timer ticks every 10 ms: the system's default timer resolution (15.6 ms) would stretch every
@@ -190,7 +191,12 @@ int main() {
   if (started == nullptr) {
     return *std::get_if<int>(&invocation);
   }
-  const auto& [line, cookie] = *started;
+  const CommandLine& line = started->line;
+  if (line.action != Action::Run) {
+    std::cerr << kApplicationName << ": this build does not register links; on Windows an installer does\n"
+              << std::flush;
+    return kExitArgumentError;
+  }
   const auto folder = ComponentFolder(line.folder);
   if (!folder) {
     std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line.folder) << "\n"
@@ -198,7 +204,7 @@ int main() {
     return kExitArgumentError;
   }
   const FineTimerResolution timer;
-  const int status = Run(line, cookie, *folder, streams);
+  const int status = Run(*started, *folder, streams);
   std::cout << std::flush;
   return status;
 }

@@ -7,7 +7,9 @@
 
 #include "app/folder_lock.h"
 #include "app/run_log.h"
+#include "base/ascii.h"
 #include "terminal/escaped_text.h"
+#include "window/texts.h"
 
 namespace tarnwick {
 namespace {
@@ -24,6 +26,47 @@ std::optional<std::string> ReadCookie(const std::string& file) {
     text << in.rdbuf();
   }
   return CookieFromFileText(text.str());
+}
+
+std::string Utf8Name(const std::filesystem::path& path) {
+  const std::u8string name = path.filename().u8string();
+  return {name.begin(), name.end()};
+}
+
+// The entry of the folder with that name in any letter case, as the logic finds names.
+std::optional<std::filesystem::path> FindIgnoringCase(const std::filesystem::path& folder,
+                                                      const std::filesystem::path& name) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (EqualIgnoringAsciiCase(Utf8Name(entry.path()), Utf8Name(name))) {
+      return entry.path();
+    }
+  }
+  return std::nullopt;
+}
+
+void CopyMissing(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& error) {
+  for (const auto& entry : std::filesystem::directory_iterator(from, error)) {
+    const auto name = entry.path().filename();
+    const auto present = FindIgnoringCase(to, name);
+    if (entry.is_directory()) {
+      if (!present && !std::filesystem::create_directory(to / name, error)) {
+        return;
+      }
+      CopyMissing(entry.path(), present.value_or(to / name), error);
+    } else if (!present) {
+      // Under a temporary name first: a copy cut short must not pass for the file, which is never replaced.
+      const auto temporary = to / PathFromUtf8("." + Utf8Name(name) + ".part-defaults");
+      if (!std::filesystem::copy_file(entry.path(), temporary, std::filesystem::copy_options::overwrite_existing,
+                                      error)) {
+        return;
+      }
+      std::filesystem::rename(temporary, to / name, error);
+    }
+    if (error) {
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -43,13 +86,21 @@ std::variant<int, Invocation> ReadInvocation(const std::vector<std::string>& arg
     std::cout << kApplicationName << " " << TARNWICK_VERSION << "\n" << std::flush;
     return kExitOk;
   }
+  if (line->action != Action::Run) {
+    return Invocation{*line, {}, LaunchSource::CookieFile, {}};
+  }
+  if (!line->link.empty()) {
+    Invocation invocation{*line, {}, LaunchSource::Link, {}};
+    invocation.cookie = CookieFromLink(line->link, invocation.linkRefusal).value_or("");
+    return invocation;
+  }
   auto cookie = ReadCookie(line->cookieFile);
   if (!cookie) {
     std::cerr << kApplicationName << ": cannot read the cookie file " << EscapeControls(line->cookieFile) << "\n"
               << std::flush;
     return kExitArgumentError;
   }
-  return Invocation{*line, std::move(*cookie)};
+  return Invocation{*line, std::move(*cookie), LaunchSource::CookieFile, {}};
 }
 
 std::filesystem::path PathFromUtf8(const std::string& text) {
@@ -86,7 +137,8 @@ int ExitStatusFor(CloseReason reason) {
 }
 
 int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, TransferControlFactory& transfers,
-            const CommandLine& line, const std::string& cookie, const std::string& folder) {
+            const Invocation& invocation, const std::string& folder) {
+  const CommandLine& line = invocation.line;
   std::vector<RunJournal*> journals;
   if (frontEndJournal != nullptr) {
     journals.push_back(frontEndJournal);
@@ -100,9 +152,28 @@ int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, Tra
     journals.push_back(&*log);
   }
   JournalFanOut journal(journals);
+  if (!invocation.linkRefusal.empty()) {
+    // Refused before the window opens: the run never starts, and nothing in the folder is touched.
+    const std::string text(texts::kArgumentErrorText);
+    journal.RunFailed(text, invocation.linkRefusal);
+    window.MessageBox(text, std::string(texts::kArgumentErrorTitle), MessageIcon::Critical, invocation.linkRefusal);
+    return kExitArgumentError;
+  }
   Platform platform{fs, window, transfers, &journal};
   Launcher launcher(platform, folder);
-  return ExitStatusFor(launcher.Click(cookie));
+  return ExitStatusFor(launcher.Click(invocation.cookie, invocation.source));
+}
+
+void LayInComponentDefaults(const std::filesystem::path& defaults, const std::filesystem::path& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(defaults, error)) {
+    return;
+  }
+  CopyMissing(defaults, folder, error);
+  if (error) {
+    std::cerr << kApplicationName << ": cannot lay the default configuration and images into "
+              << EscapeControls(folder.string()) << ": " << error.message() << "\n";
+  }
 }
 
 }  // namespace tarnwick

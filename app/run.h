@@ -27,10 +27,14 @@ inline constexpr int kExitBySignal = 128;  // + the signal's number, as a shell 
 struct Invocation {
   CommandLine line;
   std::string cookie;
+  LaunchSource source = LaunchSource::CookieFile;
+  std::string linkRefusal;  // why the link cannot be decoded; the run shows the argument error with it
 };
 
-// The arguments (after the program's name) and the cookie they name. An exit status when the program ends
-// here: help or version printed, or an argument error said on standard error.
+// The arguments (after the program's name) and the cookie they name (none for --register and --unregister).
+// An exit status when the program ends here: help or version printed, or an argument error said on standard
+// error. A link that cannot be decoded is refused by the run, in a box: it may come from a page, with no
+// terminal to read standard error.
 std::variant<int, Invocation> ReadInvocation(const std::vector<std::string>& args);
 
 // A path the system's file API reads right from UTF-8 text (Thai names included), on every system.
@@ -47,6 +51,11 @@ int ExitStatusFor(CloseReason reason);
 
 // One run in the component folder, with the front end's journal (may be null) and the log of --log.
 int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, TransferControlFactory& transfers,
-            const CommandLine& line, const std::string& cookie, const std::string& folder);
+            const Invocation& invocation, const std::string& folder);
+
+// Copies what `defaults` holds (an installed copy's configuration and images) into the component folder,
+// each file or folder only where the folder has none of that name in any letter case: nothing there is
+// overwritten. A file appears whole or not at all. What cannot be copied is said on standard error.
+void LayInComponentDefaults(const std::filesystem::path& defaults, const std::filesystem::path& folder);
 
 }  // namespace tarnwick

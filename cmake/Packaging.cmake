@@ -4,7 +4,8 @@
 #   bin/tarnwick-download
 #   share/man/man1/tarnwick-download.1.gz
 #   share/doc/tarnwick-download/README.md
-#   share/applications/tarnwick-download.desktop
+#   share/applications/tarnwick-download.desktop   (the handler of tarnwick-download: links)
+#   share/tarnwick-download/component/             (laid into a user's component folder on first use)
 include(GNUInstallDirs)
 
 set(TARNWICK_PACKAGE_NAME tarnwick-download)
@@ -13,6 +14,8 @@ set(TARNWICK_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 install(TARGETS tarnwick-download RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TARNWICK_PACKAGE_NAME})
 install(FILES ${TARNWICK_PACKAGING_DIR}/tarnwick-download.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/component/
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${TARNWICK_PACKAGE_NAME}/component)
 
 # The manual page carries the version in its footer and is installed compressed, as Debian keeps them.
 configure_file(${TARNWICK_PACKAGING_DIR}/tarnwick-download.1 ${CMAKE_CURRENT_BINARY_DIR}/packaging/tarnwick-download.1
@@ -70,6 +73,8 @@ if(TARNWICK_WITH_QT)
   string(APPEND TARNWICK_DEPENDS "fonts-thai-tlwg")
 endif()
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${TARNWICK_DEPENDS}")
+# --register makes the handler of links the user's default with xdg-mime.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/" "/build-[^/]*/" "__pycache__")
 include(CPack)

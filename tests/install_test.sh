@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a scratch prefix and checks what lands there: the executable (that it runs and
-# the version it prints), the manual page (its sections, written for that version), the README and the
-# desktop entry (desktop-file-validate checks it when that tool is there).
+# the version it prints), the manual page (its sections, written for that version), the README, the
+# desktop entry (desktop-file-validate checks it when that tool is there) and the component folder's
+# defaults, which the installed executable lays into a user's folder.
 #   install_test.sh CMAKE BUILD_DIR
 set -euo pipefail
 cmake=$1
@@ -60,13 +61,28 @@ if [[ -n $man_page ]]; then
 fi
 
 if [[ -f $desktop ]]; then
-  grep -qx 'Exec=tarnwick-download --ui window --cookie-file %f' "$desktop" || fail "the desktop entry's Exec line"
+  grep -qx 'Exec=tarnwick-download %u' "$desktop" || fail "the desktop entry's Exec line"
+  grep -qx 'MimeType=x-scheme-handler/tarnwick-download;' "$desktop" || fail "the desktop entry declares no scheme"
   grep -q '^Name\[th\]=' "$desktop" || fail "the desktop entry has no Thai name"
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the desktop entry"
   else
     echo "desktop-file-validate is not installed: the desktop entry's format is not checked"
   fi
+fi
+
+# The installed copy's component folder starts with the configuration and images, and keeps what the user
+# changed: a run (here one whose cookie is refused) lays in only what is missing.
+if [[ -x $exe ]]; then
+  folder=$prefix/home/data/tarnwick-download
+  run_installed() { HOME=$prefix/home XDG_DATA_HOME=$prefix/home/data "$exe" --ui terminal --cookie-file - </dev/null >/dev/null 2>&1 || true; }
+  run_installed
+  [[ -s $folder/Tarnwick.cfg && -s $folder/imageTarnwick/index_01.gif ]] || fail "no configuration or images laid into $folder"
+  printf 'mine\r\nhttp://meeting.example/\r\n' >"$folder/Tarnwick.cfg"
+  rm "$folder/imageTarnwick/index_01.gif"
+  run_installed
+  [[ $(cat "$folder/Tarnwick.cfg") == $'mine\r\nhttp://meeting.example/\r' ]] || fail "the user's Tarnwick.cfg was overwritten"
+  [[ -s $folder/imageTarnwick/index_01.gif ]] || fail "a missing image was not laid in again"
 fi
 
 if ((failures)); then

@@ -3,6 +3,8 @@
 #include <array>
 #include <unordered_map>
 
+#include "base/utf8.h"
+
 namespace tarnwick::cp874 {
 namespace {
 
@@ -66,33 +68,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Reads one UTF-8 sequence at `pos`; a malformed one yields U+FFFD and consumes one byte. An overlong
-// form is malformed too: "\xC0\xAE" must not become a "." that no check of the text has seen.
-char32_t NextCodePoint(std::string_view s, size_t& pos) {
-  const auto lead = static_cast<unsigned char>(s[pos]);
-  int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-  if (length == 0 || pos + static_cast<size_t>(length) > s.size()) {
-    ++pos;
-    return 0xFFFD;
-  }
-  char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-  for (int i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(s[pos + static_cast<size_t>(i)]);
-    if ((next & 0xC0) != 0x80) {
-      ++pos;
-      return 0xFFFD;
-    }
-    cp = (cp << 6) | (next & 0x3F);
-  }
-  constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++pos;
-    return 0xFFFD;
-  }
-  pos += static_cast<size_t>(length);
-  return cp;
-}
-
 }  // namespace
 
 std::string Decode(std::string_view bytes) {
@@ -110,7 +85,7 @@ std::string Encode(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (size_t pos = 0; pos < utf8.size();) {
-    const char32_t cp = NextCodePoint(utf8, pos);
+    const char32_t cp = ReadUtf8CodePoint(utf8, pos).value_or(0xFFFD);
     const auto found = t.toByte.find(cp);
     out += found != t.toByte.end() ? static_cast<char>(found->second) : '?';
   }

@@ -29,14 +29,17 @@ PortalMeeting ReadMeeting(FileSystem& fs, const std::string& componentFolder, in
 
 }  // namespace
 
-std::string ReadServerUrl(FileSystem& fs, const std::string& componentFolder) {
+std::optional<std::string> ConfiguredServerUrl(FileSystem& fs, const std::string& componentFolder) {
   const auto config = fs.ReadFile(JoinPathOnce(componentFolder, kConfigName));
-  const auto lines = config ? DecodeTextLines(*config) : std::vector<std::string>{};
-  return lines.size() >= 2 ? lines[1] : std::string(kDefaultServerUrl);
+  auto lines = config ? DecodeTextLines(*config) : std::vector<std::string>{};
+  if (lines.size() < 2) {
+    return std::nullopt;
+  }
+  return std::move(lines[1]);
 }
 
 PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder) {
-  const std::string serverUrl = ReadServerUrl(fs, componentFolder);
+  const std::string serverUrl = ConfiguredServerUrl(fs, componentFolder).value_or(std::string(kDefaultServerUrl));
   const MeetingScan scan = ScanMeetingFolders(fs, componentFolder);
   if (scan.failed) {
     return {true, false, scan.problem};  // the old page stays: one without the meetings on disk would hide them

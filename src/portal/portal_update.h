@@ -2,6 +2,7 @@
 // and their message files.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,8 +13,8 @@ namespace tarnwick {
 // The meeting server's web site when the configuration gives none.
 inline constexpr std::string_view kDefaultServerUrl = "https://meeting.tarnwick.example/meeting";
 
-// Line 2 of "Tarnwick.cfg" in the component folder, or the default when the file is missing or shorter.
-std::string ReadServerUrl(FileSystem& fs, const std::string& componentFolder);
+// Line 2 of "Tarnwick.cfg" in the component folder; nothing when the file is missing or shorter.
+std::optional<std::string> ConfiguredServerUrl(FileSystem& fs, const std::string& componentFolder);
 
 // Without pageWritten the old page stays: after a failed scan, a page that cannot be written, a message too long.
 struct PortalUpdate {

@@ -4,6 +4,7 @@
 
 #include "base/paths.h"
 #include "launch/recovery_marker.h"
+#include "launch/trusted_hosts.h"
 #include "platform/response_codes.h"
 #include "portal/portal_update.h"
 #include "transfer/manifest.h"
@@ -140,6 +141,10 @@ void DownloadWindow::StartRun() {
         FailStart("the cookie has more than 32,767 elements");
         return;
     }
+    if (launchSource_ == LaunchSource::Link && !ServerTrusted()) {
+      RefuseUntrustedServer();
+      return;
+    }
     // What an interrupted earlier run was writing is of no use to anyone.
     platform_.fs.RemoveLeftovers(componentFolder_);
     platform_.fs.RemoveLeftovers(LocalFolder().Path());
@@ -161,6 +166,25 @@ void DownloadWindow::RefuseCookie(const std::string& detail) {
   Journal().RunFailed(std::string(texts::kArgumentErrorText), detail);
   platform_.host.MessageBox(std::string(texts::kArgumentErrorText), std::string(texts::kArgumentErrorTitle),
                             MessageIcon::Critical, detail);
+  CloseWindow(CloseReason::ArgumentError);
+}
+
+bool DownloadWindow::ServerTrusted() {
+  const auto serverUrl = ConfiguredServerUrl(platform_.fs, componentFolder_);
+  const auto trustedHosts = platform_.fs.ReadFile(JoinPathOnce(componentFolder_, kTrustedHostsName));
+  return IsTrustedHost(parameters_.host, serverUrl.value_or(""), trustedHosts.value_or(""));
+}
+
+// Before the marker and before any connection: a page that is not the meeting's gets nothing from this run.
+void DownloadWindow::RefuseUntrustedServer() {
+  const std::string text =
+      std::string(texts::kUntrustedServerPrefix) + parameters_.host + std::string(texts::kUntrustedServerSuffix);
+  const std::string detail =
+      "a link from a web page starts a run only with the host of Tarnwick.cfg's line 2 or one "
+      "listed in " +
+      std::string(kTrustedHostsName) + " in " + componentFolder_;
+  Journal().RunFailed(text, detail);
+  platform_.host.MessageBox(text, std::string(texts::kArgumentErrorTitle), MessageIcon::Critical, detail);
   CloseWindow(CloseReason::ArgumentError);
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "launch/launch_link.h"
 #include "launch/launch_parameters.h"
 #include "platform/platform.h"
 #include "transfer/download_queue.h"
@@ -23,8 +24,11 @@ class DownloadWindow : public WindowEvents {
   DownloadWindow(Platform& platform, std::string componentFolder);
   ~DownloadWindow() override;
 
-  // The meeting page's cookie at the time of the click; read when the window is shown.
-  void SetLaunchCookie(std::string cookie) { launchCookie_ = std::move(cookie); }
+  // The meeting page's cookie at the time of the click, and where it came from; read when the window is shown.
+  void SetLaunchCookie(std::string cookie, LaunchSource source = LaunchSource::CookieFile) {
+    launchCookie_ = std::move(cookie);
+    launchSource_ = source;
+  }
 
   void Opened() override;
   void Closed() override;
@@ -47,6 +51,8 @@ class DownloadWindow : public WindowEvents {
 
   void StartRun();
   void RefuseCookie(const std::string& detail);
+  bool ServerTrusted();
+  void RefuseUntrustedServer();
   void FailStart(const std::string& detail);
   void FetchManifest();
   void ManifestFetched(const TransferOutcome& outcome);
@@ -75,6 +81,7 @@ class DownloadWindow : public WindowEvents {
   Platform& platform_;
   std::string componentFolder_;
   std::string launchCookie_;
+  LaunchSource launchSource_ = LaunchSource::CookieFile;
 
   // The run's state. The launch parameters outlive the window's controls: a key missing from the next
   // cookie keeps its value.

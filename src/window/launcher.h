@@ -15,7 +15,7 @@ class Launcher {
   Launcher(Platform& platform, std::string componentFolder);
 
   // Returns when the window has closed, with the way it closed.
-  CloseReason Click(std::string cookie);
+  CloseReason Click(std::string cookie, LaunchSource source = LaunchSource::CookieFile);
 
  private:
   Platform& platform_;

@@ -8,6 +8,9 @@ namespace tarnwick::texts {
 inline constexpr std::string_view kErrorTitle = "มีข้อผิดพลาด";
 inline constexpr std::string_view kArgumentErrorText = "You Send Argument Error\r\nPlease. Asked Ostwin, 555-010101";
 inline constexpr std::string_view kArgumentErrorTitle = "Error";
+// A link from a web page names a server that the component folder does not trust.
+inline constexpr std::string_view kUntrustedServerPrefix = "The meeting server ";
+inline constexpr std::string_view kUntrustedServerSuffix = " is not trusted on this computer. Nothing was downloaded.";
 inline constexpr std::string_view kCreditsText = "   ทีมงานBrannock\r\n    มหาวิทยาลัยQuillon";
 inline constexpr std::string_view kCreditsTitle = "พัฒนาโปรแกรมโดย...";
 inline constexpr std::string_view kUpToDateCaption = "ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ";

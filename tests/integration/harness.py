@@ -8,6 +8,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import urllib.parse
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -154,6 +155,10 @@ class Workspace:
         host = f"127%2E0%2E0%2E1:{port}"
         return f"HOST={host};LOGIN={USER};PWD={password};SUBSOURCE={sub};TIMESOURCE={time_source}"
 
+    def link(self, cookie):
+        """The link a meeting page opens with this cookie (encodeURIComponent of it)."""
+        return "tarnwick-download:" + urllib.parse.quote(cookie, safe="!'()*-._~")
+
     def run(self, cookie, *extra, timeout=120):
         cookie_file = os.path.join(self.base, "cookie.txt")
         with open(cookie_file, "w", encoding="utf-8") as f:
@@ -176,6 +181,14 @@ class Workspace:
     def read_local(self, *parts):
         with open(self.local(*parts), "rb") as f:
             return f.read()
+
+
+def wait_for(condition, what, timeout=20):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"waited in vain for {what}")
+        time.sleep(0.02)
 
 
 def free_port():

@@ -7,7 +7,7 @@ import subprocess
 import time
 import unittest
 
-from harness import PASSWORD, WINDOWS, Workspace, free_port, linux_only, native, program
+from harness import PASSWORD, WINDOWS, Workspace, free_port, linux_only, native, program, wait_for
 
 EXE = os.environ.get("TARNWICK_DOWNLOAD", "")
 # The Qt window, on Qt's offscreen platform; the Windows build's window has tests of its own.
@@ -24,14 +24,6 @@ def finish(process, timeout=15):
         process.communicate()
         raise AssertionError("the run did not end")
     return out.decode("utf-8", "replace") + err.decode("utf-8", "replace")
-
-
-def wait_for(condition, what, timeout=20):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"waited in vain for {what}")
-        time.sleep(0.02)
 
 
 def snapshot(folder):

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/link_registration.h"
 
 #include <gtest/gtest.h>
 
@@ -59,13 +60,20 @@ TEST(CommandLine, HelpAndVersionNeedNothingElse) {
 
 TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{}, "--cookie-file is required"},
+      {{}, "--cookie-file or a tarnwick-download: link is required"},
+      {{"--cookie-file", "c", "tarnwick-download:PWD%3Ds"}, "give --cookie-file or a link, not both"},
+      {{"tarnwick-download:a", "tarnwick-download:PWD%3Ds"},
+       "argument 2 is neither an option nor the one tarnwick-download: link"},
+      {{"--register", "--cookie-file", "c"}, "--register takes run options, not a cookie file or a link"},
+      {{"--register", "tarnwick-download:a"}, "--register takes run options, not a cookie file or a link"},
+      {{"--unregister", "--yes"}, "--unregister takes nothing else"},
+      {{"--register", "--unregister"}, "give --register or --unregister once"},
       {{"--cookie-file"}, "--cookie-file needs a value"},
       {{"--cookie-file", "c", "--folder"}, "--folder needs a value"},
       {{"--cookie-file", "c", "--bogus"}, "unknown option: --bogus"},
       {{"--cookie-file", "c", "--bogus=1"}, "unknown option: --bogus"},
       {{"--cookie-file", "c", "-x"}, "unknown option: -x"},
-      {{"--cookie-file", "c", "stray"}, "unexpected argument: stray"},
+      {{"--cookie-file", "c", "stray"}, "argument 3 is neither an option nor the one tarnwick-download: link"},
       {{"--cookie-file="}, "--cookie-file needs a value"},
       {{"--cookie-file", "c", "--yes=no"}, "--yes takes no value"},
       {{"--cookie-file", "c", "--ui="}, "--ui needs a value"},
@@ -79,6 +87,43 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
     EXPECT_FALSE(Parse(args, &error)) << ::testing::PrintToString(args);
     EXPECT_EQ(error, reason) << ::testing::PrintToString(args);
   }
+}
+
+TEST(CommandLine, ALinkOrRegistrationWithTheRunOptionsThatTheHandlerPassesOn) {
+  const auto link = Parse({"--yes", "TARNWICK-DOWNLOAD:HOST%3Dh"});
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->link, "TARNWICK-DOWNLOAD:HOST%3Dh");
+  EXPECT_EQ(link->action, Action::Run);
+
+  const auto registration =
+      Parse({"--register", "--folder=/c d", "--ui", "window", "--yes", "--timeout", "9", "--log", "/l", "-q"});
+  ASSERT_TRUE(registration);
+  EXPECT_EQ(registration->action, Action::Register);
+  EXPECT_EQ(RunOptionArguments(*registration), (std::vector<std::string>{"--folder", "/c d", "--ui", "window", "--yes",
+                                                                         "--timeout", "9", "--log", "/l", "-q"}));
+  EXPECT_EQ(Parse({"--unregister"})->action, Action::Unregister);
+  EXPECT_TRUE(RunOptionArguments(*Parse({"--register"})).empty());
+}
+
+TEST(LinkRegistration, TheDesktopEntryPassesEveryArgumentOnWhole) {
+  // Quoted where the format reserves a character, "%" doubled, every "\" doubled for the quoting and again
+  // for the value.
+  const auto entry = LinkDesktopEntry("/opt/tw/tarnwick-download", {"--folder", "/m/100% \"$x`\\ ok", "--yes"});
+  ASSERT_TRUE(entry);
+  EXPECT_NE(
+      entry->find("\nExec=/opt/tw/tarnwick-download --folder \"/m/100%% \\\\\"\\\\$x\\\\`\\\\\\\\ ok\" --yes %u\n"),
+      std::string::npos)
+      << *entry;
+  EXPECT_NE(entry->find("\nMimeType=x-scheme-handler/tarnwick-download;\n"), std::string::npos);
+  EXPECT_EQ(LinkDesktopEntry("/x", {"--folder", "/a\nb"}), std::nullopt);
+
+  EXPECT_EQ(
+      WithoutLinkDefault("[Default Applications]\nx-scheme-handler/tarnwick-download=tarnwick-download-link.desktop\n"
+                         "text/plain=ed.desktop\n"),
+      "[Default Applications]\ntext/plain=ed.desktop\n");
+  EXPECT_EQ(WithoutLinkDefault("x-scheme-handler/tarnwick-download=other.desktop;tarnwick-download-link.desktop;\n"),
+            "x-scheme-handler/tarnwick-download=other.desktop;\n");
+  EXPECT_EQ(WithoutLinkDefault("x-scheme-handler/tarnwick-download=other.desktop\n"), std::nullopt);
 }
 
 TEST(CommandLine, TheLineEndsAtTheEndOfTheCookieFileAreNotPartOfTheCookie) {

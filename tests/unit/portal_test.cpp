@@ -100,15 +100,16 @@ class Portal : public ::testing::Test {
 TEST_F(Portal, NoMeetingAndNoConfiguration) {
   Write();
   EXPECT_EQ(c.Read("Tarnwick.html"), ExpectedPage("no_meeting.html", c.root.string()));
-  EXPECT_EQ(ReadServerUrl(fs, c.root.string()), "https://meeting.tarnwick.example/meeting");
+  EXPECT_EQ(ConfiguredServerUrl(fs, c.root.string()), std::nullopt);
 }
 
 TEST_F(Portal, AConfigurationOfOneLineBehavesLikeNone) {
   c.Write("Tarnwick.cfg", "only\r\n");
   Write();
+  EXPECT_EQ(ConfiguredServerUrl(fs, c.root.string()), std::nullopt);
   EXPECT_EQ(c.Read("Tarnwick.html"), ExpectedPage("no_meeting.html", c.root.string()));
   c.Write("Tarnwick.cfg", "one\r\nhttps://two\r\nthree\r\n");
-  EXPECT_EQ(ReadServerUrl(fs, c.root.string()), "https://two");
+  EXPECT_EQ(ConfiguredServerUrl(fs, c.root.string()), "https://two");
 }
 
 TEST_F(Portal, TwoMeetingsWithThaiTextFoundWithoutRegardToCase) {
