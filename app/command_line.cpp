@@ -63,8 +63,9 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       }
       continue;
     }
-    if (equals != std::string::npos && (option == "--yes" || option == "--quiet" || option == "--help" ||
-                                        option == "--version" || option == "--register" || option == "--unregister")) {
+    if (equals != std::string::npos &&
+        (option == "--yes" || option == "--quiet" || option == "--help" || option == "--version" ||
+         option == "--register" || option == "--unregister" || option == "--open-portal")) {
       error = option + " takes no value";
       return std::nullopt;
     }
@@ -80,12 +81,14 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       line.yes = true;
     } else if (arg == "-q" || arg == "--quiet") {
       line.quiet = true;
-    } else if (arg == "--register" || arg == "--unregister") {
+    } else if (arg == "--register" || arg == "--unregister" || arg == "--open-portal") {
       if (line.action != Action::Run) {
-        error = "give --register or --unregister once";
+        error = "give one of --register, --unregister and --open-portal, once";
         return std::nullopt;
       }
-      line.action = arg == "--register" ? Action::Register : Action::Unregister;
+      line.action = arg == "--register"     ? Action::Register
+                    : arg == "--unregister" ? Action::Unregister
+                                            : Action::OpenPortal;
     } else if (arg.starts_with("-")) {
       error = "unknown option: " + option;
       return std::nullopt;
@@ -98,11 +101,19 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     }
   }
   if (line.action != Action::Run) {
-    const bool runOptions = !line.folder.empty() || line.frontEnd != FrontEnd::Auto || line.yes ||
-                            line.timeoutSeconds != 0 || !line.logFile.empty() || line.quiet;
-    if (!line.cookieFile.empty() || !line.link.empty() || (line.action == Action::Unregister && runOptions)) {
-      error = line.action == Action::Register ? "--register takes run options, not a cookie file or a link"
-                                              : "--unregister takes nothing else";
+    const bool runOptions =
+        line.frontEnd != FrontEnd::Auto || line.yes || line.timeoutSeconds != 0 || !line.logFile.empty() || line.quiet;
+    const bool source = !line.cookieFile.empty() || !line.link.empty();
+    if (line.action == Action::Register && source) {
+      error = "--register takes run options, not a cookie file or a link";
+      return std::nullopt;
+    }
+    if (line.action == Action::Unregister && (source || runOptions || !line.folder.empty())) {
+      error = "--unregister takes nothing else";
+      return std::nullopt;
+    }
+    if (line.action == Action::OpenPortal && (source || runOptions)) {
+      error = "--open-portal takes only --folder";
       return std::nullopt;
     }
   } else if (line.cookieFile.empty() == line.link.empty()) {

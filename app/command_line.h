@@ -8,7 +8,7 @@
 namespace tarnwick {
 
 enum class FrontEnd { Auto, Window, Terminal };
-enum class Action { Run, Help, Version, Register, Unregister };
+enum class Action { Run, Help, Version, Register, Unregister, OpenPortal };
 
 struct CommandLine {
   Action action = Action::Run;
@@ -39,7 +39,7 @@ struct CommandLine {
 inline constexpr const char* kUsage =
     "usage: tarnwick-download --cookie-file FILE [options]\n"
     "       tarnwick-download [options] tarnwick-download:COOKIE\n"
-    "       tarnwick-download --register [options] | --unregister\n"
+    "       tarnwick-download --register [options] | --unregister | --open-portal [--folder DIR]\n"
     "Fetches a meeting's new and changed documents by FTP into the component folder and rewrites its portal "
     "page.\n"
     "\n"
@@ -49,7 +49,8 @@ inline constexpr const char* kUsage =
     "                      the link a meeting page opens: its cookie, percent-encoded; the run connects\n"
     "                      only to a host that Tarnwick.cfg or TrustedHosts.txt in the folder names\n"
     "  --register          make this program, with the options given, the handler of the current user's\n"
-    "                      tarnwick-download: links; --unregister takes it away\n" TARNWICK_USAGE_FOLDER
+    "                      tarnwick-download: links; --unregister takes it away\n"
+    "  --open-portal       open the component folder's portal page Tarnwick.html in the browser\n" TARNWICK_USAGE_FOLDER
         TARNWICK_USAGE_UI
     "  --yes               acknowledge every message box and press OK when it is enabled (default: off;\n"
     "                      nothing waits either when standard input is not a terminal)\n"

@@ -13,8 +13,9 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/component_folder.h"
+#include "app/desktop_integration.h"
 #include "app/folder_lock.h"
-#include "app/link_registration.h"
 #include "app/run.h"
 #include "curl_ftp/curl_transfer_control.h"
 #include "launch/launch_link.h"
@@ -180,9 +181,7 @@ void HideLinks(int argc, char** argv) {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   HideLinks(argc, argv);
   const auto invocation = ReadInvocation(args);
@@ -214,5 +213,19 @@ int main(int argc, char** argv) {
     LayInComponentDefaults(Executable().parent_path().parent_path() / "share" / kApplicationName / "component",
                            *folder);
   }
+  if (line.action == Action::OpenPortal) {
+    return OpenPortalPage(*folder);
+  }
   return Run(*started, *folder, argc, argv);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& error) {
+    std::cerr << kApplicationName << ": unexpected error: " << EscapeControls(error.what()) << "\n";
+    return kExitErrorBox;
+  }
 }

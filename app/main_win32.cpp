@@ -4,6 +4,7 @@
 #include <windows.h>  // first: the headers below build on its types
 #include <mmsystem.h>
 #include <shellapi.h>
+#include <shlobj.h>
 // clang-format on
 #undef MessageBox  // the windows' member below, not the system's macro
 
@@ -14,6 +15,8 @@
 #include <mutex>
 #include <optional>
 
+#include "app/component_folder.h"
+#include "app/desktop_integration.h"
 #include "app/folder_lock.h"
 #include "app/run.h"
 #include "terminal/escaped_text.h"
@@ -107,9 +110,35 @@ std::string ExecutableFolder() {
   return Utf8FromWide(path.substr(0, path.find_last_of(L"\\/")));
 }
 
+// An installed copy has its component folder's configuration and images beside it, in this folder; the
+// zip's copy has none and works in its own folder, as on the meeting machines.
+std::filesystem::path InstalledDefaults() { return PathFromUtf8(ExecutableFolder()) / "defaults"; }
+
+bool Installed() {
+  std::error_code error;
+  return std::filesystem::is_directory(InstalledDefaults(), error);
+}
+
+// An installed copy keeps each user's meetings in %LOCALAPPDATA%\tarnwick-download: the program's folder is
+// not the user's to write in.
+std::string DefaultComponentFolder() {
+  if (!Installed()) {
+    return ExecutableFolder();
+  }
+  wchar_t localAppData[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                              localAppData))) {
+    return ExecutableFolder();
+  }
+  const auto folder = std::filesystem::path(localAppData) / kApplicationName;
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return Utf8FromWide(folder.wstring());
+}
+
 // As the system reports it: absolute, without a trailing separator except for a drive's root.
 std::optional<std::string> ComponentFolder(const std::string& requested) {
-  const std::wstring wide = WidePath(requested.empty() ? ExecutableFolder() : requested);
+  const std::wstring wide = WidePath(requested.empty() ? DefaultComponentFolder() : requested);
   const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (size == 0) {
     return std::nullopt;
@@ -160,11 +189,29 @@ int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Invocat
   return window.Interrupted() ? kExitBySignal + interruptions.Signal() : status;
 }
 
+// A window of our own can be created: not so under Wine without a display, or in a service's session.
+bool WindowsAvailable() {
+  const HWND probe =
+      CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (probe == nullptr) {
+    return false;
+  }
+  DestroyWindow(probe);
+  return true;
+}
+
 int Run(const Invocation& invocation, const std::string& folder, const StandardStreams& streams) {
   const CommandLine& line = invocation.line;
   if (line.frontEnd != FrontEnd::Terminal) {
-    Win32Window window(kApplicationName, line.yes);
-    return RunLocked(window, nullptr, invocation, folder);
+    if (WindowsAvailable()) {
+      Win32Window window(kApplicationName, line.yes);
+      return RunLocked(window, nullptr, invocation, folder);
+    }
+    if (line.frontEnd == FrontEnd::Window) {
+      std::cerr << kApplicationName << ": no window can be shown here (no desktop); --ui terminal runs without one\n"
+                << std::flush;
+      return kExitErrorBox;
+    }
   }
   const TerminalOptions options = TerminalOptionsFor(line, streams.inputIsConsole, streams.outputIsConsole);
   const bool errorsApart = !SameDestination(GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE));
@@ -182,20 +229,35 @@ class FineTimerResolution {
   FineTimerResolution& operator=(const FineTimerResolution&) = delete;
 };
 
-}  // namespace
+// The handler of links runs from wherever the browser is: the paths it passes on must not depend on it.
+int Register(CommandLine line) {
+  if (!line.folder.empty()) {
+    const auto folder = ComponentFolder(line.folder);
+    if (!folder) {
+      std::cerr << kApplicationName << ": no such component folder: " << EscapeControls(line.folder) << "\n"
+                << std::flush;
+      return kExitArgumentError;
+    }
+    line.folder = *folder;
+  }
+  if (!line.logFile.empty()) {
+    line.logFile = Utf8FromWide(std::filesystem::absolute(PathFromUtf8(line.logFile)).wstring());
+  }
+  return RegisterLinkHandler(line);
+}
 
-int main() {
-  const StandardStreams streams = SetUpStandardStreams();
+int Main(const StandardStreams& streams) {
   const auto invocation = ReadInvocation(Arguments());
   const auto* started = std::get_if<Invocation>(&invocation);
   if (started == nullptr) {
     return *std::get_if<int>(&invocation);
   }
   const CommandLine& line = started->line;
-  if (line.action != Action::Run) {
-    std::cerr << kApplicationName << ": this build does not register links; on Windows an installer does\n"
-              << std::flush;
-    return kExitArgumentError;
+  if (line.action == Action::Register) {
+    return Register(line);
+  }
+  if (line.action == Action::Unregister) {
+    return UnregisterLinkHandler();
   }
   const auto folder = ComponentFolder(line.folder);
   if (!folder) {
@@ -203,8 +265,31 @@ int main() {
               << std::flush;
     return kExitArgumentError;
   }
+  if (Installed()) {
+    // The portal page needs its images, and the trust of links the meeting server's address.
+    LayInComponentDefaults(InstalledDefaults(), PathFromUtf8(*folder));
+  }
+  if (line.action == Action::OpenPortal) {
+    return OpenPortalPage(*folder);
+  }
   const FineTimerResolution timer;
-  const int status = Run(*started, *folder, streams);
+  return Run(*started, *folder, streams);
+}
+
+}  // namespace
+
+int main() {
+  const StandardStreams streams = SetUpStandardStreams();
+  int status = kExitErrorBox;
+  try {
+    status = Main(streams);
+  } catch (const std::exception& error) {
+    // Nothing may end the program unexplained: a page that started it shows no console, so a box too.
+    const std::string text = std::string("unexpected error: ") + error.what();
+    std::cerr << kApplicationName << ": " << text << "\n";
+    MessageBoxW(nullptr, WideFromUtf8(text).c_str(), WideFromUtf8(kApplicationName).c_str(), MB_OK | MB_ICONERROR);
+  }
   std::cout << std::flush;
+  std::cerr << std::flush;
   return status;
 }

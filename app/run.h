@@ -3,7 +3,6 @@
 // end) is in main_posix.cpp and main_win32.cpp.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <variant>
 #include <vector>
@@ -37,9 +36,6 @@ struct Invocation {
 // terminal to read standard error.
 std::variant<int, Invocation> ReadInvocation(const std::vector<std::string>& args);
 
-// A path the system's file API reads right from UTF-8 text (Thai names included), on every system.
-std::filesystem::path PathFromUtf8(const std::string& text);
-
 // The error box of a run that finds the component folder locked by another.
 std::string BusyFolderText(const std::string& folder);
 
@@ -52,10 +48,5 @@ int ExitStatusFor(CloseReason reason);
 // One run in the component folder, with the front end's journal (may be null) and the log of --log.
 int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, TransferControlFactory& transfers,
             const Invocation& invocation, const std::string& folder);
-
-// Copies what `defaults` holds (an installed copy's configuration and images) into the component folder,
-// each file or folder only where the folder has none of that name in any letter case: nothing there is
-// overwritten. A file appears whole or not at all. What cannot be copied is said on standard error.
-void LayInComponentDefaults(const std::filesystem::path& defaults, const std::filesystem::path& folder);
 
 }  // namespace tarnwick

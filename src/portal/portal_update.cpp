@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::string_view kConfigName = "Tarnwick.cfg";
 constexpr std::string_view kMessageName = "Tarnwick.msg";
-constexpr std::string_view kPageName = "Tarnwick.html";
 
 // The count of a meeting's message lines is a 16-bit integer.
 constexpr size_t kMaxMessageLines = 32767;
@@ -52,7 +51,7 @@ PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolde
     }
   }
   try {
-    fs.ReplaceFile(JoinPathOnce(componentFolder, kPageName),
+    fs.ReplaceFile(JoinPathOnce(componentFolder, kPortalPageName),
                    EncodeTextLines(BuildPortalPage(serverUrl, componentFolder, meetings)));
   } catch (const FileError& error) {
     return {false, false, error.what()};

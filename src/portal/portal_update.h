@@ -10,6 +10,8 @@
 
 namespace tarnwick {
 
+inline constexpr std::string_view kPortalPageName = "Tarnwick.html";
+
 // The meeting server's web site when the configuration gives none.
 inline constexpr std::string_view kDefaultServerUrl = "https://meeting.tarnwick.example/meeting";
 

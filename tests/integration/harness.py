@@ -157,7 +157,7 @@ class Workspace:
 
     def link(self, cookie):
         """The link a meeting page opens with this cookie (encodeURIComponent of it)."""
-        return "tarnwick-download:" + urllib.parse.quote(cookie, safe="!'()*-._~")
+        return "tarnwick-download:" + link_encoded(cookie)
 
     def run(self, cookie, *extra, timeout=120):
         cookie_file = os.path.join(self.base, "cookie.txt")
@@ -183,12 +183,19 @@ class Workspace:
             return f.read()
 
 
+def link_encoded(text):
+    """As encodeURIComponent writes it."""
+    return urllib.parse.quote(text, safe="!'()*-._~")
+
+
 def wait_for(condition, what, timeout=20):
+    """What `condition` gives once it gives something."""
     deadline = time.monotonic() + timeout
-    while not condition():
+    while not (value := condition()):
         if time.monotonic() > deadline:
-            raise AssertionError(f"waited in vain for {what}")
+            raise AssertionError(f"waited {timeout} s in vain for {what}")
         time.sleep(0.02)
+    return value
 
 
 def free_port():

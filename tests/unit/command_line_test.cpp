@@ -1,5 +1,5 @@
 #include "app/command_line.h"
-#include "app/link_registration.h"
+#include "app/desktop_integration.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,8 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {{"--register", "--cookie-file", "c"}, "--register takes run options, not a cookie file or a link"},
       {{"--register", "tarnwick-download:a"}, "--register takes run options, not a cookie file or a link"},
       {{"--unregister", "--yes"}, "--unregister takes nothing else"},
-      {{"--register", "--unregister"}, "give --register or --unregister once"},
+      {{"--register", "--unregister"}, "give one of --register, --unregister and --open-portal, once"},
+      {{"--open-portal", "--yes"}, "--open-portal takes only --folder"},
       {{"--cookie-file"}, "--cookie-file needs a value"},
       {{"--cookie-file", "c", "--folder"}, "--folder needs a value"},
       {{"--cookie-file", "c", "--bogus"}, "unknown option: --bogus"},
@@ -105,17 +106,16 @@ TEST(CommandLine, ALinkOrRegistrationWithTheRunOptionsThatTheHandlerPassesOn) {
   EXPECT_TRUE(RunOptionArguments(*Parse({"--register"})).empty());
 }
 
-TEST(LinkRegistration, TheDesktopEntryPassesEveryArgumentOnWhole) {
-  // Quoted where the format reserves a character, "%" doubled, every "\" doubled for the quoting and again
-  // for the value.
-  const auto entry = LinkDesktopEntry("/opt/tw/tarnwick-download", {"--folder", "/m/100% \"$x`\\ ok", "--yes"});
+TEST(LinkRegistration, TheDesktopEntryTakesOnlyArgumentsThatEveryLauncherPassesOnWhole) {
+  const auto entry = LinkDesktopEntry("/opt/tw/tarnwick-download", {"--folder", "/home/ส/ประชุม-2.0_x", "--yes"});
   ASSERT_TRUE(entry);
-  EXPECT_NE(
-      entry->find("\nExec=/opt/tw/tarnwick-download --folder \"/m/100%% \\\\\"\\\\$x\\\\`\\\\\\\\ ok\" --yes %u\n"),
-      std::string::npos)
+  EXPECT_NE(entry->find("\nExec=/opt/tw/tarnwick-download --folder /home/ส/ประชุม-2.0_x --yes %u\n"), std::string::npos)
       << *entry;
   EXPECT_NE(entry->find("\nMimeType=x-scheme-handler/tarnwick-download;\n"), std::string::npos);
-  EXPECT_EQ(LinkDesktopEntry("/x", {"--folder", "/a\nb"}), std::nullopt);
+  for (const std::string folder : {"/a b", "/100%", "/a\\b", "/a\"b", "/a*", "/a$b", "/a\nb", "/a\xff"}) {
+    EXPECT_EQ(LinkDesktopEntry("/x", {"--folder", folder}), std::nullopt) << folder;
+  }
+  EXPECT_EQ(LinkDesktopEntry("/my programs/tarnwick-download", {}), std::nullopt);
 
   EXPECT_EQ(
       WithoutLinkDefault("[Default Applications]\nx-scheme-handler/tarnwick-download=tarnwick-download-link.desktop\n"

@@ -1,4 +1,4 @@
-#include "app/link_registration.h"
+#include "app/desktop_integration.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,8 +10,10 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/component_folder.h"
 #include "app/run.h"
 #include "base/utf8.h"
+#include "portal/portal_update.h"
 #include "terminal/escaped_text.h"
 
 extern char** environ;  // posix_spawnp passes it on
@@ -19,31 +21,20 @@ extern char** environ;  // posix_spawnp passes it on
 namespace tarnwick {
 namespace {
 
-// One argument of an Exec line: quoted where the desktop entry format reserves a character, "%" doubled
-// (the launcher's field codes), and every "\" doubled once more for the value's own escapes.
-std::optional<std::string> ExecArgument(const std::string& arg) {
+// An argument that every launcher passes on whole. The desktop entry format could quote any other, but
+// xdg-open's generic path (bare X, several desktops, the one a browser uses there) splits the Exec line at
+// blanks, ignores quotes and expands "*", "?" and "[", so a path with one of those would not arrive.
+bool PassesWhole(const std::string& arg) {
+  if (arg.empty() || arg.find_first_of(" \t\"'\\<>~|&;$*?[]#()`%") != std::string::npos) {
+    return false;
+  }
   for (size_t pos = 0; pos < arg.size();) {
     const auto cp = ReadUtf8CodePoint(arg, pos);
     if (!cp || *cp < 0x20 || *cp == 0x7F) {
-      return std::nullopt;
+      return false;
     }
   }
-  const bool quoted = arg.empty() || arg.find_first_of(" \t\"'\\<>~|&;$*?#()`") != std::string::npos;
-  std::string out = quoted ? "\"" : "";
-  for (const char c : arg) {
-    if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) {
-      out += '\\';
-    }
-    out += c == '%' ? "%%" : std::string(1, c);
-  }
-  if (quoted) {
-    out += '"';
-  }
-  std::string escaped;
-  for (const char c : out) {
-    escaped += c == '\\' ? "\\\\" : std::string(1, c);
-  }
-  return escaped;
+  return true;
 }
 
 std::filesystem::path HomeBased(const char* variable, const char* fallback) {
@@ -101,11 +92,10 @@ std::optional<std::string> LinkDesktopEntry(const std::string& executable, const
   args.insert(args.end(), options.begin(), options.end());
   std::string exec;
   for (const auto& arg : args) {
-    const auto written = ExecArgument(arg);
-    if (!written) {
+    if (!PassesWhole(arg)) {
       return std::nullopt;
     }
-    exec += *written + " ";
+    exec += arg + " ";
   }
   return "[Desktop Entry]\n"
          "Type=Application\n"
@@ -162,7 +152,8 @@ int RegisterLinkHandler(const CommandLine& line) {
   }
   const auto entry = LinkDesktopEntry(executable.string(), RunOptionArguments(line));
   if (!entry) {
-    std::cerr << kApplicationName << ": a path holds a control character or is not UTF-8; links cannot pass it on\n";
+    std::cerr << kApplicationName << ": the links' handler cannot pass on a path with a blank, a quote or one of "
+              << "\\ % * ? [ ] $ & ; | < > ( ) # ~ `: choose a folder (and a log) whose path has none\n";
     return kExitArgumentError;
   }
   const auto path = EntryPath();
@@ -211,6 +202,19 @@ int UnregisterLinkHandler() {
     std::cout << " and its line in " << EscapeControls(mimeapps.string());
   }
   std::cout << "; tarnwick-download: links no longer start this program\n";
+  return kExitOk;
+}
+
+int OpenPortalPage(const std::string& componentFolder) {
+  const auto page = FindIgnoringCase(PathFromUtf8(componentFolder), std::string(kPortalPageName));
+  if (!page) {
+    std::cerr << kApplicationName << ": " << EscapeControls(NoPortalPageText(componentFolder)) << "\n";
+    return kExitErrorBox;
+  }
+  if (RunTool({"xdg-open", page->string()}) != 0) {
+    std::cerr << kApplicationName << ": xdg-open could not open " << EscapeControls(page->string()) << "\n";
+    return kExitErrorBox;
+  }
   return kExitOk;
 }
 

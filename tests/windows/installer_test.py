@@ -1,0 +1,100 @@
+"""The Windows installer under Wine, in a fresh prefix, with no display: a silent install registers the link
+for the machine; a link opened as a browser opens it starts the installed program, which downloads a
+meeting into the user's %LOCALAPPDATA%\\tarnwick-download through the terminal front end; a link to a host
+the folder does not trust touches nothing; a silent uninstall takes the program and the link and leaves the
+meetings. Also the zip's copy registering the link for the current user (read back from the registry:
+Wine's shell does not look there)."""
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration"))
+from harness import Workspace  # noqa: E402
+
+PREFIX = os.environ["TARNWICK_INSTALLER_PREFIX"]
+ENV = {key: value for key, value in os.environ.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
+ENV.update(WINEPREFIX=PREFIX, WINEDEBUG="-all")
+CLASSES = r"Software\Classes\tarnwick-download\shell\open\command"
+
+
+def wine(*args, timeout=180):
+    result = subprocess.run(["wine", *args], env=ENV, capture_output=True, timeout=timeout)
+    result.text = result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
+    return result
+
+
+def windows_path(path):
+    return "Z:" + os.path.realpath(path).replace("/", "\\")
+
+
+def registry(root):
+    return wine("reg", "query", root + "\\" + CLASSES, "/ve")
+
+
+class Installer(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        shutil.rmtree(PREFIX, ignore_errors=True)
+        os.makedirs(PREFIX)
+        wine("wineboot", "--init")
+        local = wine("cmd", "/c", "echo %LOCALAPPDATA%").stdout.decode().strip()
+        unix = subprocess.run(["winepath", "-u", local], env=ENV, capture_output=True, text=True).stdout.strip()
+        cls.folder = os.path.join(unix, "tarnwick-download")
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["wineserver", "-k"], env=ENV, capture_output=True)
+        shutil.rmtree(PREFIX, ignore_errors=True)
+
+    def setUp(self):
+        self.ws = Workspace()
+        self.addCleanup(self.ws.close)
+        self.ws.start_server()
+        self.ws.publish_tail(["ประชุม"])
+        self.ws.publish("G1", "R1", {"a.doc": "alpha", "วาระ.txt": "ไทย"})
+
+    def open_link(self, cookie):
+        return wine(os.environ["TARNWICK_OPEN_LINK"], self.ws.link(cookie.replace(";", "; ")))
+
+    def test_install_open_links_and_uninstall_keeping_the_meetings(self):
+        msi = windows_path(os.environ["TARNWICK_MSI"])
+        self.assertEqual(wine("msiexec", "/i", msi, "/qn").returncode, 0)
+        command = registry("HKLM").text
+        self.assertIn(r'tarnwick-download\tarnwick-download.exe" "%1"', command)
+        self.assertIn("Program Files", command)
+        self.assertEqual(wine("reg", "query", r"HKLM\Software\Classes\tarnwick-download", "/v", "URL Protocol").returncode, 0)
+
+        result = self.open_link(self.ws.cookie())
+        self.assertEqual(result.returncode, 0, result.text)
+        with open(os.path.join(self.folder, "TW3", "a.doc"), "rb") as f:
+            self.assertEqual(f.read(), b"alpha")
+        for laid_in in ("Tarnwick.cfg", "Tarnwick.html", os.path.join("imageTarnwick", "index_01.gif")):
+            self.assertTrue(os.path.exists(os.path.join(self.folder, laid_in)), laid_in)
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "CodeWork")))
+
+        before = sorted(os.walk(self.folder))
+        self.ws.server.clear_log()
+        untrusted = self.ws.cookie().replace("127%2E0%2E0%2E1", "localhost")
+        self.assertEqual(self.open_link(untrusted).returncode, 2)
+        self.assertEqual(sorted(os.walk(self.folder)), before)
+        self.assertEqual(self.ws.server.log(), [])
+
+        self.assertEqual(wine("msiexec", "/x", msi, "/qn").returncode, 0)
+        self.assertNotEqual(registry("HKLM").returncode, 0)
+        self.assertFalse(os.path.exists(os.path.join(PREFIX, "drive_c", "Program Files", "tarnwick-download")))
+        self.assertTrue(os.path.exists(os.path.join(self.folder, "TW3", "a.doc")))
+
+    def test_the_zips_copy_registers_the_link_for_the_current_user(self):
+        exe = windows_path(os.environ["TARNWICK_DOWNLOAD"])
+        folder = windows_path(self.ws.component)
+        result = wine(exe, "--register", "--folder", folder, "--yes")
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertIn(f'{exe} --folder {folder} --yes "%1"', registry("HKCU").text)  # no blank to quote
+        self.assertEqual(wine(exe, "--unregister").returncode, 0)
+        self.assertNotEqual(registry("HKCU").returncode, 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
