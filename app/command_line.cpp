@@ -9,7 +9,7 @@ namespace {
 
 bool TakesValue(const std::string& option) {
   return option == "--folder" || option == "--cookie-file" || option == "--ui" || option == "--timeout" ||
-         option == "--log";
+         option == "--log" || option == "--tls";
 }
 
 // Stores the value of an option that takes one; false with a reason when it cannot be used.
@@ -33,6 +33,17 @@ bool StoreValue(CommandLine& line, const std::string& option, const std::string&
       line.frontEnd = FrontEnd::Terminal;
     } else {
       error = "--ui takes auto, window or terminal";
+      return false;
+    }
+  } else if (option == "--tls") {
+    if (value == "off") {
+      line.tls = TlsMode::Off;
+    } else if (value == "auto") {
+      line.tls = TlsMode::WhenOffered;
+    } else if (value == "require") {
+      line.tls = TlsMode::Required;
+    } else {
+      error = "--tls takes off, auto or require";
       return false;
     }
   } else {  // --timeout
@@ -140,6 +151,11 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
   }
   if (!line.logFile.empty()) {
     args.insert(args.end(), {"--log", line.logFile});
+  }
+  if (line.tls) {
+    args.insert(args.end(), {"--tls", *line.tls == TlsMode::Off           ? "off"
+                                      : *line.tls == TlsMode::WhenOffered ? "auto"
+                                                                          : "require"});
   }
   if (line.quiet) {
     args.emplace_back("-q");

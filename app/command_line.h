@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/transfer_control.h"
+
 namespace tarnwick {
 
 enum class FrontEnd { Auto, Window, Terminal };
@@ -20,6 +22,7 @@ struct CommandLine {
   int timeoutSeconds = 0;  // 0: the window's own request time-out
   std::string logFile;     // empty: no run log
   bool quiet = false;
+  std::optional<TlsMode> tls;  // nothing: as the component folder's configuration says
 };
 
 #ifdef _WIN32
@@ -55,6 +58,8 @@ inline constexpr const char* kUsage =
     "  --yes               acknowledge every message box and press OK when it is enabled (default: off;\n"
     "                      nothing waits either when standard input is not a terminal)\n"
     "  --timeout SECONDS   time without progress after which an FTP request fails (default: 60)\n"
+    "  --tls MODE          off, auto (when the server offers it) or require (TLS or nothing) (default: require\n"
+    "                      when line 3 of Tarnwick.cfg says FTPS, else off)\n"
     "  --log FILE          append what each run fetched and how it ended to FILE (default: no log)\n"
     "  -q, --quiet         print only errors (default: off)\n"
     "  -h, --help          print this help and exit\n"

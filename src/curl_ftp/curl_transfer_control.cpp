@@ -1,63 +1,72 @@
 #include "curl_ftp/curl_transfer_control.h"
 
 #include <curl/curl.h>
+#ifndef _WIN32
 #include <sys/select.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 #include "platform/response_codes.h"
-#include "posix_fs/posix_file_system.h"
 #include "transfer/ftp_failures.h"
 #include "transfer/ftp_reply.h"
 #include "transfer/ftp_request.h"
 #include "transfer/transfer_channel.h"
+#ifdef _WIN32
+#include "win32_fs/win32_file_system.h"
+#else
+#include "posix_fs/posix_file_system.h"
+#endif
 
 namespace tarnwick {
-
-// The channel, and what the destructor needs to cut the request in flight short.
-struct CurlTransferControl::Shared : TransferChannel {
-  using TransferChannel::TransferChannel;
-
-  std::atomic<bool> abort{false};
-  std::atomic<CURLM*> multi{nullptr};
-};
-
 namespace {
+
+#ifdef _WIN32
+constexpr long kConnectionRefused = 10061;  // WSAECONNREFUSED, as CURLINFO_OS_ERRNO gives it
+std::wstring NativeTarget(const std::string& localPath) { return WidePath(localPath); }
+std::string OsReason(long error) { return SystemReason(static_cast<unsigned long>(error)); }
+std::string WriteReason(const PendingFile& file) { return SystemReason(file.Error()); }
+#else
+constexpr long kConnectionRefused = ECONNREFUSED;
+std::string NativeTarget(const std::string& localPath) { return ResolveCaseBlind(localPath); }
+std::string OsReason(long error) { return std::strerror(static_cast<int>(error)); }
+std::string WriteReason(const PendingFile&) { return std::strerror(errno); }
+#endif
 
 // One request's file and what is known of its length.
 struct Receipt {
-  int fd = -1;
+  PendingFile* file = nullptr;
   std::uint64_t written = 0;
   std::optional<std::uint64_t> announced;  // by the server's 150 reply, when it says
-  int writeError = 0;                      // errno of a write that failed
+  std::optional<std::string> writeError;   // why a write failed
   std::string lastReply;                   // the server's last reply line, for a failure's detail
 };
 
-// Where the progress of the request in flight goes, a few times a second at most.
+// Where the progress of the request in flight goes, a few times a second at most, and whether to cut it.
 struct ProgressReports {
-  std::shared_ptr<CurlTransferControl::Shared> shared;
+  TransferChannel* channel = nullptr;
   const Receipt* receipt = nullptr;
+  const std::atomic<bool>* cut = nullptr;
   std::chrono::steady_clock::time_point lastReport{};
 };
 
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   auto& receipt = *static_cast<Receipt*>(user);
   const size_t total = size * count;
-  for (size_t done = 0; done < total;) {
-    const ssize_t written = write(receipt.fd, data + done, total - done);
-    if (written <= 0) {
-      receipt.writeError = errno;
-      return 0;  // libcurl ends the transfer with a write error
-    }
-    done += static_cast<size_t>(written);
+  if (!receipt.file->Write(std::string_view(data, total))) {
+    receipt.writeError = WriteReason(*receipt.file);
+    return 0;  // libcurl ends the transfer with a write error
   }
   receipt.written += total;
   return total;
@@ -78,16 +87,16 @@ size_t ReadReply(char* data, size_t size, size_t count, void* user) {
   return total;
 }
 
-// Also the abort check of a control that is being destroyed.
+// Also the check of a control that is being destroyed.
 int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto& reports = *static_cast<ProgressReports*>(user);
-  if (reports.shared->abort) {
+  if (*reports.cut) {
     return 1;
   }
   const auto now = std::chrono::steady_clock::now();
   if (now - reports.lastReport >= TransferChannel::kProgressInterval && reports.receipt->written > 0) {
     reports.lastReport = now;
-    reports.shared->Report({reports.receipt->written, reports.receipt->announced.value_or(0)});
+    reports.channel->Report({reports.receipt->written, reports.receipt->announced.value_or(0)});
   }
   return 0;
 }
@@ -104,26 +113,46 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
   }
   switch (result) {
     case CURLE_WRITE_ERROR:
-      return ftp_failure::CannotWrite(request, std::strerror(receipt.writeError));
+      return ftp_failure::CannotWrite(request, receipt.writeError.value_or(curlError));
     case CURLE_COULDNT_RESOLVE_HOST:
       return ftp_failure::HostUnknown(request);
     case CURLE_COULDNT_CONNECT: {
       long osError = 0;
       curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
-      return osError == ECONNREFUSED
+      return osError == kConnectionRefused
                  ? ftp_failure::ConnectionRefused(request)
-                 : ftp_failure::NoConnection(request,
-                                             osError != 0 ? std::strerror(static_cast<int>(osError)) : curlError);
+                 : ftp_failure::NoConnection(request, osError != 0 ? OsReason(osError) : curlError);
     }
     case CURLE_OPERATION_TIMEDOUT:
       return ftp_failure::NoAnswer(request, timeoutSeconds);
+    case CURLE_USE_SSL_FAILED:
+      return ftp_failure::NoTlsOffered(request);
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CACERT_BADFILE:
+      return ftp_failure::CertificateRefused(request, curlError);
     default:
       // The data came to an end before the announced size: that is what the user needs to know, whatever
       // libcurl read on the control connection afterwards.
       return receipt.announced && receipt.written < *receipt.announced
-                 ? ftp_failure::CutShort(request, receipt.written, *receipt.announced)
+                 ? ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced)
                  : ftp_failure::ConnectionFailed(request, curlError);
   }
+}
+
+// A kept login that the server had closed (an idle time-out's 421, or the connection gone): the request
+// never reached the server, and a new login serves it.
+bool LoginWasGone(CURLcode result, CURL* easy, const Receipt& receipt) {
+  long reply = 0;
+  long newConnections = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
+  curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &newConnections);
+  if (newConnections != 0 || receipt.written != 0) {
+    return false;
+  }
+  const bool brokenLink = result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR || result == CURLE_GOT_NOTHING ||
+                          result == CURLE_FTP_WEIRD_SERVER_REPLY;
+  return reply == 421 || (reply == 0 && brokenLink);
 }
 
 // ftp://host:port/ + the server path percent-encoded; a path from the root opens with "%2F", libcurl's
@@ -147,14 +176,29 @@ std::string LibcurlUrl(const FtpRequest& request) {
   return url;
 }
 
-void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSeconds, Receipt* receipt,
+long UseSsl(TlsMode tls) {
+  switch (tls) {
+    case TlsMode::Required:
+      return CURLUSESSL_ALL;
+    case TlsMode::WhenOffered:
+      return CURLUSESSL_TRY;
+    case TlsMode::Off:
+      break;
+  }
+  return CURLUSESSL_NONE;
+}
+
+void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSettings& settings, Receipt* receipt,
                         ProgressReports* reports, char* errorBuffer) {
+  const auto timeoutSeconds = static_cast<long>(settings.requestTimeoutSeconds);
   curl_easy_setopt(easy, CURLOPT_URL, LibcurlUrl(request).c_str());
   curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
   curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  // AUTH TLS before USER when asked for; the certificate is always checked (libcurl's default).
+  curl_easy_setopt(easy, CURLOPT_USE_SSL, UseSsl(settings.tls));
   // Per file only PASV and RETR: no CWD (the whole path goes with RETR), no SIZE, no EPSV attempt.
   // Ignoring the length also stops libcurl from checking the size a 150 reply announces: Transfer does.
   curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
@@ -162,10 +206,10 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSecond
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
   // No progress for the time-out ends the request; a long transfer that moves does not.
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timeoutSeconds));
-  curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(timeoutSeconds));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeoutSeconds);
+  curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeoutSeconds);
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeoutSeconds));
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, timeoutSeconds);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToFile);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, receipt);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, ReadReply);
@@ -176,9 +220,19 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, int timeoutSecond
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
 }
 
+// The connection outlives the request; what it reads or reports later is none of this request's business.
+void ClearTransferOptions(CURL* easy) {
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+  curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 0L);
+}
+
 // Drives one transfer through the multi interface. While libcurl opens the data connection it names no
 // socket to wait on and would sleep up to a second; then it is asked again after 1 ms instead.
-CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& abort) {
+CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& cut) {
   curl_multi_add_handle(multi, easy);
   CURLcode result = CURLE_OK;
   for (bool done = false; !done;) {
@@ -191,13 +245,15 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& abort) {
         done = true;
       }
     }
-    if (done || abort) {
+    if (done || cut) {
       result = done ? result : CURLE_ABORTED_BY_CALLBACK;
       break;
     }
     long timeoutMs = -1;
     curl_multi_timeout(multi, &timeoutMs);
-    fd_set readSet, writeSet, errorSet;
+    fd_set readSet;
+    fd_set writeSet;
+    fd_set errorSet;
     FD_ZERO(&readSet);
     FD_ZERO(&writeSet);
     FD_ZERO(&errorSet);
@@ -211,88 +267,180 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& abort) {
   return result;
 }
 
-TransferOutcome Transfer(CURLM* multi, CURL* easy, const std::shared_ptr<CurlTransferControl::Shared>& shared,
-                         const std::string& url, const std::string& operation) {
-  const auto request = ParseFtpRequest(url, operation, shared->Settings().remotePort);
-  if (!request) {
-    return ftp_failure::UnreadableRequest();
-  }
-  PendingFile temp(ResolveCaseBlind(request->localPath));
-  if (!temp.Ok()) {
-    return ftp_failure::CannotCreateBeside(*request);
-  }
-  Receipt receipt;
-  receipt.fd = temp.Fd();
-  ProgressReports reports{shared, &receipt};
-  char curlError[CURL_ERROR_SIZE] = {};
-  const int timeoutSeconds = shared->Settings().requestTimeoutSeconds;
-  SetTransferOptions(easy, *request, timeoutSeconds, &receipt, &reports, curlError);
-  const CURLcode result = Drive(multi, easy, shared->abort);
-  // The connection outlives this request; what it reads or reports later is none of this request's business.
-  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
-  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, nullptr);
-  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
-  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
-  if (result != CURLE_OK) {
-    return Failure(result, easy, *request, receipt, timeoutSeconds, curlError);
-  }
-  // A data connection closed early looks like the end of the file; only the announced size tells.
-  // The temporary file goes with `temp`.
-  if (receipt.announced && *receipt.announced != receipt.written) {
-    return ftp_failure::CutShort(*request, receipt.written, *receipt.announced);
-  }
-  if (!temp.Commit()) {
-    return ftp_failure::CannotPutInPlace(*request);
-  }
-  return TransferOutcome::Completed(receipt.written);
-}
-
-void RunWorker(const std::shared_ptr<CurlTransferControl::Shared>& shared) {
-  CURL* easy = curl_easy_init();
-  CURLM* multi = curl_multi_init();
-  shared->multi = multi;
-  // A request cut short by the destructor goes back to Next, which ends the loop once the cut is over.
-  while (const auto next = shared->Next()) {
-    const TransferOutcome outcome = easy && multi
-                                        ? Transfer(multi, easy, shared, next->url, next->operation)
-                                        : TransferOutcome::Failed(codes::kConnectionLost, "libcurl could not start");
-    if (!shared->abort) {
-      shared->Deliver(outcome);
-    }
-  }
-  shared->multi = nullptr;
-  curl_multi_cleanup(multi);
-  curl_easy_cleanup(easy);
-}
-
 }  // namespace
 
-CurlTransferControl::CurlTransferControl(EventPoster& poster, TransferSettings settings)
-    : shared_(std::make_shared<Shared>(poster, settings)) {
-  static const CURLcode globalInit = curl_global_init(CURL_GLOBAL_DEFAULT);
-  (void)globalInit;
-  worker_ = std::thread(RunWorker, shared_);
-}
+// The login of a run: one worker thread and one libcurl handle that every control of the factory uses,
+// one request at a time, in the order the controls asked.
+class CurlSession {
+ public:
+  CurlSession() : easy_(curl_easy_init()), multi_(curl_multi_init()) {
+    worker_ = std::thread([this] { Work(); });
+  }
+
+  ~CurlSession() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopped_ = true;
+      cut_ = true;
+    }
+    wake_.notify_all();
+    if (multi_ != nullptr) {
+      curl_multi_wakeup(multi_);
+    }
+    worker_.join();
+    curl_multi_cleanup(multi_);
+    curl_easy_cleanup(easy_);
+  }
+
+  CurlSession(const CurlSession&) = delete;
+  CurlSession& operator=(const CurlSession&) = delete;
+
+  void Push(std::shared_ptr<TransferChannel> channel, TransferChannel::Request request) {
+    {
+      const std::lock_guard lock(mutex_);
+      queue_.push_back({std::move(channel), std::move(request)});
+    }
+    wake_.notify_one();
+  }
+
+  // The channel's requests that wait are dropped and its request in flight is cut short; returns when
+  // that one has ended.
+  void Forget(const TransferChannel* channel) {
+    std::unique_lock lock(mutex_);
+    std::erase_if(queue_, [&](const Pending& pending) { return pending.channel.get() == channel; });
+    if (inFlight_ == channel) {
+      cut_ = true;
+      curl_multi_wakeup(multi_);
+      ended_.wait(lock, [&] { return inFlight_ != channel; });
+    }
+  }
+
+ private:
+  struct Pending {
+    std::shared_ptr<TransferChannel> channel;
+    TransferChannel::Request request;
+  };
+
+  void Work() {
+    for (;;) {
+      Pending next;
+      {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return stopped_ || !queue_.empty(); });
+        if (stopped_) {
+          return;
+        }
+        next = std::move(queue_.front());
+        queue_.pop_front();
+        inFlight_ = next.channel.get();
+        cut_ = false;
+      }
+      const TransferOutcome outcome = Transfer(*next.channel, next.request);
+      bool wasCut = false;
+      {
+        const std::lock_guard lock(mutex_);
+        inFlight_ = nullptr;
+        wasCut = cut_;
+      }
+      ended_.notify_all();
+      if (!wasCut) {
+        next.channel->Deliver(outcome);
+      }
+    }
+  }
+
+  TransferOutcome Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
+    const TransferSettings& settings = channel.Settings();
+    const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
+    if (!request) {
+      return ftp_failure::UnreadableRequest();
+    }
+    if (easy_ == nullptr || multi_ == nullptr) {
+      return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
+    }
+    for (int attempt = 1;; ++attempt) {
+      PendingFile temp(NativeTarget(request->localPath));
+      if (!temp.Ok()) {
+        return ftp_failure::CannotCreateBeside(*request);
+      }
+      Receipt receipt;
+      receipt.file = &temp;
+      ProgressReports reports{&channel, &receipt, &cut_};
+      char curlError[CURL_ERROR_SIZE] = {};
+      SetTransferOptions(easy_, *request, settings, &receipt, &reports, curlError);
+      const CURLcode result = Drive(multi_, easy_, cut_);
+      ClearTransferOptions(easy_);
+      if (result != CURLE_OK) {
+        if (attempt == 1 && !cut_ && LoginWasGone(result, easy_, receipt)) {
+          curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
+          continue;
+        }
+        return Failure(result, easy_, *request, receipt, settings.requestTimeoutSeconds, curlError);
+      }
+      // A data connection closed early looks like the end of the file; only the announced size tells.
+      // The temporary file goes with `temp`.
+      if (receipt.announced && *receipt.announced != receipt.written) {
+        return ftp_failure::SizeDiffers(*request, receipt.written, *receipt.announced);
+      }
+      if (!temp.Commit()) {
+        return ftp_failure::CannotPutInPlace(*request);
+      }
+      return TransferOutcome::Completed(receipt.written);
+    }
+  }
+
+  CURL* easy_;
+  CURLM* multi_;
+
+  std::mutex mutex_;  // guards what follows
+  std::condition_variable wake_;
+  std::condition_variable ended_;
+  std::deque<Pending> queue_;
+  const TransferChannel* inFlight_ = nullptr;
+  std::atomic<bool> cut_{false};
+  bool stopped_ = false;
+
+  std::thread worker_;
+};
+
+CurlTransferControl::CurlTransferControl(std::shared_ptr<CurlSession> session, EventPoster& poster,
+                                         TransferSettings settings)
+    : session_(std::move(session)), channel_(std::make_shared<TransferChannel>(poster, settings)) {}
 
 CurlTransferControl::~CurlTransferControl() {
-  shared_->Stop([&] {
-    shared_->abort = true;
-    if (CURLM* multi = shared_->multi.load()) {
-      curl_multi_wakeup(multi);
-    }
-  });
-  worker_.join();
+  channel_->Stop([] {});
+  session_->Forget(channel_.get());
 }
 
-void CurlTransferControl::SetOutcomeHandler(OutcomeHandler handler) { shared_->SetOutcomeHandler(std::move(handler)); }
+void CurlTransferControl::SetOutcomeHandler(OutcomeHandler handler) { channel_->SetOutcomeHandler(std::move(handler)); }
 
 void CurlTransferControl::SetProgressHandler(ProgressHandler handler) {
-  shared_->SetProgressHandler(std::move(handler));
+  channel_->SetProgressHandler(std::move(handler));
 }
 
 void CurlTransferControl::Execute(const std::string& url, const std::string& operation) {
-  shared_->Push(url, operation);
+  session_->Push(channel_, {url, operation});
+}
+
+CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds,
+                                                       std::optional<TlsMode> tlsOverride)
+    : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds), tlsOverride_(tlsOverride) {
+  static const CURLcode globalInit = curl_global_init(CURL_GLOBAL_DEFAULT);
+  (void)globalInit;
+  session_ = std::make_shared<CurlSession>();
+}
+
+CurlTransferControlFactory::~CurlTransferControlFactory() = default;
+
+std::unique_ptr<TransferControl> CurlTransferControlFactory::Create(const TransferSettings& settings) {
+  TransferSettings effective = settings;
+  if (timeoutOverrideSeconds_ > 0) {
+    effective.requestTimeoutSeconds = timeoutOverrideSeconds_;
+  }
+  if (tlsOverride_) {
+    effective.tls = *tlsOverride_;
+  }
+  return std::make_unique<CurlTransferControl>(session_, poster_, effective);
 }
 
 }  // namespace tarnwick

@@ -9,6 +9,7 @@ inline constexpr int kTimedOut = 902;        // no progress for the request time
 inline constexpr int kLocalWrite = 903;      // the local file cannot be written
 inline constexpr int kConnectionLost = 904;  // the connection failed without a reply code
 inline constexpr int kBadRequest = 905;      // URL or operation text that cannot be read
+inline constexpr int kTlsFailed = 906;       // TLS required but not offered, or the server's certificate refused
 
 // Reported by the run itself.
 inline constexpr int kUnusableManifest = 910;   // fetched manifest unreadable, under two lines, or too long

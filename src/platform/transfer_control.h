@@ -51,9 +51,17 @@ class TransferControl {
   virtual void Execute(const std::string& url, const std::string& operation) = 0;
 };
 
+// Whether the login and the files are protected with TLS (explicit FTPS: AUTH TLS, protected data).
+enum class TlsMode {
+  Off,          // plain FTP, as the meeting servers in use speak it
+  WhenOffered,  // TLS when the server offers it, plain FTP otherwise
+  Required,     // TLS or nothing: the password never goes in clear
+};
+
 struct TransferSettings {
   int remotePort = 21;             // when the host names none
   int requestTimeoutSeconds = 60;  // time without progress after which a request fails
+  TlsMode tls = TlsMode::Off;
 };
 
 class TransferControlFactory {

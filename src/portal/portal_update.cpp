@@ -2,13 +2,13 @@
 
 #include "base/paths.h"
 #include "base/text_lines.h"
+#include "launch/folder_configuration.h"
 #include "portal/meeting_scan.h"
 #include "portal/portal_page.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr std::string_view kConfigName = "Tarnwick.cfg";
 constexpr std::string_view kMessageName = "Tarnwick.msg";
 
 // The count of a meeting's message lines is a 16-bit integer.
@@ -27,15 +27,6 @@ PortalMeeting ReadMeeting(FileSystem& fs, const std::string& componentFolder, in
 }
 
 }  // namespace
-
-std::optional<std::string> ConfiguredServerUrl(FileSystem& fs, const std::string& componentFolder) {
-  const auto config = fs.ReadFile(JoinPathOnce(componentFolder, kConfigName));
-  auto lines = config ? DecodeTextLines(*config) : std::vector<std::string>{};
-  if (lines.size() < 2) {
-    return std::nullopt;
-  }
-  return std::move(lines[1]);
-}
 
 PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder) {
   const std::string serverUrl = ConfiguredServerUrl(fs, componentFolder).value_or(std::string(kDefaultServerUrl));

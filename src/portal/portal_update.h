@@ -2,7 +2,6 @@
 // and their message files.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,9 +13,6 @@ inline constexpr std::string_view kPortalPageName = "Tarnwick.html";
 
 // The meeting server's web site when the configuration gives none.
 inline constexpr std::string_view kDefaultServerUrl = "https://meeting.tarnwick.example/meeting";
-
-// Line 2 of "Tarnwick.cfg" in the component folder; nothing when the file is missing or shorter.
-std::optional<std::string> ConfiguredServerUrl(FileSystem& fs, const std::string& componentFolder);
 
 // Without pageWritten the old page stays: after a failed scan, a page that cannot be written, a message too long.
 struct PortalUpdate {

@@ -57,10 +57,21 @@ TransferOutcome ConnectionFailed(const FtpRequest& request, std::string_view rea
                                  "the connection to " + Where(request) + " failed: " + std::string(reason));
 }
 
-TransferOutcome CutShort(const FtpRequest& request, std::uint64_t received, std::uint64_t announced) {
-  return TransferOutcome::Failed(codes::kConnectionLost, "the file " + request.remotePath +
-                                                             " was cut short: " + std::to_string(received) + " of " +
+TransferOutcome SizeDiffers(const FtpRequest& request, std::uint64_t received, std::uint64_t announced) {
+  const std::string how = received < announced ? " was cut short: " : " came longer than announced: ";
+  return TransferOutcome::Failed(codes::kConnectionLost, "the file " + request.remotePath + how +
+                                                             std::to_string(received) + " of " +
                                                              std::to_string(announced) + " bytes came");
+}
+
+TransferOutcome NoTlsOffered(const FtpRequest& request) {
+  return TransferOutcome::Failed(
+      codes::kTlsFailed, "the server " + Where(request) + " offers no TLS, and TLS is required: nothing was sent");
+}
+
+TransferOutcome CertificateRefused(const FtpRequest& request, std::string_view reason) {
+  return TransferOutcome::Failed(
+      codes::kTlsFailed, "the certificate of " + Where(request) + " does not check out: " + std::string(reason));
 }
 
 TransferOutcome UnreadableRequest() {

@@ -29,7 +29,12 @@ TransferOutcome CannotPutInPlace(const FtpRequest& request);
 
 // 904: the connection broke without a reply code, or the file came shorter or longer than announced.
 TransferOutcome ConnectionFailed(const FtpRequest& request, std::string_view reason);
-TransferOutcome CutShort(const FtpRequest& request, std::uint64_t received, std::uint64_t announced);
+TransferOutcome SizeDiffers(const FtpRequest& request, std::uint64_t received, std::uint64_t announced);
+
+// 906: TLS was required and the server offers none, or its certificate does not check out. Never a
+// quiet fall-back to plain FTP.
+TransferOutcome NoTlsOffered(const FtpRequest& request);
+TransferOutcome CertificateRefused(const FtpRequest& request, std::string_view reason);
 
 // 905: the URL or the operation cannot be read. The URL holds the password: the text names neither.
 TransferOutcome UnreadableRequest();

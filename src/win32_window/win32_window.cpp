@@ -12,10 +12,13 @@
 #include <cmath>
 #include <iostream>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "terminal/escaped_text.h"
 #include "win32_codec/windows874_win32.h"
 #include "window/layout.h"
+#include "window/texts.h"
 
 namespace tarnwick {
 namespace {
@@ -41,15 +44,68 @@ COLORREF ToColorRef(layout::Colour colour) { return RGB(colour.Red(), colour.Gre
 
 using layout::TwipsToPixels;
 
-// The design's font with the Thai character set: the font mapper picks a face that has Thai letters
-// when the named one has none.
-HFONT CreateDesignFont(std::string_view face, double sizePt, bool bold) {
+// Faces that stand in for the design's MS Sans Serif with Thai letters, best first: its TrueType successor
+// and the interface faces of Windows, then the TLWG faces that a Linux desktop gives Wine (the Qt window's
+// first choices too).
+constexpr const wchar_t* kThaiFaces[] = {L"Microsoft Sans Serif", L"Tahoma", L"Leelawadee UI", L"Loma", L"Garuda"};
+
+HFONT CreateThaiFont(const std::wstring& face, double sizePt, bool bold) {
   const HDC screen = GetDC(nullptr);
   const int dotsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   const int height = -static_cast<int>(std::lround(sizePt * dotsPerInch / 72.0));
   return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, THAI_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, WideFromUtf8(face).c_str());
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face.c_str());
+}
+
+// A face may claim the Thai character set and still lack the letters: Droid Sans Fallback, which Wine's
+// mapper gives for a Thai MS Sans Serif when its own fonts are missing, draws every one as an empty box.
+bool HasLetters(HDC dc, const std::wstring& face) {
+  const std::wstring letters =
+      WideFromUtf8(std::string(layout::kStatusCaption) + "OK" + std::string(texts::kUpToDateCaption));
+  const HFONT font = CreateThaiFont(face, layout::kStatusFont.sizePt, false);
+  const HGDIOBJ old = SelectObject(dc, font);
+  std::vector<WORD> glyphs(letters.size());
+  const bool all = GetGlyphIndicesW(dc, letters.c_str(), static_cast<int>(letters.size()), glyphs.data(),
+                                    GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR &&
+                   std::find(glyphs.begin(), glyphs.end(), WORD{0xFFFF}) == glyphs.end();
+  SelectObject(dc, old);
+  DeleteObject(font);
+  return all;
+}
+
+// The face of the window's texts: the first of kThaiFaces installed with the Thai letters, else the first
+// other face that has them. Only when none has them is the design's face left to the mapper.
+std::wstring ChooseThaiFace() {
+  const HDC dc = CreateCompatibleDC(nullptr);
+  std::vector<std::wstring> installed;
+  LOGFONTW thai{};
+  thai.lfCharSet = THAI_CHARSET;
+  EnumFontFamiliesExW(
+      dc, &thai,
+      [](const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM list) -> int {
+        auto& faces = *reinterpret_cast<std::vector<std::wstring>*>(list);
+        // Each face comes once a style; "@" names it turned for vertical text.
+        if (font->lfFaceName[0] != L'@' && std::find(faces.begin(), faces.end(), font->lfFaceName) == faces.end()) {
+          faces.emplace_back(font->lfFaceName);
+        }
+        return 1;
+      },
+      reinterpret_cast<LPARAM>(&installed), 0);
+  std::vector<std::wstring> candidates;
+  for (const wchar_t* preferred : kThaiFaces) {
+    const auto found = std::find_if(installed.begin(), installed.end(),
+                                    [&](const std::wstring& face) { return lstrcmpiW(face.c_str(), preferred) == 0; });
+    if (found != installed.end()) {
+      candidates.push_back(*found);
+    }
+  }
+  candidates.insert(candidates.end(), installed.begin(), installed.end());
+  const auto usable = std::find_if(candidates.begin(), candidates.end(),
+                                   [&](const std::wstring& face) { return HasLetters(dc, face); });
+  std::wstring chosen = usable != candidates.end() ? *usable : WideFromUtf8(layout::kStatusFont.face);
+  DeleteDC(dc);
+  return chosen;
 }
 
 UINT BoxIcon(MessageIcon icon) {
@@ -104,6 +160,7 @@ struct Win32Window::Native {
   HBRUSH okBrush = nullptr;
   HFONT statusFont = nullptr;
   HFONT okFont = nullptr;
+  std::wstring textFace;  // of both fonts: ChooseThaiFace
   OkButtonState okFontState;
   HANDLE tickTimer = nullptr;
 };
@@ -138,7 +195,7 @@ void Win32Window::Native::SetOkFont(const OkButtonState& state) {
     return;
   }
   const HFONT old = okFont;
-  okFont = CreateDesignFont(layout::kOkFont.face, state.fontSize, state.bold);
+  okFont = CreateThaiFont(textFace, state.fontSize, state.bold);
   okFontState = state;
   SendMessageW(okButton, WM_SETFONT, reinterpret_cast<WPARAM>(okFont), TRUE);
   if (old != nullptr) {
@@ -190,8 +247,8 @@ Win32Window::Win32Window(std::string applicationName, bool autoConfirm)
   }
   native_->backBrush = CreateSolidBrush(ToColorRef(layout::kBackColour));
   native_->okBrush = CreateSolidBrush(ToColorRef(layout::kOkBackColour));
-  native_->statusFont =
-      CreateDesignFont(layout::kStatusFont.face, layout::kStatusFont.sizePt, layout::kStatusFont.bold);
+  native_->textFace = ChooseThaiFace();
+  native_->statusFont = CreateThaiFont(native_->textFace, layout::kStatusFont.sizePt, layout::kStatusFont.bold);
 }
 
 Win32Window::~Win32Window() = default;

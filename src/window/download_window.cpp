@@ -3,6 +3,7 @@
 #include <new>
 
 #include "base/paths.h"
+#include "launch/folder_configuration.h"
 #include "launch/recovery_marker.h"
 #include "launch/trusted_hosts.h"
 #include "platform/response_codes.h"
@@ -30,7 +31,8 @@ void DownloadWindow::Opened() {
   controls_.queueTimer = {false, layout::kQueueTimerIntervalMs};
   queue_ = DownloadQueue{};
 
-  const TransferSettings settings;
+  TransferSettings settings;
+  settings.tls = ConfiguredTls(platform_.fs, componentFolder_);
   fileTransfer_ = {platform_.transfers.Create(settings), {}};
   manifestTransfer_ = {platform_.transfers.Create(settings), {}};
   manifestTransfer_.control->SetOutcomeHandler([this](const TransferOutcome& outcome) {

@@ -452,11 +452,11 @@ TransferOutcome Outcome(const Fetched& fetched, const FtpRequest& request, int t
   // tells, or else the announced size. The temporary file goes with `temp`.
   if (!closing || closing->code / 100 != 2) {
     return fetched.announced && fetched.bytes < *fetched.announced
-               ? ftp_failure::CutShort(request, fetched.bytes, *fetched.announced)
+               ? ftp_failure::SizeDiffers(request, fetched.bytes, *fetched.announced)
                : ftp_failure::ConnectionFailed(request, "the server did not confirm the transfer");
   }
   if (fetched.announced && *fetched.announced != fetched.bytes) {
-    return ftp_failure::CutShort(request, fetched.bytes, *fetched.announced);
+    return ftp_failure::SizeDiffers(request, fetched.bytes, *fetched.announced);
   }
   if (!temp.Commit()) {
     return ftp_failure::CannotPutInPlace(request);

@@ -16,7 +16,9 @@ Faults are injected per file through the file given with --faults, read at every
 "<file name> <fault>": a reply code (the RETR is answered with it; after a 421 the server closes the
 connection), "drop" (half the file is sent, then both connections close), "short" (the 150 announces the
 whole file, half of it is sent and the transfer is reported complete with 226: a data connection cut short
-on the way), or "stall" (the RETR is never answered). The name "<connect>" with a reply code answers
+on the way), "long" (the 150 announces half the file and the whole file is sent), "stall" (the RETR is
+never answered), or "hangup" (the file is sent, then the server says 421 and closes the login, as an idle
+time-out does). The name "<connect>" with a reply code answers
 every new connection with that code in place of the greeting and closes it.
 """
 import argparse
@@ -95,7 +97,8 @@ def make_handler(log_path, faults_path):
             file = getattr(self, "_announcing", None)
             if file is not None and resp[:4] in ("150 ", "125 "):
                 self._announcing = None
-                resp = announcement(file.name, os.fstat(file.fileno()).st_size)
+                size = getattr(self, "_announced_size", None)
+                resp = announcement(file.name, os.fstat(file.fileno()).st_size if size is None else size)
             return super().respond(resp, *args, **kwargs)
 
         def pre_process_command(self, line, cmd, arg):
@@ -107,6 +110,10 @@ def make_handler(log_path, faults_path):
 
         def on_file_sent(self, file):
             self._log("SENT", os.path.basename(file))
+            if fault_for(os.path.basename(file)) == "hangup":
+                self._log("FAULT", f"{os.path.basename(file)} hangup")
+                self.respond("421 Timeout.")
+                self.close_when_done()
 
         def on_incomplete_file_sent(self, file):
             self._log("INCOMPLETE", os.path.basename(file))
@@ -114,7 +121,7 @@ def make_handler(log_path, faults_path):
         def ftp_RETR(self, file):
             name = os.path.basename(file)
             fault = fault_for(name)
-            if fault is None:
+            if fault is None or fault == "hangup":
                 return super().ftp_RETR(file)
             self._log("FAULT", f"{name} {fault}")
             if fault.isdigit():
@@ -128,10 +135,17 @@ def make_handler(log_path, faults_path):
                 if self.data_channel is not None:
                     self.data_channel.socket.sendall(data[:len(data) // 2])
                 self.close()
-            elif fault == "short":
+            elif fault in ("short", "long"):
                 f = self.run_as_current_user(self.fs.open, file, "rb")
                 data = f.read()
-                self.push_dtp_data(data[:len(data) // 2], file=f, cmd="RETR")
+                if fault == "short":
+                    self.push_dtp_data(data[:len(data) // 2], file=f, cmd="RETR")
+                else:
+                    self._announced_size = len(data) // 2
+                    try:
+                        self.push_dtp_data(data, file=f, cmd="RETR")
+                    finally:
+                        self._announced_size = None
                 return file
             return None
 

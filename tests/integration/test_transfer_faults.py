@@ -28,9 +28,21 @@ class TransferFaults(unittest.TestCase):
         self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
         self.assertEqual(self.ws.partial_files(), [])
 
-    def test_a_file_cut_short_is_not_kept(self):
+    def test_a_file_cut_short_or_longer_than_announced_is_not_kept(self):
         self.ws.server.inject("a.doc", "short")
         self.assert_failed("Load File  a.doc Error 904", self.run_yes(), "a.doc")
+        self.ws.server.inject("FileUpdate.dat", "long")
+        result = self.run_yes()
+        self.assert_failed("Load FileUpdate Error 904", result, "oFileUpdate.dat")
+        self.assertIn("came longer than announced", result.text)
+
+    def test_a_login_that_the_server_closed_between_requests_is_made_again(self):
+        self.ws.server.inject("FileUpdate.dat", "hangup")
+        result = self.run_yes()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"A" * 200000)
+        self.assertEqual(self.ws.server.retrieved().count("m/TW3/t1/a.doc"), 1)
+        self.assertEqual(self.ws.server.logins(), 2)  # the first, and one after the manifest
 
     def test_a_manifest_cut_short_is_not_read(self):
         self.ws.server.inject("FileUpdate.dat", "short")

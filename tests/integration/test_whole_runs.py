@@ -8,6 +8,8 @@ from harness import PASSWORD, TAIL, WINDOWS, Workspace, crlf, free_port, remote
 
 ERROR_TITLE = "มีข้อผิดพลาด"
 UP_TO_DATE = "ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ"
+# The manifest and the files share one login (WinINet logs each control in on its own).
+LOGINS_PER_RUN = 2 if WINDOWS else 1
 class WholeRun(unittest.TestCase):
     def setUp(self):
         self.ws = Workspace()
@@ -65,13 +67,13 @@ class ManifestRuns(WholeRun):
         self.ws.start_server()
         self.ws.publish_tail(["ประชุมทดสอบ", "วาระที่ 1"])
 
-    def test_first_run_fetches_everything_on_one_login_per_control(self):
+    def test_first_run_fetches_everything_on_one_login(self):
         self.ws.publish("G1", "R1", {"a.doc": "alpha", "b.pdf": b"\x00\x01binary\r\n"})
         result = self.run_ok()
         self.assertEqual(result.returncode, 0, result.text)
         server = self.ws.server
         self.assertEqual(server.retrieved(), remote("FileUpDate.dat", "a.doc", "b.pdf", *TAIL))
-        self.assertEqual(server.logins(), 2)
+        self.assertEqual(server.logins(), LOGINS_PER_RUN)
         self.assertEqual(self.ws.read_local("TW3", "b.pdf"), b"\x00\x01binary\r\n")
         with open(os.path.join(self.ws.remote_folder(), "FileUpdate.dat"), "rb") as published:
             self.assertEqual(self.ws.read_local("TW3", "FileUpdate.dat"), published.read())
@@ -89,7 +91,7 @@ class ManifestRuns(WholeRun):
         for session, command in self.ws.server.commands():
             by_session.setdefault(session, []).append(command.split(" ")[0])
         sessions = list(by_session.values())
-        self.assertEqual(len(sessions), 2)
+        self.assertEqual(len(sessions), LOGINS_PER_RUN)
         for commands in sessions:
             logged_in = commands.index("PASS") + 1
             self.assertEqual(commands[:2], ["USER", "PASS"])

@@ -79,6 +79,7 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {{"--cookie-file", "c", "--yes=no"}, "--yes takes no value"},
       {{"--cookie-file", "c", "--ui="}, "--ui needs a value"},
       {{"--cookie-file", "c", "--ui", "both"}, "--ui takes auto, window or terminal"},
+      {{"--cookie-file", "c", "--tls", "yes"}, "--tls takes off, auto or require"},
       {{"--cookie-file", "c", "--timeout", "0"}, "--timeout takes a positive number of seconds"},
       {{"--cookie-file", "c", "--timeout", "-3"}, "--timeout takes a positive number of seconds"},
       {{"--cookie-file", "c", "--timeout", "5s"}, "--timeout takes a positive number of seconds"},
@@ -96,12 +97,13 @@ TEST(CommandLine, ALinkOrRegistrationWithTheRunOptionsThatTheHandlerPassesOn) {
   EXPECT_EQ(link->link, "TARNWICK-DOWNLOAD:HOST%3Dh");
   EXPECT_EQ(link->action, Action::Run);
 
-  const auto registration =
-      Parse({"--register", "--folder=/c d", "--ui", "window", "--yes", "--timeout", "9", "--log", "/l", "-q"});
+  const auto registration = Parse(
+      {"--register", "--folder=/c d", "--ui", "window", "--yes", "--timeout", "9", "--log", "/l", "-q", "--tls=auto"});
   ASSERT_TRUE(registration);
   EXPECT_EQ(registration->action, Action::Register);
-  EXPECT_EQ(RunOptionArguments(*registration), (std::vector<std::string>{"--folder", "/c d", "--ui", "window", "--yes",
-                                                                         "--timeout", "9", "--log", "/l", "-q"}));
+  EXPECT_EQ(RunOptionArguments(*registration),
+            (std::vector<std::string>{"--folder", "/c d", "--ui", "window", "--yes", "--timeout", "9", "--log", "/l",
+                                      "--tls", "auto", "-q"}));
   EXPECT_EQ(Parse({"--unregister"})->action, Action::Unregister);
   EXPECT_TRUE(RunOptionArguments(*Parse({"--register"})).empty());
 }

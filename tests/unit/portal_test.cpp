@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "fake_platform.h"
+#include "launch/folder_configuration.h"
 #include "portal/meeting_scan.h"
 #include "portal/portal_update.h"
 

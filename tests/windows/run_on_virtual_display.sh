@@ -32,8 +32,9 @@ DISPLAY=:$(cat "$display_file")
 WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY WINEDLLOVERRIDES
 # The prefix as the window needs it, set once. No window manager runs on the display: Wine is told so, or
-# it waits two seconds for one whenever a window hides. Wine's Tahoma, the font of message boxes and
-# captions, has no Thai letters: they come from Garuda (fonts-thai-tlwg), as Tahoma has them on Windows.
+# it waits two seconds for one whenever a window hides. Tahoma, the font of message boxes and captions,
+# has no Thai letters under Wine (Wine's own has none, and Debian's Wine 8 does not find its fonts: Liberation
+# Sans stands in): they come from Garuda (fonts-thai-tlwg), as Tahoma has them on Windows.
 if ! grep -qs '"Managed"="N"' "$WINEPREFIX/user.reg"; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 fi

@@ -233,6 +233,8 @@ bool Painted(HWND window) {
 // What the window or box shows, frame included, as a 24-bit BMP in the build's artefacts folder.
 void SavePicture(HWND window, const std::string& name) {
   EXPECT_TRUE(WaitUntil([&] { return Painted(window); })) << name;
+  // Painting begins by emptying the update region; the window's thread answers once it has finished.
+  SendMessageW(window, WM_NULL, 0, 0);
   const char* artefacts = std::getenv("TARNWICK_ARTEFACTS");
   const std::filesystem::path folder = artefacts != nullptr ? artefacts : std::filesystem::temp_directory_path();
   std::filesystem::create_directories(folder);

@@ -1,0 +1,45 @@
+#include "launch/folder_configuration.h"
+
+#include <string_view>
+#include <vector>
+
+#include "base/ascii.h"
+#include "base/paths.h"
+#include "base/text_lines.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::string_view kConfigName = "Tarnwick.cfg";
+
+std::vector<std::string> ConfigurationLines(FileSystem& fs, const std::string& componentFolder) {
+  const auto config = fs.ReadFile(JoinPathOnce(componentFolder, kConfigName));
+  return config ? DecodeTextLines(*config) : std::vector<std::string>{};
+}
+
+}  // namespace
+
+std::optional<std::string> ConfiguredServerUrl(FileSystem& fs, const std::string& componentFolder) {
+  auto lines = ConfigurationLines(fs, componentFolder);
+  if (lines.size() < 2) {
+    return std::nullopt;
+  }
+  return std::move(lines[1]);
+}
+
+TlsMode ConfiguredTls(FileSystem& fs, const std::string& componentFolder) {
+  const auto lines = ConfigurationLines(fs, componentFolder);
+  if (lines.size() < 3) {
+    return TlsMode::Off;
+  }
+  std::string_view line = lines[2];
+  while (!line.empty() && line.front() == ' ') {
+    line.remove_prefix(1);
+  }
+  while (!line.empty() && line.back() == ' ') {
+    line.remove_suffix(1);
+  }
+  return EqualIgnoringAsciiCase(line, "FTPS") ? TlsMode::Required : TlsMode::Off;
+}
+
+}  // namespace tarnwick
