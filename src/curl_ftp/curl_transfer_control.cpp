@@ -106,6 +106,9 @@ int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 // as a time-out.
 TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, const Receipt& receipt,
                         int timeoutSeconds, const char* curlError) {
+  if (result == CURLE_USE_SSL_FAILED) {  // the server's refusal of AUTH TLS is not the run's failure to show
+    return ftp_failure::NoTlsOffered(request);
+  }
   long reply = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
   if (reply >= 400) {
@@ -125,8 +128,6 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
     }
     case CURLE_OPERATION_TIMEDOUT:
       return ftp_failure::NoAnswer(request, timeoutSeconds);
-    case CURLE_USE_SSL_FAILED:
-      return ftp_failure::NoTlsOffered(request);
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CACERT_BADFILE:
@@ -199,6 +200,7 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   // AUTH TLS before USER when asked for; the certificate is always checked (libcurl's default).
   curl_easy_setopt(easy, CURLOPT_USE_SSL, UseSsl(settings.tls));
+  curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
   // Per file only PASV and RETR: no CWD (the whole path goes with RETR), no SIZE, no EPSV attempt.
   // Ignoring the length also stops libcurl from checking the size a 150 reply announces: Transfer does.
   curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
