@@ -7,9 +7,12 @@
 namespace tarnwick {
 namespace {
 
+// Enough for a server that is busy for minutes; more would keep a participant waiting without end.
+constexpr int kMaxTries = 20;
+
 bool TakesValue(const std::string& option) {
   return option == "--folder" || option == "--cookie-file" || option == "--ui" || option == "--timeout" ||
-         option == "--log" || option == "--tls";
+         option == "--log" || option == "--tls" || option == "--tries";
 }
 
 // Stores the value of an option that takes one; false with a reason when it cannot be used.
@@ -46,10 +49,13 @@ bool StoreValue(CommandLine& line, const std::string& option, const std::string&
       error = "--tls takes off, auto or require";
       return false;
     }
-  } else {  // --timeout
-    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), line.timeoutSeconds);
-    if (ec != std::errc() || end != value.data() + value.size() || line.timeoutSeconds <= 0) {
-      error = "--timeout takes a positive number of seconds";
+  } else {  // --timeout, --tries
+    const bool timeout = option == "--timeout";
+    int& number = timeout ? line.timeoutSeconds : line.tries;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (ec != std::errc() || end != value.data() + value.size() || number <= 0 || (!timeout && number > kMaxTries)) {
+      error = timeout ? "--timeout takes a positive number of seconds"
+                      : "--tries takes a number from 1 to " + std::to_string(kMaxTries);
       return false;
     }
   }
@@ -152,6 +158,9 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
   if (!line.logFile.empty()) {
     args.insert(args.end(), {"--log", line.logFile});
   }
+  if (line.tries != 0) {
+    args.insert(args.end(), {"--tries", std::to_string(line.tries)});
+  }
   if (line.tls) {
     args.insert(args.end(), {"--tls", *line.tls == TlsMode::Off           ? "off"
                                       : *line.tls == TlsMode::WhenOffered ? "auto"
@@ -162,6 +171,8 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
   }
   return args;
 }
+
+TransferOverrides OverridesOf(const CommandLine& line) { return {line.timeoutSeconds, line.tls, line.tries}; }
 
 std::string CookieFromFileText(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {

@@ -23,7 +23,11 @@ struct CommandLine {
   std::string logFile;     // empty: no run log
   bool quiet = false;
   std::optional<TlsMode> tls;  // nothing: as the component folder's configuration says
+  int tries = 0;               // 0: the window's own number
 };
+
+// What the command line puts in place of the window's transfer settings.
+TransferOverrides OverridesOf(const CommandLine& line);
 
 #ifdef _WIN32
 #define TARNWICK_USAGE_FOLDER \
@@ -58,6 +62,8 @@ inline constexpr const char* kUsage =
     "  --yes               acknowledge every message box and press OK when it is enabled (default: off;\n"
     "                      nothing waits either when standard input is not a terminal)\n"
     "  --timeout SECONDS   time without progress after which an FTP request fails (default: 60)\n"
+    "  --tries N           tries of a request that a busy server refuses for now, with growing pauses\n"
+    "                      (default: 6, within about 40 s of pauses; 1: no second try)\n"
     "  --tls MODE          off, auto (when the server offers it) or require (TLS or nothing) (default: require\n"
     "                      when line 3 of Tarnwick.cfg says FTPS, else off)\n"
     "  --log FILE          append what each run fetched and how it ended to FILE (default: no log)\n"

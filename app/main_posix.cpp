@@ -126,7 +126,7 @@ int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Invocat
     window.CloseWhenReadable(interruptions);
   }
   PosixFileSystem fs;
-  CurlTransferControlFactory transfers(window, invocation.line.timeoutSeconds, invocation.line.tls);
+  CurlTransferControlFactory transfers(window, OverridesOf(invocation.line));
   const int status = RunOnce(window, frontEndJournal, fs, transfers, invocation, folder);
   // Only a signal that closed the window counts: one that came after it had closed changed nothing.
   return window.Interrupted() ? kExitBySignal + caughtSignal.load() : status;

@@ -45,6 +45,8 @@ void RunLog::RunCompleted(const RunSummary& summary) {
 
 void RunLog::RunCurrent() { Line("the data on this machine is current: nothing fetched"); }
 
+void RunLog::ServerBusy(const TransferWait& wait) { Line(BusyLine(wait)); }
+
 void RunLog::RunFailed(const std::string& text, const std::string& detail) {
   std::string oneLine;
   for (const auto& line : BoxLines(text)) {
@@ -70,6 +72,10 @@ void JournalFanOut::RunCurrent() {
 }
 void JournalFanOut::RunFailed(const std::string& text, const std::string& detail) {
   for (auto* journal : journals_) journal->RunFailed(text, detail);
+}
+
+void JournalFanOut::ServerBusy(const TransferWait& wait) {
+  for (auto* journal : journals_) journal->ServerBusy(wait);
 }
 
 }  // namespace tarnwick

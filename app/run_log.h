@@ -22,6 +22,7 @@ class RunLog : public RunJournal {
   void RunCompleted(const RunSummary& summary) override;
   void RunCurrent() override;
   void RunFailed(const std::string& text, const std::string& detail) override;
+  void ServerBusy(const TransferWait& wait) override;
 
  private:
   void Line(const std::string& text);
@@ -42,6 +43,7 @@ class JournalFanOut : public RunJournal {
   void RunCompleted(const RunSummary& summary) override;
   void RunCurrent() override;
   void RunFailed(const std::string& text, const std::string& detail) override;
+  void ServerBusy(const TransferWait& wait) override;
 
  private:
   std::vector<RunJournal*> journals_;

@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string_view>
 #include <thread>
 
@@ -135,9 +137,13 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
     default:
       // The data came to an end before the announced size: that is what the user needs to know, whatever
       // libcurl read on the control connection afterwards.
-      return receipt.announced && receipt.written < *receipt.announced
-                 ? ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced)
-                 : ftp_failure::ConnectionFailed(request, curlError);
+      if (receipt.announced && receipt.written < *receipt.announced) {
+        return ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced);
+      }
+      if (result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR || result == CURLE_GOT_NOTHING) {
+        return ftp_failure::ConnectionReset(request, curlError);
+      }
+      return ftp_failure::ConnectionFailed(request, curlError);
   }
 }
 
@@ -269,6 +275,15 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& cut) {
   return result;
 }
 
+// The pause before try `nextTry` (2, 3, ...) of a request that a busy server refused: growing, with a random
+// part of two thirds of it, so that a hall of participants refused at once does not come back in step.
+std::chrono::milliseconds BusyPause(int nextTry, std::minstd_rand& random) {
+  static constexpr int kPauseSeconds[] = {1, 2, 4, 8, 15};
+  const int base = kPauseSeconds[std::min<size_t>(static_cast<size_t>(nextTry - 2), std::size(kPauseSeconds) - 1)];
+  const double share = std::uniform_real_distribution<double>(2.0 / 3, 4.0 / 3)(random);
+  return std::chrono::milliseconds(static_cast<long long>(base * 1000 * share));
+}
+
 }  // namespace
 
 // The login of a run: one worker thread and one libcurl handle that every control of the factory uses,
@@ -312,6 +327,7 @@ class CurlSession {
     std::erase_if(queue_, [&](const Pending& pending) { return pending.channel.get() == channel; });
     if (inFlight_ == channel) {
       cut_ = true;
+      wake_.notify_all();  // a pause before the next try ends too
       curl_multi_wakeup(multi_);
       ended_.wait(lock, [&] { return inFlight_ != channel; });
     }
@@ -351,6 +367,8 @@ class CurlSession {
     }
   }
 
+  // A busy server's refusal is waited out: the request is made again, the file from nothing, after
+  // growing pauses, until it gets through, the tries are spent or the control goes.
   TransferOutcome Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
     const TransferSettings& settings = channel.Settings();
     const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
@@ -361,15 +379,32 @@ class CurlSession {
       return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
     }
     for (int attempt = 1;; ++attempt) {
-      PendingFile temp(NativeTarget(request->localPath));
+      TransferOutcome outcome = TransferOnce(channel, *request);
+      if (outcome.completed || !outcome.transient || attempt >= settings.tries || cut_) {
+        return outcome;
+      }
+      const auto pause = BusyPause(attempt + 1, random_);
+      channel.Wait({attempt + 1, settings.tries,
+                    static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause).count()), outcome.detail});
+      std::unique_lock lock(mutex_);
+      if (wake_.wait_for(lock, pause, [&] { return cut_.load() || stopped_; })) {
+        return outcome;  // the control is going: nobody waits for this outcome
+      }
+    }
+  }
+
+  TransferOutcome TransferOnce(TransferChannel& channel, const FtpRequest& request) {
+    const TransferSettings& settings = channel.Settings();
+    for (int attempt = 1;; ++attempt) {
+      PendingFile temp(NativeTarget(request.localPath));
       if (!temp.Ok()) {
-        return ftp_failure::CannotCreateBeside(*request);
+        return ftp_failure::CannotCreateBeside(request);
       }
       Receipt receipt;
       receipt.file = &temp;
       ProgressReports reports{&channel, &receipt, &cut_};
       char curlError[CURL_ERROR_SIZE] = {};
-      SetTransferOptions(easy_, *request, settings, &receipt, &reports, curlError);
+      SetTransferOptions(easy_, request, settings, &receipt, &reports, curlError);
       const CURLcode result = Drive(multi_, easy_, cut_);
       ClearTransferOptions(easy_);
       if (result != CURLE_OK) {
@@ -377,15 +412,15 @@ class CurlSession {
           curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
           continue;
         }
-        return Failure(result, easy_, *request, receipt, settings.requestTimeoutSeconds, curlError);
+        return Failure(result, easy_, request, receipt, settings.requestTimeoutSeconds, curlError);
       }
       // A data connection closed early looks like the end of the file; only the announced size tells.
       // The temporary file goes with `temp`.
       if (receipt.announced && *receipt.announced != receipt.written) {
-        return ftp_failure::SizeDiffers(*request, receipt.written, *receipt.announced);
+        return ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced);
       }
       if (!temp.Commit()) {
-        return ftp_failure::CannotPutInPlace(*request);
+        return ftp_failure::CannotPutInPlace(request);
       }
       return TransferOutcome::Completed(receipt.written);
     }
@@ -401,6 +436,7 @@ class CurlSession {
   const TransferChannel* inFlight_ = nullptr;
   std::atomic<bool> cut_{false};
   bool stopped_ = false;
+  std::minstd_rand random_{std::random_device{}()};
 
   std::thread worker_;
 };
@@ -420,13 +456,14 @@ void CurlTransferControl::SetProgressHandler(ProgressHandler handler) {
   channel_->SetProgressHandler(std::move(handler));
 }
 
+void CurlTransferControl::SetWaitHandler(WaitHandler handler) { channel_->SetWaitHandler(std::move(handler)); }
+
 void CurlTransferControl::Execute(const std::string& url, const std::string& operation) {
   session_->Push(channel_, {url, operation});
 }
 
-CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds,
-                                                       std::optional<TlsMode> tlsOverride)
-    : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds), tlsOverride_(tlsOverride) {
+CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, TransferOverrides overrides)
+    : poster_(poster), overrides_(overrides) {
   static const CURLcode globalInit = curl_global_init(CURL_GLOBAL_DEFAULT);
   (void)globalInit;
   session_ = std::make_shared<CurlSession>();
@@ -435,14 +472,7 @@ CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, int 
 CurlTransferControlFactory::~CurlTransferControlFactory() = default;
 
 std::unique_ptr<TransferControl> CurlTransferControlFactory::Create(const TransferSettings& settings) {
-  TransferSettings effective = settings;
-  if (timeoutOverrideSeconds_ > 0) {
-    effective.requestTimeoutSeconds = timeoutOverrideSeconds_;
-  }
-  if (tlsOverride_) {
-    effective.tls = *tlsOverride_;
-  }
-  return std::make_unique<CurlTransferControl>(session_, poster_, effective);
+  return std::make_unique<CurlTransferControl>(session_, poster_, overrides_.AppliedTo(settings));
 }
 
 }  // namespace tarnwick

@@ -19,7 +19,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 
 #include "platform/event_poster.h"
 #include "platform/transfer_control.h"
@@ -39,6 +38,7 @@ class CurlTransferControl : public TransferControl {
 
   void SetOutcomeHandler(OutcomeHandler handler) override;
   void SetProgressHandler(ProgressHandler handler) override;
+  void SetWaitHandler(WaitHandler handler) override;
   void Execute(const std::string& url, const std::string& operation) override;
 
  private:
@@ -46,12 +46,10 @@ class CurlTransferControl : public TransferControl {
   std::shared_ptr<TransferChannel> channel_;
 };
 
-// Makes the controls of one run, which share its login. A positive time-out override (a user's, for tests
-// and slow links) replaces the window's request time-out; a TLS override replaces the window's setting.
+// Makes the controls of one run, which share its login, with the user's overrides of the window's settings.
 class CurlTransferControlFactory : public TransferControlFactory {
  public:
-  CurlTransferControlFactory(EventPoster& poster, int timeoutOverrideSeconds,
-                             std::optional<TlsMode> tlsOverride = std::nullopt);
+  CurlTransferControlFactory(EventPoster& poster, TransferOverrides overrides);
   ~CurlTransferControlFactory() override;
   CurlTransferControlFactory(const CurlTransferControlFactory&) = delete;
   CurlTransferControlFactory& operator=(const CurlTransferControlFactory&) = delete;
@@ -60,8 +58,7 @@ class CurlTransferControlFactory : public TransferControlFactory {
 
  private:
   EventPoster& poster_;
-  int timeoutOverrideSeconds_;
-  std::optional<TlsMode> tlsOverride_;
+  TransferOverrides overrides_;
   std::shared_ptr<CurlSession> session_;
 };
 

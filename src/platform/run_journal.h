@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/transfer_control.h"
+
 namespace tarnwick {
 
 struct RunSummary {
@@ -23,6 +25,8 @@ class RunJournal {
   virtual void FileStarted(const std::string& /*name*/, size_t /*position*/, size_t /*count*/) {}
   virtual void FileProgress(std::uint64_t /*bytes*/, std::uint64_t /*size*/) {}  // size 0: not announced
   virtual void FileFetched(const std::string& /*name*/, std::uint64_t /*bytes*/) {}
+  // The server refused for now; the request is made again after the pause.
+  virtual void ServerBusy(const TransferWait& /*wait*/) {}
   virtual void RunCompleted(const RunSummary& /*summary*/) {}
   virtual void RunCurrent() {}  // the data on this machine is already current: nothing fetched
   // The run ended at an error box: its text and what happened in plain words.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -18,9 +19,20 @@ struct TransferOutcome {
   int code = 0;
   std::string detail;       // a failure in plain words, with the host and the remote path; never the password
   std::uint64_t bytes = 0;  // received, when completed
+  bool transient = false;   // a busy server's refusal, which the same request may get past later
 
-  static TransferOutcome Completed(std::uint64_t bytes) { return {true, 0, {}, bytes}; }
-  static TransferOutcome Failed(int code, std::string detail) { return {false, code, std::move(detail), 0}; }
+  static TransferOutcome Completed(std::uint64_t bytes) { return {true, 0, {}, bytes, false}; }
+  static TransferOutcome Failed(int code, std::string detail, bool transient = false) {
+    return {false, code, std::move(detail), 0, transient};
+  }
+};
+
+// The server refused for now: the request is made again after a pause.
+struct TransferWait {
+  int nextTry = 0;     // counting the first as 1
+  int tries = 0;       // in all
+  int seconds = 0;     // until the next try
+  std::string reason;  // the refusal, in plain words
 };
 
 // How far the request in flight has come.
@@ -39,12 +51,16 @@ class TransferControl {
  public:
   using OutcomeHandler = std::function<void(const TransferOutcome&)>;
   using ProgressHandler = std::function<void(const TransferProgress&)>;
+  using WaitHandler = std::function<void(const TransferWait&)>;
 
   virtual ~TransferControl() = default;
   virtual void SetOutcomeHandler(OutcomeHandler handler) = 0;
   // Reports of the request in flight, a few a second at most, through the window's event loop. A control
   // that cannot tell how far it has come never calls it.
   virtual void SetProgressHandler(ProgressHandler handler) { (void)handler; }
+  // Told when the server refused for now and the request waits for its next try. A control that does not
+  // try again never calls it.
+  virtual void SetWaitHandler(WaitHandler handler) { (void)handler; }
   // Returns at once. Exactly one outcome follows per call, in call order, delivered through the
   // window's event loop, never from inside Execute. The URL is "ftp://" + user + ":" + password + "@" +
   // host[:port]; the operation "Get " + remote path + two blanks + local path.
@@ -58,10 +74,34 @@ enum class TlsMode {
   Required,     // TLS or nothing: the password never goes in clear
 };
 
+// A busy server is waited for: so many tries of a request in all, with growing pauses between them.
+inline constexpr int kDefaultTries = 6;
+
 struct TransferSettings {
   int remotePort = 21;             // when the host names none
   int requestTimeoutSeconds = 60;  // time without progress after which a request fails
   TlsMode tls = TlsMode::Off;
+  int tries = kDefaultTries;  // of a request that a busy server refuses; 1: no second try
+};
+
+// What a user's command line puts in place of the window's settings (for tests, slow links, busy servers).
+struct TransferOverrides {
+  int timeoutSeconds = 0;  // positive: the request time-out
+  std::optional<TlsMode> tls;
+  int tries = 0;  // positive: the tries of a request
+
+  TransferSettings AppliedTo(TransferSettings settings) const {
+    if (timeoutSeconds > 0) {
+      settings.requestTimeoutSeconds = timeoutSeconds;
+    }
+    if (tls) {
+      settings.tls = *tls;
+    }
+    if (tries > 0) {
+      settings.tries = tries;
+    }
+    return settings;
+  }
 };
 
 class TransferControlFactory {

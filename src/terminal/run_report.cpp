@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "window/texts.h"
+
 namespace tarnwick {
 namespace {
 
@@ -53,6 +55,11 @@ std::vector<std::string> SummaryLines(const RunSummary& summary, double seconds)
     lines.push_back("No longer listed on the server, kept on disk: " + names);
   }
   return lines;
+}
+
+std::string BusyLine(const TransferWait& wait) {
+  return std::string(texts::kServerBusyPrefix) + std::to_string(wait.seconds) + std::string(texts::kServerBusySuffix) +
+         " (try " + std::to_string(wait.nextTry) + " of " + std::to_string(wait.tries) + "; " + wait.reason + ")";
 }
 
 }  // namespace tarnwick

@@ -9,6 +9,10 @@ namespace {
 
 std::string Where(const FtpRequest& request) { return request.host + ":" + std::to_string(request.port); }
 
+constexpr bool kTransient = true;
+
+bool BusyReply(int code) { return code == 421 || code == 425 || code == 426 || code == 450; }
+
 }  // namespace
 
 TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_view replyLine) {
@@ -19,7 +23,8 @@ TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_vie
     return TransferOutcome::Failed(code,
                                    "the server " + Where(request) + " refused the login of " + request.user + " (530)");
   }
-  return TransferOutcome::Failed(code, "the server " + Where(request) + " answered: " + std::string(replyLine));
+  return TransferOutcome::Failed(code, "the server " + Where(request) + " answered: " + std::string(replyLine),
+                                 BusyReply(code));
 }
 
 TransferOutcome HostUnknown(const FtpRequest& request) {
@@ -27,7 +32,7 @@ TransferOutcome HostUnknown(const FtpRequest& request) {
 }
 
 TransferOutcome ConnectionRefused(const FtpRequest& request) {
-  return TransferOutcome::Failed(codes::kNoConnection, "connection to " + Where(request) + " refused");
+  return TransferOutcome::Failed(codes::kNoConnection, "connection to " + Where(request) + " refused", kTransient);
 }
 
 TransferOutcome NoConnection(const FtpRequest& request, std::string_view reason) {
@@ -37,7 +42,8 @@ TransferOutcome NoConnection(const FtpRequest& request, std::string_view reason)
 
 TransferOutcome NoAnswer(const FtpRequest& request, int timeoutSeconds) {
   return TransferOutcome::Failed(codes::kTimedOut,
-                                 "no answer from " + Where(request) + " for " + std::to_string(timeoutSeconds) + " s");
+                                 "no answer from " + Where(request) + " for " + std::to_string(timeoutSeconds) + " s",
+                                 kTransient);
 }
 
 TransferOutcome CannotCreateBeside(const FtpRequest& request) {
@@ -55,6 +61,12 @@ TransferOutcome CannotPutInPlace(const FtpRequest& request) {
 TransferOutcome ConnectionFailed(const FtpRequest& request, std::string_view reason) {
   return TransferOutcome::Failed(codes::kConnectionLost,
                                  "the connection to " + Where(request) + " failed: " + std::string(reason));
+}
+
+TransferOutcome ConnectionReset(const FtpRequest& request, std::string_view reason) {
+  return TransferOutcome::Failed(codes::kConnectionLost,
+                                 "the connection to " + Where(request) + " was broken: " + std::string(reason),
+                                 kTransient);
 }
 
 TransferOutcome SizeDiffers(const FtpRequest& request, std::uint64_t received, std::uint64_t announced) {

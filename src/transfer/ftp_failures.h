@@ -10,6 +10,10 @@
 
 namespace tarnwick::ftp_failure {
 
+// A server that is busy refuses for now: the connection refused or reset, no answer within the time-out,
+// 421 (service not available, too many users), 425 (no data connection), 426 (transfer aborted), 450 (file
+// busy). Such outcomes are marked transient; every other failure is for good.
+
 // A reply of 400 or more from the server, under its own code: 550 a missing file, 530 a refused login,
 // any other with the reply line.
 TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_view replyLine);
@@ -27,8 +31,10 @@ TransferOutcome CannotCreateBeside(const FtpRequest& request);
 TransferOutcome CannotWrite(const FtpRequest& request, std::string_view reason);
 TransferOutcome CannotPutInPlace(const FtpRequest& request);
 
-// 904: the connection broke without a reply code, or the file came shorter or longer than announced.
+// 904: the connection broke without a reply code (reset: transient), or the file came shorter or longer
+// than announced.
 TransferOutcome ConnectionFailed(const FtpRequest& request, std::string_view reason);
+TransferOutcome ConnectionReset(const FtpRequest& request, std::string_view reason);
 TransferOutcome SizeDiffers(const FtpRequest& request, std::uint64_t received, std::uint64_t announced);
 
 // 906: TLS was required and the server offers none, or its certificate does not check out. Never a

@@ -59,4 +59,12 @@ void TransferChannel::Report(const TransferProgress& progress) {
   });
 }
 
+void TransferChannel::Wait(const TransferWait& wait) {
+  poster_.Post([self = shared_from_this(), wait] {
+    if (self->alive_ && self->waitHandler_) {
+      self->waitHandler_(wait);
+    }
+  });
+}
+
 }  // namespace tarnwick

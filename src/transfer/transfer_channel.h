@@ -35,6 +35,7 @@ class TransferChannel : public std::enable_shared_from_this<TransferChannel> {
   // The window's thread.
   void SetOutcomeHandler(TransferControl::OutcomeHandler handler) { outcomeHandler_ = std::move(handler); }
   void SetProgressHandler(TransferControl::ProgressHandler handler) { progressHandler_ = std::move(handler); }
+  void SetWaitHandler(TransferControl::WaitHandler handler) { waitHandler_ = std::move(handler); }
   void Push(const std::string& url, const std::string& operation);
   // From the control's destructor: no request starts after this and no outcome or progress reaches a
   // handler. `cut` runs under the channel's lock, to end the request in flight.
@@ -48,6 +49,7 @@ class TransferChannel : public std::enable_shared_from_this<TransferChannel> {
   // Both return at once; the handler runs later on the window's thread.
   void Deliver(const TransferOutcome& outcome);
   void Report(const TransferProgress& progress);
+  void Wait(const TransferWait& wait);
 
  private:
   EventPoster& poster_;
@@ -62,6 +64,7 @@ class TransferChannel : public std::enable_shared_from_this<TransferChannel> {
   bool alive_ = true;
   TransferControl::OutcomeHandler outcomeHandler_;
   TransferControl::ProgressHandler progressHandler_;
+  TransferControl::WaitHandler waitHandler_;
 };
 
 }  // namespace tarnwick

@@ -45,7 +45,15 @@ void DownloadWindow::Opened() {
       FileProgressed(progress);
     }
   });
+  for (Transfer* transfer : {&manifestTransfer_, &fileTransfer_}) {
+    transfer->control->SetWaitHandler([this, transfer](const TransferWait& wait) {
+      if (open_ && IsCurrent(*transfer)) {
+        ServerBusy(wait);
+      }
+    });
+  }
   open_ = true;
+  busyShown_ = false;
   closeReason_ = CloseReason::None;
 }
 
@@ -229,6 +237,9 @@ void DownloadWindow::FetchManifest() {
 // ---- The manifest has arrived: compare, then hand over to the queue or report the data as current ----
 
 void DownloadWindow::ManifestFetched(const TransferOutcome& outcome) {
+  if (outcome.completed) {
+    BusyOver();
+  }
   if (!outcome.completed) {
     FailManifest(outcome.code, outcome.detail);
     return;
@@ -322,6 +333,9 @@ void DownloadWindow::StartFile(const std::string& name) {
 }
 
 void DownloadWindow::FileFetched(const TransferOutcome& outcome) {
+  if (outcome.completed) {
+    BusyOver();
+  }
   const std::string& name = queue_.DownloadList().at(queue_.Position() - 1);
   if (!outcome.completed) {
     FailFile(name, outcome.code, outcome.detail);
@@ -334,7 +348,23 @@ void DownloadWindow::FileFetched(const TransferOutcome& outcome) {
 }
 
 void DownloadWindow::FileProgressed(const TransferProgress& progress) {
+  BusyOver();
   Journal().FileProgress(progress.bytes, progress.size);
+}
+
+void DownloadWindow::ServerBusy(const TransferWait& wait) {
+  busyShown_ = true;
+  controls_.status.caption =
+      std::string(texts::kServerBusyPrefix) + std::to_string(wait.seconds) + std::string(texts::kServerBusySuffix);
+  Journal().ServerBusy(wait);
+}
+
+// The request got through (or failed for good): the status line says again what it said before.
+void DownloadWindow::BusyOver() {
+  if (busyShown_) {
+    busyShown_ = false;
+    controls_.status.caption = std::string(layout::kStatusCaption);
+  }
 }
 
 void DownloadWindow::ShowProgress(const QueueProgress& progress) {

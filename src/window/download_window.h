@@ -63,6 +63,8 @@ class DownloadWindow : public WindowEvents {
   void StartFile(const std::string& name);
   void FileFetched(const TransferOutcome& outcome);
   void FileProgressed(const TransferProgress& progress);
+  void ServerBusy(const TransferWait& wait);
+  void BusyOver();
   void ShowProgress(const QueueProgress& progress);
   void FinishQueue();
   bool KeepComparedManifest();
@@ -100,6 +102,7 @@ class DownloadWindow : public WindowEvents {
   Transfer manifestTransfer_;
   Transfer fileTransfer_;
   bool open_ = false;
+  bool busyShown_ = false;  // the status line says that the server is busy
   CloseReason closeReason_ = CloseReason::None;
 };
 

@@ -19,6 +19,9 @@ inline constexpr std::string_view kFileErrorPrefix = "Load File  ";
 inline constexpr std::string_view kFileErrorMiddle = " Error ";
 inline constexpr std::string_view kCompletedPrefix = "File Copy Completed =  ";
 inline constexpr std::string_view kCompletedSuffix = " Files";
+// The status line while a busy server is waited for: prefix, seconds, suffix.
+inline constexpr std::string_view kServerBusyPrefix = "Server busy: next try in ";
+inline constexpr std::string_view kServerBusySuffix = " s";
 
 // Step labels: the text of a guarded step's error box.
 inline constexpr std::string_view kStageStart = "Start-1";

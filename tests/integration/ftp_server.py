@@ -18,7 +18,8 @@ connection), "drop" (half the file is sent, then both connections close), "short
 whole file, half of it is sent and the transfer is reported complete with 226: a data connection cut short
 on the way), "long" (the 150 announces half the file and the whole file is sent), "stall" (the RETR is
 never answered), or "hangup" (the file is sent, then the server says 421 and closes the login, as an idle
-time-out does). The name "<connect>" with a reply code answers
+time-out does). A third field N makes the fault strike the first N requests only. With --max-cons the
+server refuses connections beyond that many at once with 421, as busy servers do. The name "<connect>" with a reply code answers
 every new connection with that code in place of the greeting and closes it.
 """
 import argparse
@@ -56,13 +57,20 @@ def announcement(path, size):
 def make_handler(log_path, faults_path):
     log = open(log_path, "a", buffering=1, encoding="utf-8")
 
+    fired = {}  # (name, fault) -> how often it struck, for faults that strike a given number of times
+
     def fault_for(name):
+        """The fault that the next request for `name` meets, and counts as struck."""
         if not faults_path or not os.path.exists(faults_path):
             return None
         with open(faults_path, encoding="utf-8") as faults:
             for line in faults:
                 parts = line.split()
-                if len(parts) == 2 and parts[0] == name:
+                if len(parts) in (2, 3) and parts[0] == name:
+                    key = (name, parts[1])
+                    if len(parts) == 3 and fired.get(key, 0) >= int(parts[2]):
+                        continue
+                    fired[key] = fired.get(key, 0) + 1
                     return parts[1]
         return None
 
@@ -110,7 +118,8 @@ def make_handler(log_path, faults_path):
 
         def on_file_sent(self, file):
             self._log("SENT", os.path.basename(file))
-            if fault_for(os.path.basename(file)) == "hangup":
+            if getattr(self, "_hangup", False):
+                self._hangup = False
                 self._log("FAULT", f"{os.path.basename(file)} hangup")
                 self.respond("421 Timeout.")
                 self.close_when_done()
@@ -122,6 +131,7 @@ def make_handler(log_path, faults_path):
             name = os.path.basename(file)
             fault = fault_for(name)
             if fault is None or fault == "hangup":
+                self._hangup = fault == "hangup"
                 return super().ftp_RETR(file)
             self._log("FAULT", f"{name} {fault}")
             if fault.isdigit():
@@ -161,6 +171,7 @@ def main():
     parser.add_argument("--ready", required=True)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--faults")
+    parser.add_argument("--max-cons", type=int, default=64, help="connections at once, data connections included")
     args = parser.parse_args()
 
     authorizer = DummyAuthorizer()
@@ -171,7 +182,7 @@ def main():
     handler.authorizer = authorizer
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", args.port), handler)
-    server.max_cons = 64
+    server.max_cons = args.max_cons
     port = server.socket.getsockname()[1]
     with open(args.ready + ".tmp", "w") as ready:
         ready.write(str(port))

@@ -22,6 +22,9 @@ USER = "meeting"
 PASSWORD = "Pa:ss@w/rd=9"
 
 
+# A busy server's refusals are tried again; a test of the box that ends a run tries once.
+ONE_TRY = ("--tries", "1")
+
 # Fetched at the end of every run that fetches anything.
 TAIL = ["Tarnwick.msg", "Enote.Doc", "MainTarnwick.html", "FileUpdate.dat"]
 
@@ -48,7 +51,7 @@ def crlf(lines):
 class MeetingServer:
     """pyftpdlib serving `root`, started in its own process and stopped by stop()."""
 
-    def __init__(self, root):
+    def __init__(self, root, max_cons=64):
         self.root = root
         self.log_path = os.path.join(root, "..", "server.log")
         self.faults_path = os.path.join(root, "..", "server.faults")
@@ -62,7 +65,7 @@ class MeetingServer:
         self.process = subprocess.Popen(
             [SYSTEM_PYTHON, os.path.join(HERE, "ftp_server.py"), "--root", root, "--user", USER,
              "--password-file", password_file, "--log", self.log_path, "--ready", ready,
-             "--faults", self.faults_path],
+             "--faults", self.faults_path, "--max-cons", str(max_cons)],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 20
         while not os.path.exists(ready):
@@ -72,10 +75,10 @@ class MeetingServer:
         with open(ready) as f:
             self.port = int(f.read())
 
-    def inject(self, name, fault):
-        """From now on the RETR of `name` meets the fault (see ftp_server.py)."""
+    def inject(self, name, fault, times=None):
+        """From now on the RETR of `name` meets the fault (see ftp_server.py), `times` times or always."""
         with open(self.faults_path, "a", encoding="utf-8") as f:
-            f.write(f"{name} {fault}\n")
+            f.write(f"{name} {fault}{'' if times is None else f' {times}'}\n")
 
     def stop(self):
         self.process.terminate()
@@ -115,8 +118,8 @@ class Workspace:
         os.makedirs(self.component)
         self.server = None
 
-    def start_server(self):
-        self.server = MeetingServer(self.server_root)
+    def start_server(self, max_cons=64):
+        self.server = MeetingServer(self.server_root, max_cons)
         return self.server
 
     def close(self):

@@ -7,7 +7,7 @@ import stat
 import subprocess
 import unittest
 
-from harness import PASSWORD, TAIL, Workspace, crlf, free_port, linux_only, remote
+from harness import ONE_TRY, PASSWORD, TAIL, Workspace, crlf, free_port, linux_only, remote
 
 class DataSafety(unittest.TestCase):
     def setUp(self):
@@ -19,7 +19,7 @@ class DataSafety(unittest.TestCase):
         self.ws.close()
 
     def run_download(self, port=None):
-        result = self.ws.run(self.ws.cookie(port=port), "--yes")
+        result = self.ws.run(self.ws.cookie(port=port), "--yes", *ONE_TRY)
         self.assertNotIn(PASSWORD, result.text)
         return result
 

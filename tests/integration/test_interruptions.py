@@ -7,7 +7,7 @@ import subprocess
 import time
 import unittest
 
-from harness import PASSWORD, WINDOWS, Workspace, free_port, linux_only, native, program, wait_for
+from harness import ONE_TRY, PASSWORD, WINDOWS, Workspace, free_port, linux_only, native, program, wait_for
 
 EXE = os.environ.get("TARNWICK_DOWNLOAD", "")
 # The Qt window, on Qt's offscreen platform; the Windows build's window has tests of its own.
@@ -63,7 +63,7 @@ class Cases(unittest.TestCase):
             self.ws.server.inject("z.doc", "stall")
         stalls = lambda: sum(1 for entry in self.ws.server.log() if entry[2] == "FAULT")
         stalled_before = stalls()
-        process = self.start("--yes", ui=ui)
+        process = self.start("--yes", *ONE_TRY, ui=ui)
         in_flight = lambda: stalls() > stalled_before and any(os.path.basename(path).startswith(".z.doc.part-") for path in self.ws.partial_files())
         wait_for(lambda: in_flight() or process.poll() is not None, "z.doc in flight")
         self.assertIsNone(process.poll(), "the run ended before z.doc")
@@ -128,7 +128,7 @@ class OneRunAtATime(Cases):
 
         first.send_signal(signal.SIGTERM)
         finish(first)
-        third = self.ws.run(self.ws.cookie(port=free_port()), "--yes")  # the lock went with the first run
+        third = self.ws.run(self.ws.cookie(port=free_port()), "--yes", *ONE_TRY)  # the lock went with the first run
         self.assertNotIn(busy, third.text)
         self.assertIn("Load FileUpdate Error 901", third.text)
 

@@ -5,7 +5,7 @@ import re
 import subprocess
 import unittest
 
-from harness import PASSWORD, Workspace, free_port, native, program
+from harness import ONE_TRY, PASSWORD, Workspace, free_port, native, program
 
 
 class UserHabits(unittest.TestCase):
@@ -85,7 +85,7 @@ class Errors(UserHabits):
         self.assert_explained(result, "Load FileUpdate Error 530",
                               f"the server 127.0.0.1:{self.ws.server.port} refused the login of meeting (530)")
         port = free_port()
-        result = self.run_raw("--ui", "terminal", "--yes", cookie_text=self.ws.cookie(port=port) + "\n")
+        result = self.run_raw("--ui", "terminal", "--yes", *ONE_TRY, cookie_text=self.ws.cookie(port=port) + "\n")
         self.assert_explained(result, "Load FileUpdate Error 901", f"connection to 127.0.0.1:{port} refused")
 
 

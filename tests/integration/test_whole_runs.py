@@ -4,7 +4,7 @@ import socket
 import threading
 import unittest
 
-from harness import PASSWORD, TAIL, WINDOWS, Workspace, crlf, free_port, remote
+from harness import ONE_TRY, PASSWORD, TAIL, WINDOWS, Workspace, crlf, free_port, remote
 
 ERROR_TITLE = "มีข้อผิดพลาด"
 UP_TO_DATE = "ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ"
@@ -47,7 +47,7 @@ class Launch(WholeRun):
         for name in ("CodeWork", os.path.join("TW3", "a.doc"), os.path.join("TW3", "sub", "b.doc")):
             with open(self.ws.local(name), "w") as f:
                 f.write("x")
-        result = self.ws.run(self.ws.cookie(port=free_port()))
+        result = self.ws.run(self.ws.cookie(port=free_port()), *ONE_TRY)
         self.assertIn("Load FileUpdate Error 901", result.text)
         self.assertEqual(result.returncode, 1)
         self.assertTrue(os.path.exists(self.ws.local("TW3", "a.doc")))
@@ -236,12 +236,12 @@ class Faults(WholeRun):
 
     def test_a_stalled_transfer_times_out(self):
         self.ws.server.inject("a.doc", "stall")
-        self.assert_failed_on("a.doc", 902, self.run_ok("--timeout", "2"))
+        self.assert_failed_on("a.doc", 902, self.run_ok("--timeout", "2", *ONE_TRY))
 
 
 class Unreachable(WholeRun):
     def test_a_refused_connection(self):
-        result = self.ws.run(self.ws.cookie(port=free_port()), "--yes")
+        result = self.ws.run(self.ws.cookie(port=free_port()), "--yes", *ONE_TRY)
         self.assertEqual(result.returncode, 1)
         self.assertIn("| Load FileUpdate Error 901", result.text)
 
@@ -253,7 +253,7 @@ class Unreachable(WholeRun):
         thread = threading.Thread(target=lambda: accepted.append(listener.accept()), daemon=True)
         thread.start()
         try:
-            result = self.ws.run(self.ws.cookie(port=listener.getsockname()[1]), "--yes", "--timeout", "2")
+            result = self.ws.run(self.ws.cookie(port=listener.getsockname()[1]), "--yes", "--timeout", "2", *ONE_TRY)
         finally:
             for connection, _ in accepted:
                 connection.close()

@@ -221,7 +221,7 @@ class QtWindowTest : public QObject {
     const QString component = base.path() + "/component";
     QDir().mkpath(component);
 
-    CurlTransferControlFactory transfers(*window_, 30);
+    CurlTransferControlFactory transfers(*window_, {.timeoutSeconds = 30});
     Platform platform{fs_, *window_, transfers};
     DownloadWindow downloadWindow(platform, component.toStdString());
     downloadWindow.SetLaunchCookie(Cookie(server.port));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "transfer/ftp_failures.h"
 #include "transfer/ftp_request.h"
 
 namespace tarnwick {
@@ -41,6 +42,34 @@ TEST(FtpRequest, NothingThatWouldEndAnFtpCommandEarlyGetsThrough) {
   EXPECT_FALSE(ParseFtpRequest("ftp://u:p@h", "Get a\tb  c", 21));
   EXPECT_FALSE(ParseFtpRequest("ftp://u:p@h", std::string("Get a\0b  c", 11), 21));
   EXPECT_TRUE(ParseFtpRequest("ftp://u:p\t~@h", "Get a  b\nc", 21));  // the local path goes to no server
+}
+
+// Only a busy server's refusals are waited out; everything else ends the run at once.
+TEST(FtpFailures, ARefusalForNowIsTransientAndEveryOtherIsForGood) {
+  const FtpRequest r{"h", 21, "u", "p", "m/a.doc", "m/a.doc", "C:\\a.doc"};
+  const std::pair<TransferOutcome, bool> cases[] = {
+      {ftp_failure::ServerReply(r, 421, "421 Too many users"), true},
+      {ftp_failure::ServerReply(r, 425, "425 Can't open data connection"), true},
+      {ftp_failure::ServerReply(r, 426, "426 Transfer aborted"), true},
+      {ftp_failure::ServerReply(r, 450, "450 File busy"), true},
+      {ftp_failure::ConnectionRefused(r), true},
+      {ftp_failure::ConnectionReset(r, "reset"), true},
+      {ftp_failure::NoAnswer(r, 60), true},
+      {ftp_failure::ServerReply(r, 530, "530 Login incorrect"), false},
+      {ftp_failure::ServerReply(r, 550, "550 No such file"), false},
+      {ftp_failure::ServerReply(r, 451, "451 Local error"), false},
+      {ftp_failure::HostUnknown(r), false},
+      {ftp_failure::NoConnection(r, "network unreachable"), false},
+      {ftp_failure::ConnectionFailed(r, "weird reply"), false},
+      {ftp_failure::SizeDiffers(r, 1, 2), false},
+      {ftp_failure::CannotWrite(r, "disk full"), false},
+      {ftp_failure::NoTlsOffered(r), false},
+      {ftp_failure::CertificateRefused(r, "expired"), false},
+      {ftp_failure::UnreadableRequest(), false},
+  };
+  for (const auto& [outcome, transient] : cases) {
+    EXPECT_EQ(outcome.transient, transient) << outcome.code << " " << outcome.detail;
+  }
 }
 
 }  // namespace
