@@ -1,17 +1,27 @@
 #!/usr/bin/env python3
-"""Download benchmark: one run fetches 300 files of 20 KB and one of 20 MB from a meeting server on
-loopback into an empty component folder.
+"""Download benchmark, in two modes.
 
-Reports per run the wall time, the program's peak memory, the logins the server saw, the commands per
-file, and the idle gaps between the end of one transfer (the server's SENT) and the start of the next
-(its next PASV). The gap after the big file is left out: the server logs SENT when the last bytes are in
-the socket, while the client is still reading them.
+--link loopback (the default): one run fetches 300 files of 20 KiB and one of 20 MiB from a meeting server
+on loopback into an empty component folder. Reports per run the wall time, the program's peak memory, the
+logins the server saw, the commands per file, and the idle gaps between the end of one transfer (the
+server's SENT) and the start of the next (its next PASV). The gap after the big file is left out: the
+server logs SENT when the last bytes are in the socket, while the client is still reading them.
 
-    /usr/bin/python3 bench/download_bench.py [--runs 3] [--files 300] [--size 20000] [--big-mb 20]
+--link wan: what a participant at the end of a real network link sees. The meeting server runs in one
+network namespace, the clients in another, with a 50 ms round trip between them (bench/slow_link.py);
+needs root, and without it measures on loopback. The same tree, 300 files of 20 KiB with the manifest
+and the fixed tail, goes into an empty folder by each client in turn: the Linux build, the Windows build
+under Wine (when build-windows/ holds one), and lftp's mirror as the general client to compare with.
+Reports per client the median wall time, the FTP commands per file (after login, from the server's log),
+the commands sent once per file, the logins per run and the ratio of the wall time to lftp's.
+
+    /usr/bin/python3 bench/download_bench.py [--link loopback|wan] [--runs N] [--files 300] [--size 20480]
+                                             [--big-mb 20] [--delay-ms 25]
 """
 import argparse
 import os
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
@@ -20,9 +30,11 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "integration"))
-from harness import MeetingServer, PASSWORD, USER, crlf  # noqa: E402
+from harness import SYSTEM_PYTHON, MeetingServer, PASSWORD, USER, crlf  # noqa: E402
+from slow_link import SERVER_ADDRESS, LinkUnavailable, SlowLink  # noqa: E402
 
 BIG_NAME = "big.bin"
+REMOTE = "m/TW3/t1"
 
 
 def publish(folder, files, size, big_mb):
@@ -34,11 +46,12 @@ def publish(folder, files, size, big_mb):
         with open(os.path.join(folder, name), "wb") as f:
             f.write(block)
         entries.append(f"{name} {size}")
-    with open(os.path.join(folder, BIG_NAME), "wb") as f:
-        chunk = os.urandom(1 << 20)
-        for _ in range(big_mb):
-            f.write(chunk)
-    entries.append(f"{BIG_NAME} {big_mb << 20}")
+    if big_mb:
+        with open(os.path.join(folder, BIG_NAME), "wb") as f:
+            chunk = os.urandom(1 << 20)
+            for _ in range(big_mb):
+                f.write(chunk)
+        entries.append(f"{BIG_NAME} {big_mb << 20}")
     for name, data in (("Tarnwick.msg", crlf(["Benchmark", "line"])), ("Enote.Doc", b"e"),
                        ("MainTarnwick.html", b"<html></html>")):
         with open(os.path.join(folder, name), "wb") as f:
@@ -47,13 +60,19 @@ def publish(folder, files, size, big_mb):
         f.write(crlf(["bench", "1"] + entries))
 
 
+def write_cookie(base, host, port):
+    cookie = os.path.join(base, "cookie")
+    with open(cookie, "w") as f:
+        f.write(f"HOST={host.replace('.', '%2E')}:{port};LOGIN={USER};PWD={PASSWORD};SUBSOURCE=m\\TW3;"
+                "TIMESOURCE=t1")
+    return cookie
+
+
 def one_run(exe, base, port):
     component = os.path.join(base, "component")
     shutil.rmtree(component, ignore_errors=True)
     os.makedirs(component)
-    cookie = os.path.join(base, "cookie")
-    with open(cookie, "w") as f:
-        f.write(f"HOST=127%2E0%2E0%2E1:{port};LOGIN={USER};PWD={PASSWORD};SUBSOURCE=m\\TW3;TIMESOURCE=t1")
+    cookie = write_cookie(base, "127.0.0.1", port)
     start = time.monotonic()
     process = subprocess.Popen([exe, "--ui", "terminal", "--yes", "--folder", component, "--cookie-file", cookie],
                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -84,19 +103,11 @@ def analyse(server):
     return server.logins(), files, per_file, gaps
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--files", type=int, default=300)
-    parser.add_argument("--size", type=int, default=20000)
-    parser.add_argument("--big-mb", type=int, default=20)
-    parser.add_argument("--exe", default=os.path.join(ROOT, "build", "tarnwick-download"))
-    args = parser.parse_args()
-
+def loopback(args):
     base = tempfile.mkdtemp(prefix="tarnwick-bench-")
     server = None
     try:
-        publish(os.path.join(base, "server", "m", "TW3", "t1"), args.files, args.size, args.big_mb)
+        publish(os.path.join(base, "server", REMOTE), args.files, args.size, args.big_mb)
         server = MeetingServer(os.path.join(base, "server"))
         print(f"{args.files} x {args.size} B + 1 x {args.big_mb} MiB, loopback, pyftpdlib")
         print(f"{'run':>3} {'wall s':>8} {'peak MiB':>9} {'logins':>6} {'files':>5} {'cmds/file':>9} "
@@ -111,6 +122,211 @@ def main():
         if server:
             server.stop()
         shutil.rmtree(base, ignore_errors=True)
+
+
+class LinkServer(MeetingServer):
+    """The meeting server in the link's server namespace, on the link's address; its log read as on loopback."""
+
+    def __init__(self, root, link):
+        self.root = root
+        self.log_path = os.path.join(root, "..", "server.log")
+        self.faults_path = os.path.join(root, "..", "server.faults")
+        ready = os.path.join(root, "..", "server.ready")
+        password_file = os.path.join(root, "..", "server.password")
+        with open(os.open(password_file, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600), "w") as f:
+            f.write(PASSWORD)
+        self.process = subprocess.Popen(
+            link.server([SYSTEM_PYTHON, os.path.join(ROOT, "bench", "link_server.py"), SERVER_ADDRESS, "--root", root,
+                         "--user", USER, "--password-file", password_file, "--log", self.log_path, "--ready", ready]),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20
+        while not os.path.exists(ready):
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("the FTP server did not start in its namespace")
+            time.sleep(0.02)
+        with open(ready) as f:
+            self.port = int(f.read())
+
+
+class Wine:
+    """The Windows build's Wine: a prefix of the benchmark's own, and its server started where the client
+    runs. Wine's server makes the program's sockets, so it must live in the client's network namespace."""
+
+    def __init__(self, prefix, in_client):
+        self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all")
+        self.in_client = in_client
+        os.makedirs(prefix, exist_ok=True)
+        # A server of this prefix left elsewhere (another namespace, a killed run) would take our requests.
+        self._quiet(["wineserver", "-k"])
+        self._quiet(["wineserver", "-w"])
+        self._quiet(in_client(["wineserver", "-p"]))
+        if not os.path.exists(os.path.join(prefix, "system.reg")):
+            print("wine: making the benchmark's prefix (once, some seconds)", flush=True)
+        self._quiet(in_client(["wine", "wineboot"]))
+
+    def _quiet(self, command):
+        subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
+
+    def stop(self):
+        self._quiet(self.in_client(["wineserver", "-k"]))
+        self._quiet(["wineserver", "-w"])
+
+
+def windows_path(path):
+    return "Z:" + os.path.realpath(path).replace("/", "\\")
+
+
+def read_log(server):
+    """The commands each session sent after its login, the files fetched, and the idle gaps from the end of
+    each transfer (the server's SENT) to the session's next command."""
+    logged_in, sent = set(), {}
+    commands, gaps = [], []
+    for ns, session, event, *detail in server.log():
+        if event == "LOGIN":
+            logged_in.add(session)
+        elif event == "SENT":
+            sent[session] = int(ns)
+        elif event == "CMD" and session in logged_in:
+            commands.append(detail[0] if detail else "")
+            if session in sent:
+                gaps.append((int(ns) - sent.pop(session)) / 1e6)
+    # Names as the case-blind server takes them: the manifest fetched as FileUpDate.dat and again in the
+    # tail as FileUpdate.dat is one file fetched twice.
+    fetched = {c[len("RETR "):].rsplit("/", 1)[-1].lower() for c in commands if c.startswith("RETR ")}
+    return commands, fetched, gaps
+
+
+def round_trip(in_client, host, port):
+    """The link's round trip as the client sees it: the median of five TCP connects to the server, in ms."""
+    probe = ("import socket, statistics, time\n"
+             "times = []\n"
+             "for _ in range(5):\n"
+             "    start = time.monotonic()\n"
+             f"    socket.create_connection(({host!r}, {port}), timeout=10).close()\n"
+             "    times.append(time.monotonic() - start)\n"
+             "print(statistics.median(times) * 1000)\n")
+    return float(subprocess.run(in_client([SYSTEM_PYTHON, "-c", probe]), capture_output=True, text=True,
+                                check=True).stdout)
+
+
+def fetched_all(folder, files, size):
+    complete = sum(1 for where, _, names in os.walk(folder) for n in names
+                   if n.startswith("doc") and os.path.getsize(os.path.join(where, n)) == size)
+    return complete == files
+
+
+def compare(args):
+    if not shutil.which("lftp") or not shutil.which("ip"):
+        subprocess.run([os.path.join(ROOT, "scripts", "setup"), "bench"], check=True)
+    base = tempfile.mkdtemp(prefix="tarnwick-bench-")
+    link = server = wine = None
+    try:
+        publish(os.path.join(base, "server", REMOTE), args.files, args.size, 0)
+        try:
+            link = SlowLink(args.delay_ms).open()
+            where, host = f"{link.kind}, {2 * args.delay_ms:g} ms round trip", SERVER_ADDRESS
+            server = LinkServer(os.path.join(base, "server"), link)
+            in_client = link.client
+        except (LinkUnavailable, OSError) as e:
+            print(f"no slow link ({e}): measuring on loopback only, without the delay")
+            link = None
+            where, host = "loopback, no delay", "127.0.0.1"
+            server = MeetingServer(os.path.join(base, "server"))
+            in_client = list
+
+        exe = os.path.join(base, "tarnwick-download")
+        shutil.copy(args.exe, exe)
+        clients = [("Linux build", None, lambda dest, cookie: [exe, "--ui", "terminal", "--yes", "--folder", dest,
+                                                                "--cookie-file", cookie])]
+        if not os.path.exists(args.windows_exe):
+            print(f"Windows build: left out, there is no {args.windows_exe}")
+        elif not shutil.which("wine"):
+            print("Windows build: left out, Wine is not installed (scripts/setup windows)")
+        else:
+            # A copy: the Windows build may be rebuilt while the benchmark runs.
+            windows_exe = os.path.join(base, "tarnwick-download.exe")
+            shutil.copy(args.windows_exe, windows_exe)
+            wine = Wine(args.wine_prefix, in_client)
+            clients.append(("Windows build, Wine", wine.env, lambda dest, cookie: [
+                "wine", windows_exe, "--ui", "terminal", "--yes", "--folder", windows_path(dest),
+                "--cookie-file", windows_path(cookie)]))
+        clients.append(("lftp mirror --parallel=1", None, lambda dest, _: [
+            "lftp", "-c", f'open -u "{USER},{PASSWORD}" -p {server.port} {host}; mirror --parallel=1 {REMOTE} {dest}']))
+
+        cookie = write_cookie(base, host, server.port)
+        tree = args.files + 4  # the manifest and the fixed tail: Tarnwick.msg, Enote.Doc, MainTarnwick.html
+        print(f"{args.files} x {args.size} B + manifest and tail ({tree} files), {where} "
+              f"(measured: {round_trip(in_client, host, server.port):.1f} ms); pyftpdlib")
+        print(f"{'run':>3}  {'client':<26} {'wall s':>7} {'logins':>6} {'cmds':>5}")
+        results = {name: [] for name, _, _ in clients}
+        for run in range(1, args.runs + 1):
+            for name, env, command in clients:
+                dest = os.path.join(base, "component")
+                shutil.rmtree(dest, ignore_errors=True)
+                os.makedirs(dest)
+                server.clear_log()
+                with open(os.path.join(base, "client.err"), "w+b") as err:
+                    start = time.monotonic()
+                    status = subprocess.run(in_client(command(dest, cookie)), env=env,
+                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err,
+                                            timeout=1800).returncode
+                    wall = time.monotonic() - start
+                    err.seek(0)
+                    said = err.read().decode("utf-8", "replace").strip()[-500:]
+                if status != 0 or not fetched_all(dest, args.files, args.size):
+                    raise RuntimeError(f"{name}: status {status}, not every file arrived: {said}")
+                commands, fetched, gaps = read_log(server)
+                results[name].append((wall, server.logins(), commands, fetched, gaps))
+                print(f"{run:>3}  {name:<26} {wall:>7.2f} {server.logins():>6} {len(commands):>5}", flush=True)
+
+        print()
+        print(f"{'client':<26} {'wall s':>7} {'x lftp':>6} {'cmds/file':>9} {'once per file':<15} "
+              f"{'logins/run':>10} {'gap ms':>6}")
+        lftp_wall = statistics.median(r[0] for r in results[clients[-1][0]])
+        summary = {}
+        for name, runs in results.items():
+            wall = statistics.median(r[0] for r in runs)
+            per_file = statistics.mean(len(r[2]) / max(len(r[3]), 1) for r in runs)
+            names = [c.split(" ")[0] for c in runs[-1][2]]
+            each = [c for c in dict.fromkeys(names) if names.count(c) >= len(runs[-1][3])]
+            logins = statistics.mean(r[1] for r in runs)
+            gap = statistics.median(g for r in runs for g in r[4])
+            summary[name] = (wall / lftp_wall, len(each), logins)
+            print(f"{name:<26} {wall:>7.2f} {wall / lftp_wall:>6.3f} {per_file:>9.2f} {' '.join(each):<15} "
+                  f"{logins:>10g} {gap:>6.1f}")
+        ratio, each, logins = summary["Linux build"]
+        met = ratio <= 1.02 and each == 2 and logins == 1
+        print(f"\nLinux build against the goal (at most 1.02 x lftp, 2 commands per file, 1 login per run): "
+              f"{'met' if met else 'not met'}{'' if link else ' (but measured without the slow link)'}")
+    finally:
+        if wine:
+            wine.stop()
+        if server:
+            server.stop()
+        if link:
+            link.close()
+        shutil.rmtree(base, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[1])
+    parser.add_argument("--link", choices=("loopback", "wan"), default="loopback")
+    parser.add_argument("--runs", type=int, help="runs per client: 3 on loopback, 1 over the slow link")
+    parser.add_argument("--files", type=int, default=300)
+    parser.add_argument("--size", type=int, default=20 << 10)
+    parser.add_argument("--big-mb", type=int, default=20, help="loopback only")
+    parser.add_argument("--delay-ms", type=float, default=25, help="each way, over the slow link")
+    parser.add_argument("--exe", default=os.path.join(ROOT, "build", "tarnwick-download"))
+    parser.add_argument("--windows-exe", default=os.path.join(ROOT, "build-windows", "tarnwick-download.exe"))
+    parser.add_argument("--wine-prefix", default=os.path.join(ROOT, "build", "bench", "wine-prefix"))
+    args = parser.parse_args()
+    if args.runs is None:
+        args.runs = 3 if args.link == "loopback" else 1
+    # A terminated benchmark still takes its namespaces, servers and Wine away (the finally clauses).
+    for ending in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(ending, lambda number, _: sys.exit(128 + number))
+    (loopback if args.link == "loopback" else compare)(args)
 
 
 if __name__ == "__main__":
