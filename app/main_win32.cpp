@@ -19,12 +19,12 @@
 #include "app/desktop_integration.h"
 #include "app/folder_lock.h"
 #include "app/run.h"
+#include "curl_ftp/curl_transfer_control.h"
 #include "terminal/escaped_text.h"
 #include "terminal/terminal_window.h"
 #include "win32_console/console_output.h"
 #include "win32_fs/win32_file_system.h"
 #include "win32_window/win32_window.h"
-#include "wininet_ftp/wininet_transfer_control.h"
 
 namespace {
 
@@ -180,7 +180,7 @@ int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Invocat
     return kExitErrorBox;
   }
   Win32FileSystem fs;
-  WinInetTransferControlFactory transfers(window, invocation.line.timeoutSeconds);
+  CurlTransferControlFactory transfers(window, OverridesOf(invocation.line));
   auto& interruptions = Interruptions::Instance();
   interruptions.Follow([&window] { window.InterruptFromAnyThread(); });
   const int status = RunOnce(window, frontEndJournal, fs, transfers, invocation, folder);

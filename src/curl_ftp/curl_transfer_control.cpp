@@ -210,7 +210,9 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   // Per file only PASV and RETR: no CWD (the whole path goes with RETR), no SIZE, no EPSV attempt.
   // Ignoring the length also stops libcurl from checking the size a 150 reply announces: Transfer does.
   curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
-  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+  // Over TLS the size is read (SIZE, one command more a file): with Schannel, a read to the end of a
+  // protected data connection waits for the server's close, while the server waits for the client's.
+  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, settings.tls == TlsMode::Off ? 1L : 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
   // No progress for the time-out ends the request; a long transfer that moves does not.
@@ -446,7 +448,7 @@ CurlTransferControl::CurlTransferControl(std::shared_ptr<CurlSession> session, E
     : session_(std::move(session)), channel_(std::make_shared<TransferChannel>(poster, settings)) {}
 
 CurlTransferControl::~CurlTransferControl() {
-  channel_->Stop([] {});
+  channel_->Stop();
   session_->Forget(channel_.get());
 }
 

@@ -110,25 +110,4 @@ class TransferControlFactory {
   virtual std::unique_ptr<TransferControl> Create(const TransferSettings& settings) = 0;
 };
 
-// Makes controls of one kind, which hand their outcomes to `poster`'s event loop. A positive override (a
-// user's, for tests and slow links) replaces the window's request time-out.
-template <typename Control>
-class ControlFactory : public TransferControlFactory {
- public:
-  ControlFactory(EventPoster& poster, int timeoutOverrideSeconds)
-      : poster_(poster), timeoutOverrideSeconds_(timeoutOverrideSeconds) {}
-
-  std::unique_ptr<TransferControl> Create(const TransferSettings& settings) override {
-    TransferSettings effective = settings;
-    if (timeoutOverrideSeconds_ > 0) {
-      effective.requestTimeoutSeconds = timeoutOverrideSeconds_;
-    }
-    return std::make_unique<Control>(poster_, effective);
-  }
-
- private:
-  EventPoster& poster_;
-  int timeoutOverrideSeconds_;
-};
-
 }  // namespace tarnwick

@@ -137,19 +137,18 @@ std::wstring WidePath(const std::string& path) {
   return wide;
 }
 
-std::string SystemReason(unsigned long error, void* messageModule, std::string_view unknownPrefix) {
+std::string SystemReason(unsigned long error) {
   wchar_t* text = nullptr;
   const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                         (messageModule != nullptr ? FORMAT_MESSAGE_FROM_HMODULE : 0),
-                     messageModule, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring reason(text != nullptr ? text : L"", length);
   LocalFree(text);
   while (!reason.empty() &&
          (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ' || reason.back() == L'.')) {
     reason.pop_back();
   }
-  return reason.empty() ? std::string(unknownPrefix) + std::to_string(error) : Utf8FromWide(reason);
+  return reason.empty() ? "error " + std::to_string(error) : Utf8FromWide(reason);
 }
 
 PendingFile::PendingFile(const std::wstring& target) : target_(AsOnDisk(target)) {

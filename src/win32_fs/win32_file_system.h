@@ -27,9 +27,9 @@ namespace tarnwick {
 // The UTF-16 path that the system is given for a path the logic built: "/" turned to "\".
 std::wstring WidePath(const std::string& path);
 
-// The system's words for an error code (from `messageModule`'s own table when given, WinINet's say),
-// without the closing full stop; `unknownPrefix` and the number when the system has none.
-std::string SystemReason(unsigned long error, void* messageModule = nullptr, std::string_view unknownPrefix = "error ");
+// The system's words for an error code, without the closing full stop; "error " and the number when the
+// system has none.
+std::string SystemReason(unsigned long error);
 
 // A file being written under a hidden temporary name beside its target. Commit flushes it and moves it
 // over the target, which keeps the letter case it has on disk; without a commit it is removed, so a

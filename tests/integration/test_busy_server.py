@@ -7,10 +7,9 @@ import subprocess
 import time
 import unittest
 
-from harness import PASSWORD, WINDOWS, Workspace, native, program
+from harness import PASSWORD, Workspace, native, program
 
 
-@unittest.skipIf(WINDOWS, "the Windows build's WinINet control does not wait out a busy server")
 class BusyServer(unittest.TestCase):
     def setUp(self):
         self.ws = Workspace()

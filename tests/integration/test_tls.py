@@ -10,7 +10,7 @@ import tempfile
 import time
 import unittest
 
-from harness import WINDOWS, Workspace, crlf, free_port, linux_only
+from harness import WINDOWS, Workspace, crlf, free_port
 
 VSFTPD = shutil.which("vsftpd") or "/usr/sbin/vsftpd"
 STORE = "/usr/local/share/ca-certificates"
@@ -32,7 +32,7 @@ class TlsServer:
                 self.ca, "-days", "1", "-subj", "/CN=tarnwick-download test authority")
         openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr, "-subj", "/CN=127.0.0.1")
         with open(os.path.join(base, "ext"), "w") as f:
-            f.write("subjectAltName=IP:127.0.0.1\n")
+            f.write("subjectAltName=IP:127.0.0.1,DNS:127.0.0.1\n")  # Schannel matches DNS names alone
         openssl("x509", "-req", "-in", csr, "-CA", self.ca, "-CAkey", os.path.join(base, "ca.key"),
                 "-CAcreateserial", "-out", cert, "-days", "1", "-extfile", os.path.join(base, "ext"))
         self.port = free_port()
@@ -75,7 +75,6 @@ class TlsServer:
                     for line in f if "FTP command:" in line]
 
 
-@linux_only
 @unittest.skipUnless(os.path.exists(VSFTPD) and os.geteuid() == 0, "needs vsftpd and root (the system's store)")
 class Tls(unittest.TestCase):
     def setUp(self):
@@ -106,16 +105,18 @@ class Tls(unittest.TestCase):
         self.addCleanup(untrust)
 
     def test_tls_when_required_or_configured_and_never_a_fall_back(self):
-        # Not yet trusted: the certificate does not check out, and the login never went out.
-        result = self.ws.run(self.cookie, "--yes", "--tls", "require")
-        self.assertEqual(result.returncode, 1, result.text)
-        self.assertIn("| Load FileUpdate Error 906", result.text)
-        self.assertIn(f"the certificate of 127.0.0.1:{self.server.port} does not check out", result.text)
-        self.assertEqual(self.server.commands(), ["AUTH TLS"])
+        # Not yet trusted: the certificate does not check out, and the login never went out. (Wine's
+        # Schannel checks no certificate without a CA file: there this is Windows' part alone.)
+        if not WINDOWS:
+            result = self.ws.run(self.cookie, "--yes", "--tls", "require")
+            self.assertEqual(result.returncode, 1, result.text)
+            self.assertIn("| Load FileUpdate Error 906", result.text)
+            self.assertIn(f"the certificate of 127.0.0.1:{self.server.port} does not check out", result.text)
+            self.assertEqual(self.server.commands(), ["AUTH TLS"])
 
         self.trust_the_test_authority()
         self.server.clear_log()
-        shutil.rmtree(self.ws.local("TW3"))
+        shutil.rmtree(self.ws.local("TW3"), ignore_errors=True)
         with open(self.ws.local("Tarnwick.cfg"), "wb") as f:
             f.write(crlf(["Tarnwick portal configuration", "https://127.0.0.1/meeting", "FTPS"]))
         result = self.ws.run(self.cookie, "--yes")  # the folder's configuration asks for TLS

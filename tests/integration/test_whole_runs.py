@@ -4,12 +4,10 @@ import socket
 import threading
 import unittest
 
-from harness import ONE_TRY, PASSWORD, TAIL, WINDOWS, Workspace, crlf, free_port, remote
+from harness import ONE_TRY, PASSWORD, TAIL, Workspace, crlf, free_port, remote
 
 ERROR_TITLE = "มีข้อผิดพลาด"
 UP_TO_DATE = "ข้อมูลในเครื่องเป็นปัจจุบันแล้วครับ"
-# The manifest and the files share one login (WinINet logs each control in on its own).
-LOGINS_PER_RUN = 2 if WINDOWS else 1
 class WholeRun(unittest.TestCase):
     def setUp(self):
         self.ws = Workspace()
@@ -73,7 +71,7 @@ class ManifestRuns(WholeRun):
         self.assertEqual(result.returncode, 0, result.text)
         server = self.ws.server
         self.assertEqual(server.retrieved(), remote("FileUpDate.dat", "a.doc", "b.pdf", *TAIL))
-        self.assertEqual(server.logins(), LOGINS_PER_RUN)
+        self.assertEqual(server.logins(), 1)
         self.assertEqual(self.ws.read_local("TW3", "b.pdf"), b"\x00\x01binary\r\n")
         with open(os.path.join(self.ws.remote_folder(), "FileUpdate.dat"), "rb") as published:
             self.assertEqual(self.ws.read_local("TW3", "FileUpdate.dat"), published.read())
@@ -91,14 +89,10 @@ class ManifestRuns(WholeRun):
         for session, command in self.ws.server.commands():
             by_session.setdefault(session, []).append(command.split(" ")[0])
         sessions = list(by_session.values())
-        self.assertEqual(len(sessions), LOGINS_PER_RUN)
+        self.assertEqual(len(sessions), 1)
         for commands in sessions:
             logged_in = commands.index("PASS") + 1
             self.assertEqual(commands[:2], ["USER", "PASS"])
-            if WINDOWS:  # WinINet sets the transfer type before every file
-                after = [c for c in commands[logged_in:] if c not in ("PWD", "QUIT")]
-                self.assertEqual(after, ["TYPE", "PASV", "RETR"] * (len(after) // 3), commands)
-                continue
             after = [c for c in commands[logged_in:] if c not in ("PWD", "TYPE", "QUIT")]
             self.assertEqual(after, ["PASV", "RETR"] * (len(after) // 2), commands)
             self.assertLessEqual(commands.count("TYPE"), 1)

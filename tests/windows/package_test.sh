@@ -9,9 +9,9 @@ listing=$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFil
 [ "$listing" = "README.md
 tarnwick-download.exe" ] || fail "the zip holds: $listing"
 
-# Each DLL the executable imports must come with Windows (no MinGW runtime, no libcurl, no Qt).
-system_dlls="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll
-winmm.dll wininet.dll ws2_32.dll api-ms-win-crt-*.dll"
+# Each DLL the executable imports must come with Windows (no MinGW runtime, no libcurl DLL, no Qt).
+system_dlls="advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll kernel32.dll msvcrt.dll
+shell32.dll user32.dll winmm.dll ws2_32.dll api-ms-win-crt-*.dll"
 for dll in $("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
   found=no
   for allowed in $system_dlls; do
