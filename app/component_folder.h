@@ -10,6 +10,10 @@ namespace tarnwick {
 // A path the system's file API reads right from UTF-8 text (Thai names included), on every system.
 std::filesystem::path PathFromUtf8(const std::string& text);
 
+// This program's own file, absolute; empty when the system cannot tell. (Defined with the desktop
+// integration of each system.)
+std::filesystem::path ExecutablePath();
+
 // The entry of the folder with that name in any letter case, as the logic finds names.
 std::optional<std::filesystem::path> FindIgnoringCase(const std::filesystem::path& folder,
                                                       const std::filesystem::path& name);

@@ -87,6 +87,11 @@ int RunTool(std::vector<std::string> args) {
 
 }  // namespace
 
+std::filesystem::path ExecutablePath() {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
 std::optional<std::string> LinkDesktopEntry(const std::string& executable, const std::vector<std::string>& options) {
   std::vector<std::string> args{executable};
   args.insert(args.end(), options.begin(), options.end());
@@ -144,10 +149,9 @@ std::optional<std::string> WithoutLinkDefault(const std::string& mimeapps) {
 }
 
 int RegisterLinkHandler(const CommandLine& line) {
-  std::error_code error;
-  const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) {
-    std::cerr << kApplicationName << ": cannot tell where this program is: " << error.message() << "\n";
+  const auto executable = ExecutablePath();
+  if (executable.empty()) {
+    std::cerr << kApplicationName << ": cannot tell where this program is\n";
     return kExitErrorBox;
   }
   const auto entry = LinkDesktopEntry(executable.string(), RunOptionArguments(line));

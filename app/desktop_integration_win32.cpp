@@ -52,19 +52,22 @@ bool SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std
   return result == ERROR_SUCCESS;
 }
 
-std::string ExecutablePath() {
+}  // namespace
+
+std::filesystem::path ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) {
+      return {};
+    }
     if (length < path.size()) {
       path.resize(length);
-      return Utf8FromWide(path);
+      return path;
     }
     path.resize(path.size() * 2);
   }
 }
-
-}  // namespace
 
 std::string LinkOpenCommand(const std::string& executable, const std::vector<std::string>& options) {
   std::string command = QuoteArgument(executable);
@@ -76,7 +79,7 @@ std::string LinkOpenCommand(const std::string& executable, const std::vector<std
 
 int RegisterLinkHandler(const CommandLine& line) {
   const std::wstring key = kSchemeKey;
-  const std::string command = LinkOpenCommand(ExecutablePath(), RunOptionArguments(line));
+  const std::string command = LinkOpenCommand(Utf8FromWide(ExecutablePath().wstring()), RunOptionArguments(line));
   if (!SetValue(HKEY_CURRENT_USER, key, nullptr, "URL:tarnwick-download") ||
       !SetValue(HKEY_CURRENT_USER, key, L"URL Protocol", "") ||
       !SetValue(HKEY_CURRENT_USER, key + L"\\shell\\open\\command", nullptr, command)) {

@@ -66,19 +66,14 @@ int CatchInterruptions() {
   return fds[0];
 }
 
-std::filesystem::path Executable() {
-  std::error_code error;
-  return std::filesystem::read_symlink("/proc/self/exe", error);
-}
-
 // An installed copy lives in a "bin" folder (/usr/bin say), with what it installs beside it under "share".
-bool Installed() { return Executable().parent_path().filename() == "bin"; }
+bool Installed() { return ExecutablePath().parent_path().filename() == "bin"; }
 
 // The folder that holds the executable: a copy that lives in the component folder, as on the meeting
 // machines. An installed copy keeps its meetings in the user's data folder instead: the program's own
 // folder is not the user's to write in.
 std::string DefaultComponentFolder() {
-  const auto exe = Executable();
+  const auto exe = ExecutablePath();
   if (exe.empty()) {
     return std::filesystem::current_path().string();
   }
@@ -210,7 +205,7 @@ int Main(int argc, char** argv) {
   }
   if (Installed()) {
     // The portal page needs its images, and the trust of links the meeting server's address.
-    LayInComponentDefaults(Executable().parent_path().parent_path() / "share" / kApplicationName / "component",
+    LayInComponentDefaults(ExecutablePath().parent_path().parent_path() / "share" / kApplicationName / "component",
                            *folder);
   }
   if (line.action == Action::OpenPortal) {

@@ -97,18 +97,7 @@ class Interruptions {
   HANDLE runEnded_;
 };
 
-std::string ExecutableFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return Utf8FromWide(path.substr(0, path.find_last_of(L"\\/")));
-}
+std::string ExecutableFolder() { return Utf8FromWide(ExecutablePath().parent_path().wstring()); }
 
 // An installed copy has its component folder's configuration and images beside it, in this folder; the
 // zip's copy has none and works in its own folder, as on the meeting machines.
