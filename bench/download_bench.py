@@ -124,28 +124,10 @@ def loopback(args):
         shutil.rmtree(base, ignore_errors=True)
 
 
-class LinkServer(MeetingServer):
+def link_server(root, link):
     """The meeting server in the link's server namespace, on the link's address; its log read as on loopback."""
-
-    def __init__(self, root, link):
-        self.root = root
-        self.log_path = os.path.join(root, "..", "server.log")
-        self.faults_path = os.path.join(root, "..", "server.faults")
-        ready = os.path.join(root, "..", "server.ready")
-        password_file = os.path.join(root, "..", "server.password")
-        with open(os.open(password_file, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600), "w") as f:
-            f.write(PASSWORD)
-        self.process = subprocess.Popen(
-            link.server([SYSTEM_PYTHON, os.path.join(ROOT, "bench", "link_server.py"), SERVER_ADDRESS, "--root", root,
-                         "--user", USER, "--password-file", password_file, "--log", self.log_path, "--ready", ready]),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 20
-        while not os.path.exists(ready):
-            if self.process.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("the FTP server did not start in its namespace")
-            time.sleep(0.02)
-        with open(ready) as f:
-            self.port = int(f.read())
+    return MeetingServer(root, launch=lambda args: link.server(
+        [SYSTEM_PYTHON, os.path.join(ROOT, "bench", "link_server.py"), SERVER_ADDRESS, *args]))
 
 
 class Wine:
@@ -226,7 +208,7 @@ def compare(args):
         try:
             link = SlowLink(args.delay_ms).open()
             where, host = f"{link.kind}, {2 * args.delay_ms:g} ms round trip", SERVER_ADDRESS
-            server = LinkServer(os.path.join(base, "server"), link)
+            server = link_server(os.path.join(base, "server"), link)
             in_client = link.client
         except (LinkUnavailable, OSError) as e:
             print(f"no slow link ({e}): measuring on loopback only, without the delay")

@@ -18,4 +18,12 @@ bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix)
   return text.size() >= prefix.size() && EqualIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
+std::string_view TrimAscii(std::string_view text, std::string_view blanks) {
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 }  // namespace tarnwick

@@ -10,4 +10,7 @@ constexpr char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cas
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
 
+// The text without the given characters (by default the blank) at either end.
+std::string_view TrimAscii(std::string_view text, std::string_view blanks = " ");
+
 }  // namespace tarnwick

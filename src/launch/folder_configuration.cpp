@@ -32,14 +32,7 @@ TlsMode ConfiguredTls(FileSystem& fs, const std::string& componentFolder) {
   if (lines.size() < 3) {
     return TlsMode::Off;
   }
-  std::string_view line = lines[2];
-  while (!line.empty() && line.front() == ' ') {
-    line.remove_prefix(1);
-  }
-  while (!line.empty() && line.back() == ' ') {
-    line.remove_suffix(1);
-  }
-  return EqualIgnoringAsciiCase(line, "FTPS") ? TlsMode::Required : TlsMode::Off;
+  return EqualIgnoringAsciiCase(TrimAscii(lines[2]), "FTPS") ? TlsMode::Required : TlsMode::Off;
 }
 
 }  // namespace tarnwick

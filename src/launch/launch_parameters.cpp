@@ -26,14 +26,6 @@ std::vector<std::string_view> SplitCookie(std::string_view cookie) {
   return elements;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) {
-    return {};
-  }
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // Every "%2E" (exactly so: "%2e" stays) becomes ".". A "." never forms a new "%2E", so one pass from
 // left to right equals replacing the first until none is left.
 std::string DecodeHostDots(std::string_view host) {
@@ -72,7 +64,7 @@ CookieVerdict ReadLaunchCookie(std::string_view cookie, LaunchParameters& parame
   int recognised = 0;
   const auto elements = SplitCookie(cookie);
   for (size_t index = 0; index < elements.size(); ++index) {
-    const std::string_view element = TrimBlanks(elements[index]);
+    const std::string_view element = TrimAscii(elements[index]);
     const size_t equals = element.find('=');
     if (equals == std::string_view::npos) {
       return CookieVerdict::ElementWithoutEquals;

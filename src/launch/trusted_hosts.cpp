@@ -32,14 +32,6 @@ std::string_view UrlHost(std::string_view url) {
   return SplitPort(authority).name;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) {
-    return {};
-  }
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 bool Matches(const HostAndPort& wanted, std::string_view entry) {
   const HostAndPort trusted = SplitPort(entry);
   return !trusted.name.empty() && EqualIgnoringAsciiCase(trusted.name, wanted.name) &&
@@ -58,7 +50,7 @@ bool IsTrustedHost(std::string_view host, std::string_view serverUrl, std::strin
   }
   while (!trustedHosts.empty()) {
     const size_t end = trustedHosts.find('\n');
-    const std::string_view line = TrimBlanks(trustedHosts.substr(0, end));
+    const std::string_view line = TrimAscii(trustedHosts.substr(0, end), " \t\r");
     trustedHosts = end == std::string_view::npos ? std::string_view() : trustedHosts.substr(end + 1);
     if (!line.starts_with('#') && Matches(wanted, line)) {
       return true;

@@ -139,10 +139,12 @@ void DownloadWindow::StartRun() {
       case CookieVerdict::Accepted:
         break;
       case CookieVerdict::WrongCount:
-        RefuseCookie("the cookie must hold each of HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE once");
+        Refuse(std::string(texts::kArgumentErrorText),
+               "the cookie must hold each of HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE once");
         return;
       case CookieVerdict::UnsafeLocalFolder:
-        RefuseCookie("the last part of SUBSOURCE must name one folder inside the component folder");
+        Refuse(std::string(texts::kArgumentErrorText),
+               "the last part of SUBSOURCE must name one folder inside the component folder");
         return;
       case CookieVerdict::ElementWithoutEquals:
         FailStart("an element of the cookie has no \"=\"");
@@ -172,10 +174,10 @@ void DownloadWindow::StartRun() {
   }
 }
 
-void DownloadWindow::RefuseCookie(const std::string& detail) {
-  Journal().RunFailed(std::string(texts::kArgumentErrorText), detail);
-  platform_.host.MessageBox(std::string(texts::kArgumentErrorText), std::string(texts::kArgumentErrorTitle),
-                            MessageIcon::Critical, detail);
+// The run is refused before anything is touched: the argument error's title and status, with `text`.
+void DownloadWindow::Refuse(const std::string& text, const std::string& detail) {
+  Journal().RunFailed(text, detail);
+  platform_.host.MessageBox(text, std::string(texts::kArgumentErrorTitle), MessageIcon::Critical, detail);
   CloseWindow(CloseReason::ArgumentError);
 }
 
@@ -193,9 +195,7 @@ void DownloadWindow::RefuseUntrustedServer() {
       "a link from a web page starts a run only with the host of Tarnwick.cfg's line 2 or one "
       "listed in " +
       std::string(kTrustedHostsName) + " in " + componentFolder_;
-  Journal().RunFailed(text, detail);
-  platform_.host.MessageBox(text, std::string(texts::kArgumentErrorTitle), MessageIcon::Critical, detail);
-  CloseWindow(CloseReason::ArgumentError);
+  Refuse(text, detail);
 }
 
 void DownloadWindow::FailStart(const std::string& detail) {

@@ -50,7 +50,7 @@ class DownloadWindow : public WindowEvents {
   };
 
   void StartRun();
-  void RefuseCookie(const std::string& detail);
+  void Refuse(const std::string& text, const std::string& detail);
   bool ServerTrusted();
   void RefuseUntrustedServer();
   void FailStart(const std::string& detail);

@@ -51,7 +51,8 @@ def crlf(lines):
 class MeetingServer:
     """pyftpdlib serving `root`, started in its own process and stopped by stop()."""
 
-    def __init__(self, root, max_cons=64):
+    def __init__(self, root, max_cons=64, launch=None):
+        """`launch` turns ftp_server.py's arguments into the command that starts it (by default, on loopback)."""
         self.root = root
         self.log_path = os.path.join(root, "..", "server.log")
         self.faults_path = os.path.join(root, "..", "server.faults")
@@ -62,11 +63,10 @@ class MeetingServer:
         for stale in (self.log_path, ready):
             if os.path.exists(stale):
                 os.remove(stale)
-        self.process = subprocess.Popen(
-            [SYSTEM_PYTHON, os.path.join(HERE, "ftp_server.py"), "--root", root, "--user", USER,
-             "--password-file", password_file, "--log", self.log_path, "--ready", ready,
-             "--faults", self.faults_path, "--max-cons", str(max_cons)],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        arguments = ["--root", root, "--user", USER, "--password-file", password_file, "--log", self.log_path,
+                     "--ready", ready, "--faults", self.faults_path, "--max-cons", str(max_cons)]
+        launch = launch or (lambda args: [SYSTEM_PYTHON, os.path.join(HERE, "ftp_server.py"), *args])
+        self.process = subprocess.Popen(launch(arguments), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 20
         while not os.path.exists(ready):
             if self.process.poll() is not None or time.monotonic() > deadline:
