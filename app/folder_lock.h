@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/run.h"
+#include "platform/window_host.h"
 
 namespace tarnwick {
 
@@ -21,16 +21,16 @@ class FolderLock {
 
   bool Held() const { return !busy_ && problem_.empty(); }
   // The error box of a run that does not hold the lock.
-  std::string Refusal(const std::string& folder) const {
-    return busy_ ? BusyFolderText(folder)
-                 : "The folder " + folder + " cannot be locked for the download: " + problem_ + ".";
-  }
+  std::string Refusal(const std::string& folder) const;
 
  private:
   std::intptr_t handle_ = -1;  // a descriptor, or a HANDLE
   bool busy_ = false;          // another run holds the lock
   std::string problem_;        // why the lock could not be taken otherwise
 };
+
+// The error box of a run that finds the component folder locked by another.
+std::string BusyFolderText(const std::string& folder);
 
 // The folder's lock for a run, or nothing once `window` has said why not: a folder that another run holds
 // gets that error box and nothing else (no marker, no deletion, no FTP request).

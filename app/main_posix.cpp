@@ -15,9 +15,7 @@
 
 #include "app/component_folder.h"
 #include "app/desktop_integration.h"
-#include "app/folder_lock.h"
 #include "app/run.h"
-#include "curl_ftp/curl_transfer_control.h"
 #include "launch/launch_link.h"
 #include "posix_fs/posix_file_system.h"
 #include "terminal/escaped_text.h"
@@ -109,23 +107,18 @@ bool SameFile(int a, int b) {
          first.st_ino == second.st_ino;
 }
 
-// The lock is taken before the run's window opens and held until the run has ended.
-template <typename FrontEndWindow>
-int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Invocation& invocation,
-              const std::string& folder) {
-  const auto lock = LockForRun(folder, window);
-  if (!lock) {
-    return kExitErrorBox;
+// Signals close the window through the pipe that CatchInterruptions makes.
+class SignalInterruptions {
+ public:
+  template <typename FrontEndWindow>
+  void Follow(FrontEndWindow& window) {
+    if (const int readable = CatchInterruptions(); readable >= 0) {
+      window.CloseWhenReadable(readable);
+    }
   }
-  if (const int interruptions = CatchInterruptions(); interruptions >= 0) {
-    window.CloseWhenReadable(interruptions);
-  }
-  PosixFileSystem fs;
-  CurlTransferControlFactory transfers(window, OverridesOf(invocation.line));
-  const int status = RunOnce(window, frontEndJournal, fs, transfers, invocation, folder);
-  // Only a signal that closed the window counts: one that came after it had closed changed nothing.
-  return window.Interrupted() ? kExitBySignal + caughtSignal.load() : status;
-}
+  void RunEnded() {}
+  int Signal() const { return caughtSignal.load(); }
+};
 
 int Run(const Invocation& invocation, const std::string& folder, int argc, char** argv) {
   const CommandLine& line = invocation.line;
@@ -134,7 +127,8 @@ int Run(const Invocation& invocation, const std::string& folder, int argc, char*
       line.frontEnd == FrontEnd::Window || (line.frontEnd == FrontEnd::Auto && QtWindow::DisplayAvailable());
   if (useWindow) {
     QtWindow window(argc, argv, kApplicationName, line.yes);
-    return RunLocked(window, nullptr, invocation, folder);
+    SignalInterruptions interruptions;
+    return RunLocked<PosixFileSystem>(window, nullptr, interruptions, invocation, folder);
   }
 #else
   (void)argc;
@@ -146,7 +140,8 @@ int Run(const Invocation& invocation, const std::string& folder, int argc, char*
   const TerminalOptions options = TerminalOptionsFor(line, isatty(STDIN_FILENO) != 0, isatty(STDOUT_FILENO) != 0);
   TerminalWindow window(std::cout, SameFile(STDOUT_FILENO, STDERR_FILENO) ? nullptr : &std::cerr, kApplicationName,
                         options);
-  return RunLocked(window, &window, invocation, folder);
+  SignalInterruptions interruptions;
+  return RunLocked<PosixFileSystem>(window, &window, interruptions, invocation, folder);
 }
 
 // The handler of links runs from wherever the browser is: the paths it passes on must not depend on it.

@@ -17,9 +17,7 @@
 
 #include "app/component_folder.h"
 #include "app/desktop_integration.h"
-#include "app/folder_lock.h"
 #include "app/run.h"
-#include "curl_ftp/curl_transfer_control.h"
 #include "terminal/escaped_text.h"
 #include "terminal/terminal_window.h"
 #include "win32_console/console_output.h"
@@ -55,10 +53,11 @@ class Interruptions {
     return instance;
   }
 
-  // `interrupt` runs on the handler's thread; it must be safe from any thread.
-  void Follow(std::function<void()> interrupt) {
+  // The window is closed from the handler's thread.
+  template <typename FrontEndWindow>
+  void Follow(FrontEndWindow& window) {
     const std::lock_guard lock(mutex_);
-    interrupt_ = std::move(interrupt);
+    interrupt_ = [&window] { window.InterruptFromAnyThread(); };
     ResetEvent(runEnded_);
     SetConsoleCtrlHandler(OnControl, TRUE);
   }
@@ -160,24 +159,6 @@ bool SameDestination(HANDLE a, HANDLE b) {
          first.nFileIndexLow == second.nFileIndexLow;
 }
 
-// The lock is taken before the run's window opens and held until the run has ended.
-template <typename FrontEndWindow>
-int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, const Invocation& invocation,
-              const std::string& folder) {
-  const auto lock = LockForRun(folder, window);
-  if (!lock) {
-    return kExitErrorBox;
-  }
-  Win32FileSystem fs;
-  CurlTransferControlFactory transfers(window, OverridesOf(invocation.line));
-  auto& interruptions = Interruptions::Instance();
-  interruptions.Follow([&window] { window.InterruptFromAnyThread(); });
-  const int status = RunOnce(window, frontEndJournal, fs, transfers, invocation, folder);
-  interruptions.RunEnded();
-  // Only an interruption that closed the window counts: one that came after it had closed changed nothing.
-  return window.Interrupted() ? kExitBySignal + interruptions.Signal() : status;
-}
-
 // A window of our own can be created: not so under Wine without a display, or in a service's session.
 bool WindowsAvailable() {
   const HWND probe =
@@ -194,7 +175,7 @@ int Run(const Invocation& invocation, const std::string& folder, const StandardS
   if (line.frontEnd != FrontEnd::Terminal) {
     if (WindowsAvailable()) {
       Win32Window window(kApplicationName, line.yes);
-      return RunLocked(window, nullptr, invocation, folder);
+      return RunLocked<Win32FileSystem>(window, nullptr, Interruptions::Instance(), invocation, folder);
     }
     if (line.frontEnd == FrontEnd::Window) {
       std::cerr << kApplicationName << ": no window can be shown here (no desktop); --ui terminal runs without one\n"
@@ -205,7 +186,7 @@ int Run(const Invocation& invocation, const std::string& folder, const StandardS
   const TerminalOptions options = TerminalOptionsFor(line, streams.inputIsConsole, streams.outputIsConsole);
   const bool errorsApart = !SameDestination(GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE));
   TerminalWindow window(std::cout, errorsApart ? &std::cerr : nullptr, kApplicationName, options);
-  return RunLocked(window, &window, invocation, folder);
+  return RunLocked<Win32FileSystem>(window, &window, Interruptions::Instance(), invocation, folder);
 }
 
 // The queue timer ticks every 10 ms: the system's default timer resolution (15.6 ms) would stretch every

@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "app/component_folder.h"
-#include "app/folder_lock.h"
 #include "app/run_log.h"
 #include "terminal/escaped_text.h"
 #include "window/texts.h"
@@ -60,19 +59,6 @@ std::variant<int, Invocation> ReadInvocation(const std::vector<std::string>& arg
     return kExitArgumentError;
   }
   return Invocation{*line, std::move(*cookie), LaunchSource::CookieFile, {}};
-}
-
-std::string BusyFolderText(const std::string& folder) {
-  return "Another download is running in " + folder + ". Try again when it has finished.";
-}
-
-std::unique_ptr<FolderLock> LockForRun(const std::string& folder, WindowHost& window) {
-  auto lock = std::make_unique<FolderLock>(folder);
-  if (!lock->Held()) {
-    window.MessageBox(lock->Refusal(folder), "Error", MessageIcon::Critical, "");
-    return nullptr;
-  }
-  return lock;
 }
 
 TerminalOptions TerminalOptionsFor(const CommandLine& line, bool inputIsTerminal, bool outputIsTerminal) {

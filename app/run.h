@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/folder_lock.h"
+#include "curl_ftp/curl_transfer_control.h"
 #include "platform/file_system.h"
 #include "platform/run_journal.h"
 #include "platform/transfer_control.h"
@@ -36,9 +38,6 @@ struct Invocation {
 // terminal to read standard error.
 std::variant<int, Invocation> ReadInvocation(const std::vector<std::string>& args);
 
-// The error box of a run that finds the component folder locked by another.
-std::string BusyFolderText(const std::string& folder);
-
 // The terminal front end's options for the command line. A box waits for Enter only where a user can
 // press it: not with --yes, not when standard input is no terminal or carries the cookie.
 TerminalOptions TerminalOptionsFor(const CommandLine& line, bool inputIsTerminal, bool outputIsTerminal);
@@ -48,5 +47,25 @@ int ExitStatusFor(CloseReason reason);
 // One run in the component folder, with the front end's journal (may be null) and the log of --log.
 int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, TransferControlFactory& transfers,
             const Invocation& invocation, const std::string& folder);
+
+// One run under the component folder's lock, taken before the run's window opens and held until the run
+// has ended, on the system's file system. `interruptions` is the system's way of asking the program to
+// stop (a signal, Ctrl-C, a closing console): it closes the window while the run lasts and says which
+// request that was.
+template <typename SystemFileSystem, typename FrontEndWindow, typename Interruptions>
+int RunLocked(FrontEndWindow& window, RunJournal* frontEndJournal, Interruptions& interruptions,
+              const Invocation& invocation, const std::string& folder) {
+  const auto lock = LockForRun(folder, window);
+  if (!lock) {
+    return kExitErrorBox;
+  }
+  SystemFileSystem fs;
+  CurlTransferControlFactory transfers(window, OverridesOf(invocation.line));
+  interruptions.Follow(window);
+  const int status = RunOnce(window, frontEndJournal, fs, transfers, invocation, folder);
+  interruptions.RunEnded();
+  // Only an interruption that closed the window counts: one that came after it had closed changed nothing.
+  return window.Interrupted() ? kExitBySignal + interruptions.Signal() : status;
+}
 
 }  // namespace tarnwick

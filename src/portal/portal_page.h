@@ -12,7 +12,9 @@ struct PortalMeeting {
   std::vector<std::string> messageLines;  // lines 2 to the end
 };
 
-// The page's lines, without line ends. C5 and F12 are single lines built from several writes.
+// The page's lines, without line ends. Two of them are each one line built from several pieces: a
+// meeting's "MessTxt.InnerHTML = " line (its message, then its "<Br>" fillers), and the line after the
+// meeting list ("<BR>" once for each free place, then "</TD>").
 std::vector<std::string> BuildPortalPage(const std::string& serverUrl, const std::string& componentFolder,
                                          const std::vector<PortalMeeting>& meetings);
 
