@@ -1,13 +1,14 @@
 // The download window on the desktop, with Qt 6 Widgets.
 //
-// Supports: the window as designed (caption, 422 x 119 client pixels, pale yellow, fixed tool window
-//   with a close box, centred, modal without an owner); every control at its design place; Thai text
-//   ("MS Sans Serif" mapped to a Thai sans-serif face); hover emphasis, the right-click credits box,
-//   Alt+O for OK; the 10 ms timer; events posted from the transfer threads; Qt message boxes (plain
-//   text: what the server names is never read as markup); an interruption, which closes the window as
-//   the close box does.
-// Does not support: resizing (the size is fixed, so the first resize on showing is the only one).
-// With auto-confirm every box is acknowledged at once and OK is pressed as soon as it is enabled.
+// - [x] the window as designed: caption, 422 x 119 client pixels, pale yellow, fixed tool window with a
+//       close box, centred, modal without an owner; every control at its design place
+// - [x] Thai text ("MS Sans Serif" mapped to a Thai sans-serif face)
+// - [x] hover emphasis, the right-click credits box, Alt+O for OK
+// - [x] the 10 ms timer; events posted from the transfer threads
+// - [x] Qt message boxes in plain text: what the server names is never read as markup
+// - [x] an interruption, which closes the window as the close box does
+// - [x] auto-confirm: every box acknowledged at once, OK pressed as soon as it is enabled
+// - [ ] resizing (the size is fixed, so the first resize on showing is the only one)
 #pragma once
 
 #include <QDialog>

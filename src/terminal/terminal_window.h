@@ -1,16 +1,20 @@
 // The download window in a terminal.
 //
-// Supports: the caption, the status label, a line of progress (redrawn in place on a terminal, a few
-//   times a second at most: the bar, the files started of the total, the file in flight with its bytes
-//   so far of the size the server announced and the rate; a line per file when the output is not a
-//   terminal), a summary at the end of a completed run (files, bytes, time, rate, names no longer
-//   listed), message boxes as blocks with their title and a line that says what happened, error boxes
-//   also on a separate error stream, the OK button as a prompt that Enter answers, the 10 ms timer,
-//   events posted from other threads; an interruption, which closes the window as a close box would and
-//   says so. Quiet: only error boxes and the OK prompt that waits. Control characters in the run's
-//   texts are printed as escapes.
-// Does not support: mouse events (no hover emphasis, no credits box), a close box.
-// With auto-confirm every box is acknowledged at once and OK is pressed as soon as it is enabled.
+// - [x] the caption and the status label
+// - [x] a line of progress redrawn in place, a few times a second at most: the bar, the files started of
+//       the total, the file in flight with its bytes so far of the size the server announced, the rate
+// - [x] a line per file instead when the output is not a terminal
+// - [x] a summary at the end of a completed run: files, bytes, time, rate, names no longer listed
+// - [x] message boxes as blocks with their title and a line that says what happened; error boxes also on
+//       a separate error stream
+// - [x] the OK button as a prompt that Enter answers
+// - [x] the 10 ms timer; events posted from other threads
+// - [x] an interruption, which closes the window as a close box would and says so
+// - [x] quiet: only error boxes and the OK prompt that waits
+// - [x] control characters in the run's texts printed as escapes
+// - [x] auto-confirm: every box acknowledged at once, OK pressed as soon as it is enabled
+// - [ ] mouse events: no hover emphasis, no credits box
+// - [ ] a close box
 #pragma once
 
 #include <chrono>

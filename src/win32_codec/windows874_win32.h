@@ -4,15 +4,18 @@
 // base/windows874.h; that table codec has no OS header and would work here too, but could disagree with
 // the system on a byte that only the system's table defines.
 //
-// Supports: Decode with MultiByteToWideChar(874, MB_ERR_INVALID_CHARS); the bytes the system leaves
-//   undefined (0xDB-0xDE and 0xFC-0xFF under Wine 8) carried as U+F700 + byte and written back as that
-//   byte, so Encode(Decode(b)) == b for every byte string; Encode with WideCharToMultiByte(874,
-//   WC_NO_BEST_FIT_CHARS): a character the code page cannot hold becomes "?" (one for each code point,
-//   one for each byte of a malformed UTF-8 sequence, as the table codec does); embedded NUL bytes.
-// Does not support: the table codec's meaning of 0x81-0x9F where the system differs (Wine 8 maps the
-//   undefined bytes among them to the controls U+0081-U+009F, the table codec carries them as U+F7xx;
-//   either way they come back as the same byte); strings of 2 GiB or more (the API counts in int); a
-//   system without code page 874 (the first conversion throws std::runtime_error).
+// - [x] Decode with MultiByteToWideChar(874, MB_ERR_INVALID_CHARS)
+// - [x] the bytes the system leaves undefined (0xDB-0xDE and 0xFC-0xFF under Wine 8) carried as
+//       U+F700 + byte and written back as that byte, so Encode(Decode(b)) == b for every byte string
+// - [x] Encode with WideCharToMultiByte(874, WC_NO_BEST_FIT_CHARS): a character the code page cannot hold
+//       becomes "?" (one for each code point, one for each byte of a malformed UTF-8 sequence, as the
+//       table codec does)
+// - [x] embedded NUL bytes
+// - [ ] the table codec's meaning of 0x81-0x9F where the system differs (Wine 8 maps the undefined bytes
+//       among them to the controls U+0081-U+009F, the table codec carries them as U+F7xx; either way
+//       they come back as the same byte)
+// - [ ] strings of 2 GiB or more (the API counts in int)
+// - [ ] a system without code page 874 (the first conversion throws std::runtime_error)
 #pragma once
 
 #include <string>

@@ -1,12 +1,14 @@
 // Standard output and standard error of the Windows build.
 //
-// Supports: UTF-8 text written to std::cout and std::cerr shown as Unicode on a console (WriteConsoleW),
-//   Thai included; the carriage return and "erase to the end of the line" that redraw the terminal's line
-//   of progress, through the console's virtual-terminal mode; output to a pipe or a file kept as the same
-//   UTF-8 bytes, with "\n" line ends, as on Linux; a program started from a console window without its
-//   own (the executable is a windowed one) writing to that console.
-// Does not support: redrawing the line of progress on a console without virtual-terminal mode (before
-//   Windows 10): a line per file is printed instead; text that is not UTF-8 (shown as U+FFFD).
+// - [x] UTF-8 text written to std::cout and std::cerr shown as Unicode on a console (WriteConsoleW),
+//       Thai included
+// - [x] the carriage return and "erase to the end of the line" that redraw the terminal's line of
+//       progress, through the console's virtual-terminal mode
+// - [x] output to a pipe or a file kept as the same UTF-8 bytes, with "\n" line ends, as on Linux
+// - [x] a program started from a console window writing to that console (the executable is a windowed one)
+// - [ ] redrawing the line of progress on a console without virtual-terminal mode (before Windows 10):
+//       a line per file is printed instead
+// - [ ] text that is not UTF-8 (shown as U+FFFD)
 #pragma once
 
 namespace tarnwick {

@@ -1,23 +1,28 @@
 // The download window as a native Windows window, on the wide-character Win32 API and the common controls.
 //
-// Supports: the window as designed (caption, 422 x 119 client pixels, pale yellow, fixed tool window with a
-//   close box, centred on the work area, modal without an owner); every control at its design place: the
-//   status label, a common-controls progress bar, the OK button in its own colour (drawn by the window),
-//   "&OK" with Alt+O and Enter; Thai text through UTF-16, at the design's sizes in the first face installed
-//   with the Thai character set that has the letters: Microsoft Sans Serif (the design's MS Sans Serif
-//   with Thai), Tahoma, Leelawadee UI, then Loma or Garuda (the TLWG fonts under Wine), else any other;
-//   hover emphasis, the right-click credits box; the 10 ms timer on a fixed grid, waited for with a
-//   high-resolution waitable timer (Windows 10 1803 and later; a plain waitable timer elsewhere); events
-//   posted from other threads; message boxes (MessageBoxW, owned by the window, in the system's font, the
-//   detail on a line of its own below the text); an interruption from any thread, which closes open boxes
-//   and then the window as the close box does.
-// Does not support: resizing; DPI scaling of its own (the design's pixels at 96 dots per inch; a system
-//   set higher stretches the window); visual styles (no manifest: the classic controls); Thai letters on
-//   a system without a Thai face, and in message boxes when the system's font has none (Wine's Tahoma,
-//   unless the prefix links it to a Thai face); queue ticks finer than the system timer (15.6 ms) while a
-//   message box is open (the box's own loop runs them from WM_TIMER).
-// With auto-confirm no box is shown: each is printed to standard output (UTF-8) as "[title] text", its
-// detail on the next line, and OK is pressed as soon as it is enabled.
+// - [x] the window as designed: caption, 422 x 119 client pixels, pale yellow, fixed tool window with a
+//       close box, centred on the work area, modal without an owner
+// - [x] every control at its design place: the status label, a common-controls progress bar, the OK
+//       button in its own colour (drawn by the window), "&OK" with Alt+O and Enter
+// - [x] Thai text through UTF-16, at the design's sizes, in the first face installed with the Thai
+//       character set that has the letters: Microsoft Sans Serif (the design's MS Sans Serif with Thai),
+//       Tahoma, Leelawadee UI, then Loma or Garuda (the TLWG fonts under Wine), else any other
+// - [x] hover emphasis, the right-click credits box
+// - [x] the 10 ms timer on a fixed grid, waited for with a high-resolution waitable timer (Windows 10
+//       1803 and later; a plain waitable timer elsewhere)
+// - [x] events posted from other threads
+// - [x] message boxes (MessageBoxW, owned by the window, in the system's font, the detail on a line of
+//       its own below the text)
+// - [x] an interruption from any thread, which closes open boxes and then the window as the close box does
+// - [x] auto-confirm: no box shown; each printed to standard output (UTF-8) as "[title] text", its
+//       detail on the next line; OK pressed as soon as it is enabled
+// - [ ] resizing
+// - [ ] DPI scaling of its own: the design's pixels at 96 dots per inch; a system set higher stretches it
+// - [ ] visual styles (no manifest: the classic controls)
+// - [ ] Thai letters on a system without a Thai face, and in message boxes when the system's font has
+//       none (Wine's Tahoma, unless the prefix links it to a Thai face)
+// - [ ] queue ticks finer than the system timer (15.6 ms) while a message box is open (the box's own
+//       loop runs them from WM_TIMER)
 #pragma once
 
 #include <atomic>
