@@ -9,9 +9,13 @@ import tempfile
 import time
 import unittest
 import urllib.parse
+import sys
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "windows"))
+from wine_prefix import windows_path  # noqa: E402
+
 # The Windows build runs under Wine: TARNWICK_RUNNER is the command that starts it ("wine"), and the program
 # sees the Linux root as drive Z:.
 RUNNER = shlex.split(os.environ.get("TARNWICK_RUNNER", ""))
@@ -41,7 +45,7 @@ def program(*args):
 
 def native(path):
     """A local path as the program under test names it."""
-    return "Z:" + os.path.realpath(path).replace("/", "\\") if WINDOWS else os.path.realpath(path)
+    return windows_path(path) if WINDOWS else os.path.realpath(path)
 
 
 def crlf(lines):

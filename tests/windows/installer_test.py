@@ -6,27 +6,17 @@ meetings. Also the zip's copy registering the link for the current user (read ba
 Wine's shell does not look there)."""
 import os
 import shutil
-import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration"))
 from harness import Workspace  # noqa: E402
+from wine_prefix import WinePrefix, windows_path  # noqa: E402
 
 PREFIX = os.environ["TARNWICK_INSTALLER_PREFIX"]
-ENV = {key: value for key, value in os.environ.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
-ENV.update(WINEPREFIX=PREFIX, WINEDEBUG="-all")
+WINE = WinePrefix(PREFIX, display=False)
+wine = WINE.run
 CLASSES = r"Software\Classes\tarnwick-download\shell\open\command"
-
-
-def wine(*args, timeout=180):
-    result = subprocess.run(["wine", *args], env=ENV, capture_output=True, timeout=timeout)
-    result.text = result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
-    return result
-
-
-def windows_path(path):
-    return "Z:" + os.path.realpath(path).replace("/", "\\")
 
 
 def registry(root):
@@ -37,15 +27,13 @@ class Installer(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         shutil.rmtree(PREFIX, ignore_errors=True)
-        os.makedirs(PREFIX)
-        wine("wineboot", "--init")
+        WINE.start()
         local = wine("cmd", "/c", "echo %LOCALAPPDATA%").stdout.decode().strip()
-        unix = subprocess.run(["winepath", "-u", local], env=ENV, capture_output=True, text=True).stdout.strip()
-        cls.folder = os.path.join(unix, "tarnwick-download")
+        cls.folder = os.path.join(WINE.unix_path(local), "tarnwick-download")
 
     @classmethod
     def tearDownClass(cls):
-        subprocess.run(["wineserver", "-k"], env=ENV, capture_output=True)
+        WINE.stop()
         shutil.rmtree(PREFIX, ignore_errors=True)
 
     def setUp(self):
