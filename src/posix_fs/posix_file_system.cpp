@@ -133,7 +133,7 @@ std::string ResolveCaseBlind(const std::string& path) {
   return resolved;
 }
 
-PendingFile::PendingFile(const std::string& nativeTarget) : target_(nativeTarget) {
+PosixPendingFile::PosixPendingFile(const std::string& nativeTarget) : target_(nativeTarget) {
   const size_t slash = nativeTarget.rfind('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   // A name that fits on disk must get a temporary name that fits too: the name is shortened as needed.
@@ -150,7 +150,7 @@ PendingFile::PendingFile(const std::string& nativeTarget) : target_(nativeTarget
   created_ = fd_ >= 0;
 }
 
-PendingFile::~PendingFile() {
+PosixPendingFile::~PosixPendingFile() {
   if (fd_ >= 0) {
     close(fd_);
   }
@@ -159,7 +159,7 @@ PendingFile::~PendingFile() {
   }
 }
 
-bool PendingFile::Write(std::string_view bytes) {
+bool PosixPendingFile::Write(std::string_view bytes) {
   for (size_t done = 0; done < bytes.size();) {
     const ssize_t written = write(fd_, bytes.data() + done, bytes.size() - done);
     if (written <= 0) {
@@ -170,7 +170,7 @@ bool PendingFile::Write(std::string_view bytes) {
   return true;
 }
 
-bool PendingFile::Commit() {
+bool PosixPendingFile::Commit() {
   const int fd = fd_;
   fd_ = -1;
   committed_ = close(fd) == 0 && rename(temp_.c_str(), target_.c_str()) == 0;
@@ -252,7 +252,7 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
 
 void PosixFileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
   const std::string native = ResolveCaseBlind(path);
-  PendingFile file(native);
+  PosixPendingFile file(native);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", native));
   }

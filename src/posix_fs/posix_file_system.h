@@ -19,12 +19,12 @@ std::string ResolveCaseBlind(const std::string& path);
 
 // A file being written under a hidden temporary name beside its target. Commit renames it over the
 // target; without a commit it is removed, so a half-written file never carries the target's name.
-class PendingFile {
+class PosixPendingFile {
  public:
-  explicit PendingFile(const std::string& nativeTarget);
-  ~PendingFile();
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
+  explicit PosixPendingFile(const std::string& nativeTarget);
+  ~PosixPendingFile();
+  PosixPendingFile(const PosixPendingFile&) = delete;
+  PosixPendingFile& operator=(const PosixPendingFile&) = delete;
 
   bool Ok() const { return fd_ >= 0; }
   int Fd() const { return fd_; }

@@ -151,7 +151,7 @@ std::string SystemReason(unsigned long error) {
   return reason.empty() ? "error " + std::to_string(error) : Utf8FromWide(reason);
 }
 
-PendingFile::PendingFile(const std::wstring& target) : target_(AsOnDisk(target)) {
+Win32PendingFile::Win32PendingFile(const std::wstring& target) : target_(AsOnDisk(target)) {
   const size_t nameStart = NameStart(target);
   // A name that fits on disk must get a temporary name that fits too: the name is shortened as needed,
   // never between the two halves of a surrogate pair.
@@ -175,7 +175,7 @@ PendingFile::PendingFile(const std::wstring& target) : target_(AsOnDisk(target))
   }
 }
 
-PendingFile::~PendingFile() {
+Win32PendingFile::~Win32PendingFile() {
   if (handle_ != nullptr) {
     CloseHandle(handle_);
   }
@@ -184,7 +184,7 @@ PendingFile::~PendingFile() {
   }
 }
 
-void PendingFile::Fail() {
+void Win32PendingFile::Fail() {
   error_ = GetLastError();
   if (handle_ != nullptr) {
     CloseHandle(handle_);
@@ -192,7 +192,7 @@ void PendingFile::Fail() {
   }
 }
 
-bool PendingFile::Write(std::string_view bytes) {
+bool Win32PendingFile::Write(std::string_view bytes) {
   if (handle_ == nullptr) {
     return false;
   }
@@ -208,7 +208,7 @@ bool PendingFile::Write(std::string_view bytes) {
   return true;
 }
 
-bool PendingFile::Commit() {
+bool Win32PendingFile::Commit() {
   if (handle_ == nullptr) {
     return false;
   }
@@ -305,7 +305,7 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
 
 void Win32FileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
   const std::wstring target = WidePath(path);
-  PendingFile file(target);
+  Win32PendingFile file(target);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", target, file.Error()));
   }

@@ -34,12 +34,12 @@ std::string SystemReason(unsigned long error);
 // A file being written under a hidden temporary name beside its target. Commit flushes it and moves it
 // over the target, which keeps the letter case it has on disk; without a commit it is removed, so a
 // half-written file never carries the target's name.
-class PendingFile {
+class Win32PendingFile {
  public:
-  explicit PendingFile(const std::wstring& target);
-  ~PendingFile();
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
+  explicit Win32PendingFile(const std::wstring& target);
+  ~Win32PendingFile();
+  Win32PendingFile(const Win32PendingFile&) = delete;
+  Win32PendingFile& operator=(const Win32PendingFile&) = delete;
 
   bool Ok() const { return handle_ != nullptr; }
   bool Write(std::string_view bytes);
