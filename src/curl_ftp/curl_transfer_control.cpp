@@ -36,11 +36,13 @@ namespace {
 
 #ifdef _WIN32
 constexpr long kConnectionRefused = 10061;  // WSAECONNREFUSED, as CURLINFO_OS_ERRNO gives it
+using PendingFile = Win32PendingFile;
 std::wstring NativeTarget(const std::string& localPath) { return WidePath(localPath); }
 std::string OsReason(long error) { return SystemReason(static_cast<unsigned long>(error)); }
 std::string WriteReason(const PendingFile& file) { return SystemReason(file.Error()); }
 #else
 constexpr long kConnectionRefused = ECONNREFUSED;
+using PendingFile = PosixPendingFile;
 std::string NativeTarget(const std::string& localPath) { return ResolveCaseBlind(localPath); }
 std::string OsReason(long error) { return std::strerror(static_cast<int>(error)); }
 std::string WriteReason(const PendingFile&) { return std::strerror(errno); }

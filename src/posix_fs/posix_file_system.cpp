@@ -5,13 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <random>
 
 #include "base/ascii.h"
+#include "platform/temporary_name.h"
 
 namespace tarnwick {
 namespace {
@@ -70,38 +70,6 @@ struct stat StatOf(const std::string& nativePath, bool& ok) {
   return st;
 }
 
-constexpr size_t kMaxNameBytes = 255;  // NAME_MAX of the usual Linux file systems
-constexpr std::string_view kTemporaryMarker = ".part-";
-constexpr size_t kSuffixLength = 6;
-// "." before the name, the marker and the suffix after it.
-constexpr size_t kTemporaryExtraBytes = 1 + kTemporaryMarker.size() + kSuffixLength;
-
-std::string RandomSuffix(std::random_device& random) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::string suffix;
-  for (size_t i = 0; i < kSuffixLength; ++i) {
-    suffix += kLetters[random() % (sizeof kLetters - 1)];
-  }
-  return suffix;
-}
-
-// A name this file system gave a file while it was being written: "." + name + ".part-" + six letters or digits.
-bool IsTemporaryName(std::string_view name) {
-  if (name.size() < kTemporaryExtraBytes + 1 || name[0] != '.') {
-    return false;
-  }
-  const std::string_view tail = name.substr(name.size() - kTemporaryMarker.size() - kSuffixLength);
-  if (!tail.starts_with(kTemporaryMarker)) {
-    return false;
-  }
-  for (const char c : tail.substr(kTemporaryMarker.size())) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool IsSymbolicLink(const std::string& nativePath) {
   struct stat st {};
   return lstat(nativePath.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -133,14 +101,13 @@ std::string ResolveCaseBlind(const std::string& path) {
   return resolved;
 }
 
-PendingFile::PendingFile(const std::string& nativeTarget) : target_(nativeTarget) {
+PosixPendingFile::PosixPendingFile(const std::string& nativeTarget) : target_(nativeTarget) {
   const size_t slash = nativeTarget.rfind('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  // A name that fits on disk must get a temporary name that fits too: the name is shortened as needed.
-  std::string name = nativeTarget.substr(nameStart, kMaxNameBytes - kTemporaryExtraBytes);
+  const std::string_view name = std::string_view(nativeTarget).substr(nameStart);
   std::random_device random;
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temp_ = nativeTarget.substr(0, nameStart) + "." + name + std::string(kTemporaryMarker) + RandomSuffix(random);
+    temp_ = nativeTarget.substr(0, nameStart) + TemporaryName(name, random);
     // Created with 0666 less the umask, as any download is; O_EXCL: never an existing file.
     fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) {
@@ -150,7 +117,7 @@ PendingFile::PendingFile(const std::string& nativeTarget) : target_(nativeTarget
   created_ = fd_ >= 0;
 }
 
-PendingFile::~PendingFile() {
+PosixPendingFile::~PosixPendingFile() {
   if (fd_ >= 0) {
     close(fd_);
   }
@@ -159,7 +126,7 @@ PendingFile::~PendingFile() {
   }
 }
 
-bool PendingFile::Write(std::string_view bytes) {
+bool PosixPendingFile::Write(std::string_view bytes) {
   for (size_t done = 0; done < bytes.size();) {
     const ssize_t written = write(fd_, bytes.data() + done, bytes.size() - done);
     if (written <= 0) {
@@ -170,7 +137,7 @@ bool PendingFile::Write(std::string_view bytes) {
   return true;
 }
 
-bool PendingFile::Commit() {
+bool PosixPendingFile::Commit() {
   const int fd = fd_;
   fd_ = -1;
   committed_ = close(fd) == 0 && rename(temp_.c_str(), target_.c_str()) == 0;
@@ -252,7 +219,7 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
 
 void PosixFileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
   const std::string native = ResolveCaseBlind(path);
-  PendingFile file(native);
+  PosixPendingFile file(native);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", native));
   }
@@ -268,7 +235,7 @@ void PosixFileSystem::RemoveLeftovers(const std::string& folder) {
   while (const dirent* entry = readdir(dir.get())) {
     struct stat st {};
     const std::string path = native + "/" + entry->d_name;
-    if (IsTemporaryName(entry->d_name) && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (IsTemporaryName(std::string_view(entry->d_name)) && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
       leftovers.push_back(path);
     }
   }

@@ -1,12 +1,19 @@
 // The file system of a POSIX host.
-//
-// Supports: "\" and "/" as separators; names found without regard to ASCII letter case when the exact
-//   name is missing (an existing "tw5" answers for "TW5"); whole-file replacement through a hidden
-//   temporary file ("." + name + ".part-" + six letters or digits, shortened to fit in 255
-//   bytes) renamed over the target, created with 0666 less the umask; removal of such temporary files
-//   that an interrupted run left; plain files = regular files whose name does not begin with ".".
-// Does not support: a literal "\" inside a folder name; case folding beyond ASCII (Thai has no case);
-//   emptying a folder that is a symbolic link (ListPlainFiles refuses it, so nothing behind it is deleted).
+// - [x] "\" and "/" as separators
+// - [x] a missing name found as an existing one that differs only in ASCII letter case ("tw5" answers for "TW5")
+// - [ ] letter case beyond ASCII (Thai has none)
+// - [ ] a literal "\" inside a name
+// - [x] a replaced file keeps the letter case it has on disk; a new one gets the name as written
+// - [x] whole-file replacement: a temporary file beside the target (platform/temporary_name.h) renamed over it
+// - [x] names of up to 255 bytes replaced: the temporary name is shortened to fit
+// - [x] the temporary file removed when the write or the rename fails
+// - [ ] the content flushed to the disk before the rename (no fsync)
+// - [x] new files created with 0666 less the umask
+// - [x] removal of the temporary files that an interrupted run left (regular files only)
+// - [x] plain files: regular files, not symbolic links, whose name does not begin with "."
+// - [ ] emptying a folder that is a symbolic link (ListPlainFiles refuses it, so nothing behind it is deleted)
+// - [x] subfolders: folders and symbolic links to folders
+// - [x] errors that name the path and give the system's reason (strerror)
 #pragma once
 
 #include "platform/file_system.h"
@@ -19,12 +26,12 @@ std::string ResolveCaseBlind(const std::string& path);
 
 // A file being written under a hidden temporary name beside its target. Commit renames it over the
 // target; without a commit it is removed, so a half-written file never carries the target's name.
-class PendingFile {
+class PosixPendingFile {
  public:
-  explicit PendingFile(const std::string& nativeTarget);
-  ~PendingFile();
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
+  explicit PosixPendingFile(const std::string& nativeTarget);
+  ~PosixPendingFile();
+  PosixPendingFile(const PosixPendingFile&) = delete;
+  PosixPendingFile& operator=(const PosixPendingFile&) = delete;
 
   bool Ok() const { return fd_ >= 0; }
   int Fd() const { return fd_; }

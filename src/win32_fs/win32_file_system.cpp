@@ -12,14 +12,10 @@
 #include <random>
 #include <type_traits>
 
+#include "platform/temporary_name.h"
+
 namespace tarnwick {
 namespace {
-
-constexpr size_t kMaxNameUnits = 255;  // a name on NTFS, in UTF-16 units
-constexpr std::wstring_view kTemporaryMarker = L".part-";
-constexpr size_t kSuffixLength = 6;
-// "." before the name, the marker and the suffix after it.
-constexpr size_t kTemporaryExtraUnits = 1 + kTemporaryMarker.size() + kSuffixLength;
 
 std::string ErrorText(const std::string& what, const std::wstring& path, DWORD error) {
   return what + " " + Utf8FromWide(path) + ": " + SystemReason(error);
@@ -79,29 +75,6 @@ bool IsPlain(std::wstring_view name, DWORD attributes) {
   return !name.starts_with(L'.') && (attributes & kNotPlain) == 0;
 }
 
-bool IsAsciiLetterOrDigit(wchar_t c) {
-  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
-}
-
-// A name this file system gave a file while it was being written: "." + name + ".part-" + six letters or digits.
-bool IsTemporaryName(std::wstring_view name) {
-  if (name.size() < kTemporaryExtraUnits + 1 || !name.starts_with(L'.')) {
-    return false;
-  }
-  const std::wstring_view tail = name.substr(name.size() - kTemporaryMarker.size() - kSuffixLength);
-  return tail.starts_with(kTemporaryMarker) &&
-         std::all_of(tail.begin() + kTemporaryMarker.size(), tail.end(), IsAsciiLetterOrDigit);
-}
-
-std::wstring RandomSuffix(std::random_device& random) {
-  static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::wstring suffix;
-  for (size_t i = 0; i < kSuffixLength; ++i) {
-    suffix += kLetters[random() % (std::size(kLetters) - 1)];
-  }
-  return suffix;
-}
-
 size_t NameStart(const std::wstring& path) {
   const size_t separator = path.find_last_of(L"\\:");
   return separator == std::wstring::npos ? 0 : separator + 1;
@@ -151,18 +124,12 @@ std::string SystemReason(unsigned long error) {
   return reason.empty() ? "error " + std::to_string(error) : Utf8FromWide(reason);
 }
 
-PendingFile::PendingFile(const std::wstring& target) : target_(AsOnDisk(target)) {
+Win32PendingFile::Win32PendingFile(const std::wstring& target) : target_(AsOnDisk(target)) {
   const size_t nameStart = NameStart(target);
-  // A name that fits on disk must get a temporary name that fits too: the name is shortened as needed,
-  // never between the two halves of a surrogate pair.
-  size_t keep = std::min(target.size() - nameStart, kMaxNameUnits - kTemporaryExtraUnits);
-  if (keep > 0 && keep < target.size() - nameStart && IS_HIGH_SURROGATE(target[nameStart + keep - 1])) {
-    --keep;
-  }
-  const std::wstring name = target.substr(nameStart, keep);
+  const std::wstring_view name = std::wstring_view(target).substr(nameStart);
   std::random_device random;
   for (int attempt = 0; attempt < 100 && handle_ == nullptr; ++attempt) {
-    temp_ = target.substr(0, nameStart) + L"." + name + std::wstring(kTemporaryMarker) + RandomSuffix(random);
+    temp_ = target.substr(0, nameStart) + TemporaryName(name, random);
     // CREATE_NEW: never an existing file.
     const HANDLE handle =
         CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -175,7 +142,7 @@ PendingFile::PendingFile(const std::wstring& target) : target_(AsOnDisk(target))
   }
 }
 
-PendingFile::~PendingFile() {
+Win32PendingFile::~Win32PendingFile() {
   if (handle_ != nullptr) {
     CloseHandle(handle_);
   }
@@ -184,7 +151,7 @@ PendingFile::~PendingFile() {
   }
 }
 
-void PendingFile::Fail() {
+void Win32PendingFile::Fail() {
   error_ = GetLastError();
   if (handle_ != nullptr) {
     CloseHandle(handle_);
@@ -192,7 +159,7 @@ void PendingFile::Fail() {
   }
 }
 
-bool PendingFile::Write(std::string_view bytes) {
+bool Win32PendingFile::Write(std::string_view bytes) {
   if (handle_ == nullptr) {
     return false;
   }
@@ -208,7 +175,7 @@ bool PendingFile::Write(std::string_view bytes) {
   return true;
 }
 
-bool PendingFile::Commit() {
+bool Win32PendingFile::Commit() {
   if (handle_ == nullptr) {
     return false;
   }
@@ -305,7 +272,7 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
 
 void Win32FileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
   const std::wstring target = WidePath(path);
-  PendingFile file(target);
+  Win32PendingFile file(target);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", target, file.Error()));
   }
@@ -316,7 +283,7 @@ void Win32FileSystem::RemoveLeftovers(const std::string& folder) {
   std::vector<std::wstring> leftovers;
   ForEachEntry(wide, [&](const WIN32_FIND_DATAW& entry) {
     constexpr DWORD kNotAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    if (IsTemporaryName(entry.cFileName) && (entry.dwFileAttributes & kNotAFile) == 0) {
+    if (IsTemporaryName(std::wstring_view(entry.cFileName)) && (entry.dwFileAttributes & kNotAFile) == 0) {
       leftovers.push_back(entry.cFileName);
     }
   });

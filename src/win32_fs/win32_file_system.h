@@ -1,19 +1,22 @@
 // The file system of a Windows host, on the wide-character Win32 API.
-//
-// Supports: "\" and "/" as separators; names as UTF-8 in the program and UTF-16 on disk (Thai names
-//   included); the system's own case-blind lookup (an existing "tw5" answers for "TW5"; a replaced file
-//   keeps the letter case it has on disk); whole-file replacement through a temporary file beside the
-//   target ("." + name + ".part-" + six letters or digits, the name shortened so that the whole fits in
-//   255 UTF-16 units), written fully and flushed, then moved over the target with MoveFileExW
-//   (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) and removed when anything fails; removal of such
-//   temporary files that an interrupted run left; plain files = regular files (not a folder, not a
-//   reparse point) whose name does not begin with "." and that are not marked hidden or system; errors
-//   that name the path and give the system's reason (FormatMessageW) in UTF-8.
-// Does not support: paths of MAX_PATH (260) characters or more (no "\\?\" prefix is added); emptying a
-//   folder that is a reparse point, a junction or a symbolic link (ListPlainFiles refuses it, so nothing
-//   behind it is deleted); deleting or replacing a read-only file, or a file another program holds open
-//   without FILE_SHARE_DELETE (FileError); names that are not valid UTF-8 (a malformed part reaches the
-//   system as U+FFFD) or, on disk, that hold an unpaired surrogate.
+// - [x] "\" and "/" as separators
+// - [x] names as UTF-8 in the program and UTF-16 on disk (Thai names included)
+// - [ ] names that are not valid UTF-8 (a malformed part reaches the system as U+FFFD)
+// - [ ] names on disk that hold an unpaired surrogate
+// - [ ] paths of MAX_PATH (260) characters or more (no "\\?\" prefix is added)
+// - [x] the system's own case-blind lookup (an existing "tw5" answers for "TW5")
+// - [x] a replaced file keeps the letter case it has on disk; a new one gets the name as written
+// - [x] whole-file replacement: a temporary file beside the target (platform/temporary_name.h) moved over it
+// - [x] names of up to 255 UTF-16 units replaced: the temporary name is shortened to fit
+// - [ ] the temporary file marked hidden (only its name begins with ".")
+// - [x] the content flushed before the move, and the move written through (MOVEFILE_WRITE_THROUGH)
+// - [x] the temporary file removed when the write, the flush or the move fails
+// - [ ] deleting or replacing a read-only file (FileError)
+// - [ ] deleting or replacing a file another program holds open without FILE_SHARE_DELETE (FileError)
+// - [x] removal of the temporary files that an interrupted run left (not folders, not reparse points)
+// - [x] plain files: not folders, not reparse points, not marked hidden or system, name not beginning with "."
+// - [ ] emptying a folder that is a reparse point, a junction or a symbolic link (ListPlainFiles refuses it)
+// - [x] errors that name the path and give the system's reason (FormatMessageW) in UTF-8
 #pragma once
 
 #include <string>
@@ -31,15 +34,15 @@ std::wstring WidePath(const std::string& path);
 // system has none.
 std::string SystemReason(unsigned long error);
 
-// A file being written under a hidden temporary name beside its target. Commit flushes it and moves it
+// A file being written under a temporary name beside its target. Commit flushes it and moves it
 // over the target, which keeps the letter case it has on disk; without a commit it is removed, so a
 // half-written file never carries the target's name.
-class PendingFile {
+class Win32PendingFile {
  public:
-  explicit PendingFile(const std::wstring& target);
-  ~PendingFile();
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
+  explicit Win32PendingFile(const std::wstring& target);
+  ~Win32PendingFile();
+  Win32PendingFile(const Win32PendingFile&) = delete;
+  Win32PendingFile& operator=(const Win32PendingFile&) = delete;
 
   bool Ok() const { return handle_ != nullptr; }
   bool Write(std::string_view bytes);

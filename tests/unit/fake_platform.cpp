@@ -1,5 +1,6 @@
 #include "fake_platform.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -97,6 +98,22 @@ std::string TempComponentFolder::Read(const std::string& relative) const {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+std::filesystem::path FromUtf8(const std::string& text) { return std::u8string(text.begin(), text.end()); }
+
+std::vector<std::string> EntriesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(Utf8(entry.path().filename()));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 void Component::Start(const std::string& cookie) {

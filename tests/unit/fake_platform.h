@@ -87,7 +87,13 @@ class FaultyFileSystem : public HostFileSystem {
   bool subfoldersFail = false;
 };
 
-// A component folder in a fresh temporary folder.
+// Paths in and out of the program as UTF-8, converted by the standard library, not by the code under test.
+std::string Utf8(const std::filesystem::path& path);
+std::filesystem::path FromUtf8(const std::string& text);
+// The names of the entries of the folder, sorted.
+std::vector<std::string> EntriesIn(const std::filesystem::path& folder);
+
+// A component folder in a fresh temporary folder; relative paths in UTF-8.
 class TempComponentFolder {
  public:
   TempComponentFolder();
@@ -96,7 +102,7 @@ class TempComponentFolder {
   TempComponentFolder& operator=(const TempComponentFolder&) = delete;
 
   std::filesystem::path Path(const std::string& relative = "") const {
-    return relative.empty() ? root : root / relative;
+    return relative.empty() ? root : root / FromUtf8(relative);
   }
   void Write(const std::string& relative, const std::string& bytes) const;
   std::string Read(const std::string& relative) const;

@@ -1,7 +1,6 @@
-// What the Win32 file system adds to what the window, launch and portal tests already run against it.
+// What the Win32 file system alone does; what all file systems do is in file_system_contract_test.cpp.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -16,90 +15,22 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Paths in and out of the program as UTF-8, converted by the standard library, not by the code under test.
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
-}
-std::filesystem::path FromUtf8(const std::string& text) { return std::u8string(text.begin(), text.end()); }
-
-Names Sorted(Names names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 void Put(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
-}
-
-Names EntriesIn(const std::filesystem::path& folder) {
-  Names names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(Utf8(entry.path().filename()));
-  }
-  return Sorted(names);
-}
-
-TEST(Win32FileSystem, ThaiNamesGoToTheSystemAsUtf16AndLetterCaseIsTheSystemsAffair) {
-  TempComponentFolder c;
-  Win32FileSystem fs;
-  const std::string folder = Utf8(c.root) + "\\ประชุม";
-  fs.CreateFolder(folder);
-  fs.ReplaceFile(folder + "\\วาระ.txt", "agenda");
-  EXPECT_EQ(EntriesIn(c.root / L"ประชุม"), Names{"วาระ.txt"});
-  EXPECT_EQ(fs.ListSubfolders(Utf8(c.root)), Names{"ประชุม"});
-  EXPECT_EQ(fs.ListPlainFiles(folder), Names{"วาระ.txt"});
-  EXPECT_EQ(fs.ReadFile(folder + "/วาระ.txt"), "agenda");
-  EXPECT_EQ(fs.FileSize(folder + "\\วาระ.txt"), 6u);
-  EXPECT_TRUE(fs.FolderExists(folder));
-  EXPECT_FALSE(fs.FileExists(folder));
-  EXPECT_THROW(fs.CreateFolder(folder), FileError);
-
-  fs.ReplaceFile(folder + "\\Notes.TXT", "1");
-  fs.ReplaceFile(folder + "\\NOTES.txt", "2");  // the file on disk keeps its name
-  EXPECT_EQ(Sorted(fs.ListPlainFiles(folder)), (Names{"Notes.TXT", "วาระ.txt"}));
-  EXPECT_EQ(fs.ReadFile(folder + "\\notes.txt"), "2");
-  fs.DeleteFile(folder + "\\notes.TXT");
-  EXPECT_EQ(fs.ListPlainFiles(folder), Names{"วาระ.txt"});
-  EXPECT_FALSE(fs.ReadFile(folder + "\\missing").has_value());
-  EXPECT_FALSE(fs.FileSize(folder + "\\missing").has_value());
-  EXPECT_THROW(fs.ListSubfolders(folder + "\\missing"), FileError);
-}
-
-TEST(Win32FileSystem, AReplacementIsANewFileAndAFailedOneLeavesTheOldFileAndNoTemporaryFile) {
-  TempComponentFolder c;
-  Win32FileSystem fs;
-  const std::string root = Utf8(c.root);
-  Put(c.root / "page.html", "old");
-  ASSERT_TRUE(CreateHardLinkW((c.root / "elsewhere.html").c_str(), (c.root / "page.html").c_str(), nullptr));
-  fs.ReplaceFile(root + "\\page.html", "new");
-  EXPECT_EQ(c.Read("page.html"), "new");
-  EXPECT_EQ(c.Read("elsewhere.html"), "old");  // written in place, the link would show "new"
-
-  c.MakeFolder("folder.html");
-  try {
-    fs.ReplaceFile(root + "\\folder.html", "new");  // a file cannot take a folder's place
-    ADD_FAILURE() << "replaced a folder";
-  } catch (const FileError& error) {
-    EXPECT_NE(std::string(error.what()).find(root + "\\folder.html: "), std::string::npos) << error.what();
-  }
-  EXPECT_EQ(EntriesIn(c.root), (Names{"elsewhere.html", "folder.html", "page.html"}));
 }
 
 TEST(Win32FileSystem, HiddenAndSystemFilesAreNotPlainAndStayWhenTheFolderIsEmptied) {
   TempComponentFolder c;
   Win32FileSystem fs;
-  for (const char* name : {"a.doc", "hidden.doc", "system.doc", ".dot"}) {
+  for (const char* name : {"a.doc", "hidden.doc", "system.doc"}) {
     c.Write(std::string("f/") + name, "x");
   }
-  c.MakeFolder("f/sub");
   ASSERT_TRUE(SetFileAttributesW(c.Path("f/hidden.doc").c_str(), FILE_ATTRIBUTE_HIDDEN));
   ASSERT_TRUE(SetFileAttributesW(c.Path("f/system.doc").c_str(), FILE_ATTRIBUTE_SYSTEM));
   const std::string folder = Utf8(c.root) + "\\f";
   EXPECT_EQ(fs.ListPlainFiles(folder), Names{"a.doc"});
-  EXPECT_EQ(fs.ListSubfolders(folder), Names{"sub"});
   DeletePlainFiles(fs, folder);
-  EXPECT_EQ(EntriesIn(c.Path("f")), (Names{".dot", "hidden.doc", "sub", "system.doc"}));
+  EXPECT_EQ(EntriesIn(c.Path("f")), (Names{"hidden.doc", "system.doc"}));
 }
 
 // A folder that is a reparse point: a directory symbolic link when the system makes one for us, else the
@@ -133,20 +64,6 @@ TEST(Win32FileSystem, AFolderThatIsAReparsePointIsNeverEmptied) {
   EXPECT_THROW(fs.ListPlainFiles(link), FileError);
   EXPECT_THROW(DeletePlainFiles(fs, link), FileError);
   EXPECT_TRUE(fs.FileExists(link + "\\kept.doc"));
-}
-
-TEST(Win32FileSystem, OnlyItsOwnTemporaryFilesAreLeftovers) {
-  TempComponentFolder c;
-  Win32FileSystem fs;
-  Put(c.root / L".วาระ.txt.part-Ab12cD", "half");
-  Put(c.root / L"วาระ.txt.part-Ab12cD", "not hidden: not ours");
-  Put(c.root / ".a.doc.part-Ab12c", "five letters: not ours");
-  Put(c.root / ".a.doc.part-Ab_2cD", "not a letter: not ours");
-  c.MakeFolder(".b.part-Ab12cD");
-  fs.RemoveLeftovers(Utf8(c.root));
-  EXPECT_EQ(EntriesIn(c.root),
-            (Names{".a.doc.part-Ab12c", ".a.doc.part-Ab_2cD", ".b.part-Ab12cD", "วาระ.txt.part-Ab12cD"}));
-  EXPECT_NO_THROW(fs.RemoveLeftovers(Utf8(c.root) + "\\missing"));
 }
 
 TEST(Win32FileSystem, AFileThatCannotBeDeletedIsNamedWithTheSystemsReason) {
