@@ -13,7 +13,9 @@ needs root, and without it measures on loopback. The same tree, 300 files of 20 
 and the fixed tail, goes into an empty folder by each client in turn: the Linux build, the Windows build
 under Wine (when build-windows/ holds one), and lftp's mirror as the general client to compare with.
 Reports per client the median wall time, the FTP commands per file (after login, from the server's log),
-the commands sent once per file, the logins per run and the ratio of the wall time to lftp's.
+the commands sent once per file, the logins per run, the ratio of the wall time to lftp's and the median
+round of a file (PASV to PASV): the queue timer starts a file on its 10 ms tick, so a client's own time
+per file shows there as whole ticks, where the median idle gap may hide it.
 
     /usr/bin/python3 bench/download_bench.py [--link loopback|wan] [--runs N] [--files 300] [--size 20480]
                                              [--big-mb 20] [--delay-ms 25]
@@ -160,10 +162,11 @@ def windows_path(path):
 
 
 def read_log(server):
-    """The commands each session sent after its login, the files fetched, and the idle gaps from the end of
-    each transfer (the server's SENT) to the session's next command."""
-    logged_in, sent = set(), {}
-    commands, gaps = [], []
+    """The commands each session sent after its login, the files fetched, the idle gaps from the end of
+    each transfer (the server's SENT) to the session's next command, and each file's round, from one PASV
+    to the next."""
+    logged_in, sent, last_pasv = set(), {}, {}
+    commands, gaps, rounds = [], [], []
     for ns, session, event, *detail in server.log():
         if event == "LOGIN":
             logged_in.add(session)
@@ -173,10 +176,14 @@ def read_log(server):
             commands.append(detail[0] if detail else "")
             if session in sent:
                 gaps.append((int(ns) - sent.pop(session)) / 1e6)
+            if commands[-1] == "PASV":
+                if session in last_pasv:
+                    rounds.append((int(ns) - last_pasv[session]) / 1e6)
+                last_pasv[session] = int(ns)
     # Names as the case-blind server takes them: the manifest fetched as FileUpDate.dat and again in the
     # tail as FileUpdate.dat is one file fetched twice.
     fetched = {c[len("RETR "):].rsplit("/", 1)[-1].lower() for c in commands if c.startswith("RETR ")}
-    return commands, fetched, gaps
+    return commands, fetched, gaps, rounds
 
 
 def round_trip(in_client, host, port):
@@ -258,13 +265,13 @@ def compare(args):
                     said = err.read().decode("utf-8", "replace").strip()[-500:]
                 if status != 0 or not fetched_all(dest, args.files, args.size):
                     raise RuntimeError(f"{name}: status {status}, not every file arrived: {said}")
-                commands, fetched, gaps = read_log(server)
-                results[name].append((wall, server.logins(), commands, fetched, gaps))
+                commands, fetched, gaps, rounds = read_log(server)
+                results[name].append((wall, server.logins(), commands, fetched, gaps, rounds))
                 print(f"{run:>3}  {name:<26} {wall:>7.2f} {server.logins():>6} {len(commands):>5}", flush=True)
 
         print()
         print(f"{'client':<26} {'wall s':>7} {'x lftp':>6} {'cmds/file':>9} {'once per file':<15} "
-              f"{'logins/run':>10} {'gap ms':>6}")
+              f"{'logins/run':>10} {'gap ms':>6} {'round ms':>8}")
         lftp_wall = statistics.median(r[0] for r in results[clients[-1][0]])
         summary = {}
         for name, runs in results.items():
@@ -274,9 +281,10 @@ def compare(args):
             each = [c for c in dict.fromkeys(names) if names.count(c) >= len(runs[-1][3])]
             logins = statistics.mean(r[1] for r in runs)
             gap = statistics.median(g for r in runs for g in r[4])
+            file_round = statistics.median(t for r in runs for t in r[5])
             summary[name] = (wall / lftp_wall, len(each), logins)
             print(f"{name:<26} {wall:>7.2f} {wall / lftp_wall:>6.3f} {per_file:>9.2f} {' '.join(each):<15} "
-                  f"{logins:>10g} {gap:>6.1f}")
+                  f"{logins:>10g} {gap:>6.1f} {file_round:>8.1f}")
         ratio, each, logins = summary["Linux build"]
         met = ratio <= 1.02 and each == 2 and logins == 1
         print(f"\nLinux build against the goal (at most 1.02 x lftp, 2 commands per file, 1 login per run): "
