@@ -336,7 +336,7 @@ void DownloadWindow::FileFetched(const TransferOutcome& outcome) {
   if (outcome.completed) {
     BusyOver();
   }
-  const std::string& name = queue_.DownloadList().at(queue_.Position() - 1);
+  const std::string name = queue_.InFlight().value_or("");
   if (!outcome.completed) {
     FailFile(name, outcome.code, outcome.detail);
     return;
