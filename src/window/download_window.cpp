@@ -189,8 +189,7 @@ bool DownloadWindow::ServerTrusted() {
 
 // Before the marker and before any connection: a page that is not the meeting's gets nothing from this run.
 void DownloadWindow::RefuseUntrustedServer() {
-  const std::string text =
-      std::string(texts::kUntrustedServerPrefix) + parameters_.host + std::string(texts::kUntrustedServerSuffix);
+  const std::string text = texts::UntrustedServerText(parameters_.host);
   const std::string detail =
       "a link from a web page starts a run only with the host of Tarnwick.cfg's line 2 or one "
       "listed in " +
@@ -254,7 +253,7 @@ void DownloadWindow::ManifestFetched(const TransferOutcome& outcome) {
 }
 
 void DownloadWindow::FailManifest(int code, const std::string& detail) {
-  EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(code), detail);
+  EndRunWithBox(texts::ManifestErrorText(code), detail);
 }
 
 void DownloadWindow::CompareAndHandOver() {
@@ -293,7 +292,7 @@ void DownloadWindow::HandOverToQueue(std::vector<std::string> downloadList) {
 void DownloadWindow::ShowUpToDate() {
   Journal().RunCurrent();
   controls_.progress.visible = false;
-  controls_.status.top -= 200;
+  controls_.status.top -= layout::kUpToDateStatusRise;
   controls_.status.caption = std::string(texts::kUpToDateCaption);
   controls_.okButton.enabled = true;
 }
@@ -354,8 +353,7 @@ void DownloadWindow::FileProgressed(const TransferProgress& progress) {
 
 void DownloadWindow::ServerBusy(const TransferWait& wait) {
   busyShown_ = true;
-  controls_.status.caption =
-      std::string(texts::kServerBusyPrefix) + std::to_string(wait.seconds) + std::string(texts::kServerBusySuffix);
+  controls_.status.caption = texts::ServerBusyCaption(wait.seconds);
   Journal().ServerBusy(wait);
 }
 
@@ -402,8 +400,7 @@ void DownloadWindow::FinishQueue() {
     return;
   }
   Journal().RunCompleted(summary_);
-  controls_.status.caption = std::string(texts::kCompletedPrefix) + std::to_string(queue_.DownloadList().size()) +
-                             std::string(texts::kCompletedSuffix);
+  controls_.status.caption = texts::CompletedCaption(queue_.DownloadList().size());
   controls_.okButton.enabled = true;
 }
 
@@ -421,9 +418,7 @@ bool DownloadWindow::KeepComparedManifest() {
 
 void DownloadWindow::FailFile(const std::string& name, int code, const std::string& detail) {
   queue_.Failed();
-  EndRunWithBox(
-      std::string(texts::kFileErrorPrefix) + name + std::string(texts::kFileErrorMiddle) + std::to_string(code),
-      detail);
+  EndRunWithBox(texts::FileErrorText(name, code), detail);
 }
 
 }  // namespace tarnwick
