@@ -41,34 +41,33 @@ void DownloadWindow::Opened() {
   fileTransfer_.control->SetOutcomeHandler(
       [this](const TransferOutcome& outcome) { Deliver(fileTransfer_, &DownloadWindow::FileFetched, outcome); });
   fileTransfer_.control->SetProgressHandler([this](const TransferProgress& progress) {
-    if (open_ && IsCurrent(fileTransfer_)) {
+    if (phase_ != RunPhase::Closed && IsCurrent(fileTransfer_)) {
       FileProgressed(progress);
     }
   });
   for (Transfer* transfer : {&manifestTransfer_, &fileTransfer_}) {
     transfer->control->SetWaitHandler([this, transfer](const TransferWait& wait) {
-      if (open_ && IsCurrent(*transfer)) {
+      if (phase_ != RunPhase::Closed && IsCurrent(*transfer)) {
         ServerBusy(wait);
       }
     });
   }
-  open_ = true;
   busyShown_ = false;
   closeReason_ = CloseReason::None;
+  EnterPhase(RunPhase::Opened);
 }
 
 void DownloadWindow::Closed() {
-  if (open_) {
-    open_ = false;
+  if (phase_ != RunPhase::Closed) {
     closeReason_ = CloseReason::ClosedByUser;  // not OK: the recovery marker stays
   }
-  controls_.queueTimer.enabled = false;
+  EnterPhase(RunPhase::Closed);
   manifestTransfer_ = {};
   fileTransfer_ = {};
 }
 
 void DownloadWindow::OkPressed() {
-  if (!open_ || !controls_.okButton.enabled) {
+  if (phase_ != RunPhase::Done) {
     return;
   }
   try {
@@ -97,13 +96,18 @@ void DownloadWindow::MouseDown(MouseButton button) {
 }
 
 void DownloadWindow::CloseWindow(CloseReason reason) {
-  if (!open_) {
+  if (phase_ == RunPhase::Closed) {
     return;
   }
-  open_ = false;
+  EnterPhase(RunPhase::Closed);
   closeReason_ = reason;
-  controls_.queueTimer.enabled = false;
   platform_.host.Close();
+}
+
+void DownloadWindow::EnterPhase(RunPhase phase) {
+  phase_ = phase;
+  controls_.okButton.enabled = phase == RunPhase::Done;
+  controls_.queueTimer.enabled = phase == RunPhase::Downloading;
 }
 
 RunJournal& DownloadWindow::Journal() {
@@ -112,11 +116,13 @@ RunJournal& DownloadWindow::Journal() {
 }
 
 void DownloadWindow::ShowStageBox(std::string_view stage, const std::string& detail) {
+  EnterPhase(RunPhase::Failed);
   Journal().RunFailed(std::string(stage), detail);
   platform_.host.MessageBox(std::string(stage), std::string(texts::kErrorTitle), MessageIcon::Critical, detail);
 }
 
 void DownloadWindow::EndRunWithBox(const std::string& text, const std::string& detail) {
+  EnterPhase(RunPhase::Failed);
   Journal().RunFailed(text, detail);
   platform_.host.MessageBox(text, "", MessageIcon::None, detail);
   CloseWindow(CloseReason::ErrorBox);
@@ -127,7 +133,7 @@ void DownloadWindow::EndRunWithBox(const std::string& text, const std::string& d
 void DownloadWindow::Shown() {
   platform_.host.RepaintNow();
   // Every showing starts the run afresh: the queue stops, and outcomes of earlier requests become stale.
-  controls_.queueTimer.enabled = false;
+  EnterPhase(RunPhase::Starting);
   queue_ = DownloadQueue{};
   ++runSerial_;
   StartRun();
@@ -176,6 +182,7 @@ void DownloadWindow::StartRun() {
 
 // The run is refused before anything is touched: the argument error's title and status, with `text`.
 void DownloadWindow::Refuse(const std::string& text, const std::string& detail) {
+  EnterPhase(RunPhase::Failed);
   Journal().RunFailed(text, detail);
   platform_.host.MessageBox(text, std::string(texts::kArgumentErrorTitle), MessageIcon::Critical, detail);
   CloseWindow(CloseReason::ArgumentError);
@@ -222,7 +229,7 @@ void DownloadWindow::Deliver(Transfer& transfer, void (DownloadWindow::*handler)
   if (!transfer.pending.empty()) {
     transfer.pending.pop_front();
   }
-  if (current && open_) {
+  if (current && phase_ != RunPhase::Closed) {
     (this->*handler)(outcome);
   }
 }
@@ -231,6 +238,7 @@ void DownloadWindow::FetchManifest() {
   MeetingFolder folder = LocalFolder();
   folder.PrepareForManifest();
   Request(manifestTransfer_, RemotePath(parameters_, kServerManifestName), folder.PathOf(kFetchedManifestName));
+  EnterPhase(RunPhase::FetchingManifest);
 }
 
 // ---- The manifest has arrived: compare, then hand over to the queue or report the data as current ----
@@ -286,7 +294,7 @@ void DownloadWindow::CompareAndHandOver() {
 void DownloadWindow::HandOverToQueue(std::vector<std::string> downloadList) {
   queue_.Start(std::move(downloadList));
   controls_.progress.max = static_cast<double>(queue_.DownloadList().size());
-  controls_.queueTimer.enabled = true;
+  EnterPhase(RunPhase::Downloading);
 }
 
 void DownloadWindow::ShowUpToDate() {
@@ -294,13 +302,13 @@ void DownloadWindow::ShowUpToDate() {
   controls_.progress.visible = false;
   controls_.status.top -= layout::kUpToDateStatusRise;
   controls_.status.caption = std::string(texts::kUpToDateCaption);
-  controls_.okButton.enabled = true;
+  EnterPhase(RunPhase::Done);
 }
 
 // ---- The queue: one file at a time ----
 
 void DownloadWindow::QueueTick() {
-  if (!open_ || !controls_.queueTimer.enabled) {
+  if (phase_ != RunPhase::Downloading) {
     return;
   }
   const auto name = queue_.Tick();
@@ -374,7 +382,7 @@ void DownloadWindow::ShowProgress(const QueueProgress& progress) {
 }
 
 void DownloadWindow::FinishQueue() {
-  controls_.queueTimer.enabled = false;
+  EnterPhase(RunPhase::Finishing);
   if (!KeepComparedManifest()) {
     return;
   }
@@ -396,12 +404,9 @@ void DownloadWindow::FinishQueue() {
     CloseWindow(CloseReason::ErrorBox);
     return;
   }
-  if (!open_) {
-    return;
-  }
   Journal().RunCompleted(summary_);
   controls_.status.caption = texts::CompletedCaption(queue_.DownloadList().size());
-  controls_.okButton.enabled = true;
+  EnterPhase(RunPhase::Done);
 }
 
 // The kept copy is the manifest that this run compared, not what the server holds now: a revision

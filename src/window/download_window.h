@@ -43,12 +43,26 @@ class DownloadWindow : public WindowEvents {
   CloseReason LastCloseReason() const { return closeReason_; }
 
  private:
+  // Where the run stands. The controls follow it: OK is enabled once the run is done, the queue timer
+  // runs while the download list is fetched.
+  enum class RunPhase {
+    Closed,            // the window is not open
+    Opened,            // open; the run starts when the window is shown
+    Starting,          // launch parameters, recovery marker, the manifest request
+    FetchingManifest,  // the manifest is on its way; once it is there it is compared
+    Downloading,       // the queue fetches the download list, one file at a time
+    Finishing,         // the compared manifest is kept and the portal page written
+    Done,              // completed, or the data was already current: OK ends the run
+    Failed,            // a box ended the run and the window closes
+  };
+
   // A transfer control and its open requests, each tagged with the start of the run that made it.
   struct Transfer {
     std::unique_ptr<TransferControl> control;
     std::deque<unsigned> pending;
   };
 
+  void EnterPhase(RunPhase phase);
   void StartRun();
   void Refuse(const std::string& text, const std::string& detail);
   bool ServerTrusted();
@@ -101,7 +115,7 @@ class DownloadWindow : public WindowEvents {
   WindowControls controls_;
   Transfer manifestTransfer_;
   Transfer fileTransfer_;
-  bool open_ = false;
+  RunPhase phase_ = RunPhase::Closed;
   bool busyShown_ = false;  // the status line says that the server is busy
   CloseReason closeReason_ = CloseReason::None;
 };
