@@ -115,17 +115,57 @@ RunJournal& DownloadWindow::Journal() {
   return platform_.journal != nullptr ? *platform_.journal : nobody;
 }
 
-void DownloadWindow::ShowStageBox(std::string_view stage, const std::string& detail) {
+// The one way a run ends short of its end: the failure's box, its record in the journals, and the window
+// closes without OK (the recovery marker stays).
+void DownloadWindow::Fail(const RunFailure& failure) {
+  std::string text;
+  std::string_view title = texts::kErrorTitle;
+  MessageIcon icon = MessageIcon::Critical;
+  CloseReason reason = CloseReason::ErrorBox;
+  switch (failure.box) {
+    case FailureBox::ArgumentError:
+      text = texts::kArgumentErrorText;
+      title = texts::kArgumentErrorTitle;
+      reason = CloseReason::ArgumentError;
+      break;
+    case FailureBox::UntrustedServer:
+      text = texts::UntrustedServerText(parameters_.host);
+      title = texts::kArgumentErrorTitle;
+      reason = CloseReason::ArgumentError;
+      break;
+    case FailureBox::Start:
+      text = texts::kStageStart;
+      break;
+    case FailureBox::ChkFolder:
+      text = texts::kStageChkFolder;
+      break;
+    case FailureBox::Page:
+      text = texts::kStagePage;
+      break;
+    case FailureBox::Transfer:
+      text = TransferErrorText(failure.code);
+      title = "";
+      icon = MessageIcon::None;
+      break;
+  }
+  queue_.Failed();  // nothing more starts until the window is shown again
   EnterPhase(RunPhase::Failed);
-  Journal().RunFailed(std::string(stage), detail);
-  platform_.host.MessageBox(std::string(stage), std::string(texts::kErrorTitle), MessageIcon::Critical, detail);
+  Journal().RunFailed(text, failure.detail);
+  platform_.host.MessageBox(text, std::string(title), icon, failure.detail);
+  CloseWindow(reason);
 }
 
-void DownloadWindow::EndRunWithBox(const std::string& text, const std::string& detail) {
-  EnterPhase(RunPhase::Failed);
-  Journal().RunFailed(text, detail);
-  platform_.host.MessageBox(text, "", MessageIcon::None, detail);
-  CloseWindow(CloseReason::ErrorBox);
+// The transfer box names the manifest until the queue starts, then the file in flight, and once the
+// queue has finished the kept copy of the manifest.
+std::string DownloadWindow::TransferErrorText(int code) const {
+  switch (phase_) {
+    case RunPhase::Downloading:
+      return texts::FileErrorText(queue_.InFlight().value_or(""), code);
+    case RunPhase::Finishing:
+      return texts::FileErrorText(kKeptManifestName, code);
+    default:
+      return texts::ManifestErrorText(code);
+  }
 }
 
 // ---- Start of a run: launch parameters, recovery marker, manifest request ----
@@ -136,32 +176,20 @@ void DownloadWindow::Shown() {
   EnterPhase(RunPhase::Starting);
   queue_ = DownloadQueue{};
   ++runSerial_;
-  StartRun();
+  if (const auto failure = StartRun()) {
+    Fail(*failure);
+  }
 }
 
-void DownloadWindow::StartRun() {
+std::optional<RunFailure> DownloadWindow::StartRun() {
   try {
-    switch (ReadLaunchCookie(launchCookie_, parameters_)) {
-      case CookieVerdict::Accepted:
-        break;
-      case CookieVerdict::WrongCount:
-        Refuse(std::string(texts::kArgumentErrorText),
-               "the cookie must hold each of HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE once");
-        return;
-      case CookieVerdict::UnsafeLocalFolder:
-        Refuse(std::string(texts::kArgumentErrorText),
-               "the last part of SUBSOURCE must name one folder inside the component folder");
-        return;
-      case CookieVerdict::ElementWithoutEquals:
-        FailStart("an element of the cookie has no \"=\"");
-        return;
-      case CookieVerdict::TooManyElements:
-        FailStart("the cookie has more than 32,767 elements");
-        return;
+    if (auto refusal = CookieFailure(ReadLaunchCookie(launchCookie_, parameters_))) {
+      return refusal;
     }
-    if (launchSource_ == LaunchSource::Link && !ServerTrusted()) {
-      RefuseUntrustedServer();
-      return;
+    if (launchSource_ == LaunchSource::Link) {
+      if (auto refusal = UntrustedLinkServer(platform_.fs, componentFolder_, parameters_.host)) {
+        return refusal;
+      }
     }
     // What an interrupted earlier run was writing is of no use to anyone.
     platform_.fs.RemoveLeftovers(componentFolder_);
@@ -172,41 +200,13 @@ void DownloadWindow::StartRun() {
     marker.Write();
     FetchManifest();
   } catch (const FileError& error) {
-    FailStart(error.what());
+    return RunFailure{FailureBox::Start, 0, error.what()};
   } catch (const TransferRefused& refused) {
-    FailStart(std::string("the manifest request could not be started: ") + refused.what());
+    return RunFailure{FailureBox::Start, 0, std::string(texts::kManifestRequestRefusedDetail) + refused.what()};
   } catch (const std::bad_alloc&) {
-    FailStart("out of memory");
+    return RunFailure{FailureBox::Start, 0, std::string(texts::kOutOfMemoryDetail)};
   }
-}
-
-// The run is refused before anything is touched: the argument error's title and status, with `text`.
-void DownloadWindow::Refuse(const std::string& text, const std::string& detail) {
-  EnterPhase(RunPhase::Failed);
-  Journal().RunFailed(text, detail);
-  platform_.host.MessageBox(text, std::string(texts::kArgumentErrorTitle), MessageIcon::Critical, detail);
-  CloseWindow(CloseReason::ArgumentError);
-}
-
-bool DownloadWindow::ServerTrusted() {
-  const auto serverUrl = ConfiguredServerUrl(platform_.fs, componentFolder_);
-  const auto trustedHosts = platform_.fs.ReadFile(JoinPathOnce(componentFolder_, kTrustedHostsName));
-  return IsTrustedHost(parameters_.host, serverUrl.value_or(""), trustedHosts.value_or(""));
-}
-
-// Before the marker and before any connection: a page that is not the meeting's gets nothing from this run.
-void DownloadWindow::RefuseUntrustedServer() {
-  const std::string text = texts::UntrustedServerText(parameters_.host);
-  const std::string detail =
-      "a link from a web page starts a run only with the host of Tarnwick.cfg's line 2 or one "
-      "listed in " +
-      std::string(kTrustedHostsName) + " in " + componentFolder_;
-  Refuse(text, detail);
-}
-
-void DownloadWindow::FailStart(const std::string& detail) {
-  ShowStageBox(texts::kStageStart, detail);
-  CloseWindow(CloseReason::ErrorBox);
+  return std::nullopt;
 }
 
 MeetingFolder DownloadWindow::LocalFolder() const {
@@ -244,51 +244,37 @@ void DownloadWindow::FetchManifest() {
 // ---- The manifest has arrived: compare, then hand over to the queue or report the data as current ----
 
 void DownloadWindow::ManifestFetched(const TransferOutcome& outcome) {
-  if (outcome.completed) {
-    BusyOver();
-  }
   if (!outcome.completed) {
-    FailManifest(outcome.code, outcome.detail);
+    Fail(RunFailure::OfTransfer(outcome));
     return;
   }
-  try {
-    CompareAndHandOver();
-  } catch (const TransferFailure& failure) {
-    FailManifest(failure.Code(), failure.Detail());
-  } catch (const std::bad_alloc&) {
-    FailManifest(codes::kUnusableManifest, "out of memory while the manifest was read");
+  BusyOver();
+  if (const auto failure = CompareAndHandOver()) {
+    Fail(*failure);
   }
 }
 
-void DownloadWindow::FailManifest(int code, const std::string& detail) {
-  EndRunWithBox(texts::ManifestErrorText(code), detail);
-}
-
-void DownloadWindow::CompareAndHandOver() {
+std::optional<RunFailure> DownloadWindow::CompareAndHandOver() {
   MeetingFolder folder = LocalFolder();
-  auto manifests = folder.ReadManifests();
-  auto difference =
-      recovering_ ? FetchEverything(manifests.fetched) : CompareManifests(manifests.kept, manifests.fetched);
-  if (!difference) {
-    throw TransferFailure(
-        codes::kUnusableManifest,
-        "the manifest lists more files than a download list holds (32,767 with the four fixed names)");
+  auto compared = folder.Compare(recovering_);
+  if (const auto* failure = std::get_if<RunFailure>(&compared)) {
+    return *failure;
   }
+  auto& [difference, fetchedBytes] = std::get<MeetingFolder::Comparison>(compared);
   // Everything is checked before anything is deleted.
-  comparedManifest_ = std::move(manifests.fetchedBytes);
-  if (difference->newGeneration) {
-    try {
-      folder.ClearForNewGeneration();
-    } catch (const FileError& error) {
-      throw TransferFailure(codes::kCannotDelete, std::string("the meeting folder cannot be cleared: ") + error.what());
+  comparedManifest_ = std::move(fetchedBytes);
+  if (difference.newGeneration) {
+    if (auto failure = folder.ClearForNewGeneration()) {
+      return failure;
     }
   }
-  summary_ = {0, 0, std::move(difference->noLongerListed)};
-  if (difference->downloadList.empty()) {
+  summary_ = {0, 0, std::move(difference.noLongerListed)};
+  if (difference.downloadList.empty()) {
     ShowUpToDate();
   } else {
-    HandOverToQueue(std::move(difference->downloadList));
+    HandOverToQueue(std::move(difference.downloadList));
   }
+  return std::nullopt;
 }
 
 void DownloadWindow::HandOverToQueue(std::vector<std::string> downloadList) {
@@ -319,35 +305,33 @@ void DownloadWindow::QueueTick() {
     ShowProgress(queue_.Arrived());  // an empty manifest line names no file: passed over, and counts as done
     return;
   }
-  try {
-    StartFile(*name);
-  } catch (const TransferFailure& failure) {
-    FailFile(*name, failure.Code(), failure.Detail());
+  if (const auto failure = StartFile(*name)) {
+    Fail(*failure);
   }
 }
 
-void DownloadWindow::StartFile(const std::string& name) {
+std::optional<RunFailure> DownloadWindow::StartFile(const std::string& name) {
   if (!StaysInsideFolder(name)) {
-    throw TransferFailure(codes::kNameOutsideFolder, "the name leads outside the meeting folder; it was not requested");
+    return RunFailure{FailureBox::Transfer, codes::kNameOutsideFolder, std::string(texts::kNameOutsideFolderDetail)};
   }
   Journal().FileStarted(name, queue_.Position(), queue_.DownloadList().size());
   // The old copy stays until the new one is complete: the transfer replaces it in one step.
   try {
     Request(fileTransfer_, RemotePath(parameters_, name), LocalFolder().PathOf(name));
   } catch (const TransferRefused& refused) {
-    throw TransferFailure(codes::kRequestRefused, std::string("the request could not be started: ") + refused.what());
+    return RunFailure{FailureBox::Transfer, codes::kRequestRefused,
+                      std::string(texts::kRequestRefusedDetail) + refused.what()};
   }
+  return std::nullopt;
 }
 
 void DownloadWindow::FileFetched(const TransferOutcome& outcome) {
-  if (outcome.completed) {
-    BusyOver();
-  }
-  const std::string name = queue_.InFlight().value_or("");
   if (!outcome.completed) {
-    FailFile(name, outcome.code, outcome.detail);
+    Fail(RunFailure::OfTransfer(outcome));
     return;
   }
+  BusyOver();
+  const std::string name = queue_.InFlight().value_or("");
   ++summary_.files;
   summary_.bytes += outcome.bytes;
   Journal().FileFetched(name, outcome.bytes);
@@ -383,47 +367,19 @@ void DownloadWindow::ShowProgress(const QueueProgress& progress) {
 
 void DownloadWindow::FinishQueue() {
   EnterPhase(RunPhase::Finishing);
-  if (!KeepComparedManifest()) {
-    return;
+  // The kept copy is the manifest that this run compared, not what the server holds now: a revision
+  // published during the run is then seen as a change by the next run, which fetches the rest.
+  auto failure = LocalFolder().KeepManifest(comparedManifest_);
+  if (!failure) {
+    failure = RewritePortalPage(platform_.fs, componentFolder_);
   }
-  PortalUpdate update;
-  try {
-    update = RewritePortalPage(platform_.fs, componentFolder_);
-  } catch (const std::bad_alloc&) {
-    update.problem = "out of memory while the portal page was built";
-  }
-  if (update.scanFailed) {
-    // The old page stays: a page without the meetings on disk would hide them from the user.
-    ShowStageBox(texts::kStageChkFolder, "the meeting folders cannot be listed: " + update.problem);
-    CloseWindow(CloseReason::ErrorBox);
-    return;
-  }
-  if (!update.pageWritten) {
-    // The old page stays; the window closes without OK, so the next run fetches and writes again.
-    ShowStageBox(texts::kStagePage, "the portal page was not written: " + update.problem);
-    CloseWindow(CloseReason::ErrorBox);
+  if (failure) {
+    Fail(*failure);
     return;
   }
   Journal().RunCompleted(summary_);
   controls_.status.caption = texts::CompletedCaption(queue_.DownloadList().size());
   EnterPhase(RunPhase::Done);
-}
-
-// The kept copy is the manifest that this run compared, not what the server holds now: a revision
-// published during the run is then seen as a change by the next run, which fetches the rest.
-bool DownloadWindow::KeepComparedManifest() {
-  try {
-    LocalFolder().KeepManifest(comparedManifest_);
-    return true;
-  } catch (const FileError& error) {
-    FailFile(std::string(kKeptManifestName), codes::kLocalWrite, error.what());
-    return false;
-  }
-}
-
-void DownloadWindow::FailFile(const std::string& name, int code, const std::string& detail) {
-  queue_.Failed();
-  EndRunWithBox(texts::FileErrorText(name, code), detail);
 }
 
 }  // namespace tarnwick

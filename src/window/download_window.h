@@ -5,14 +5,15 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "launch/launch_link.h"
 #include "launch/launch_parameters.h"
 #include "platform/platform.h"
+#include "platform/run_failure.h"
 #include "transfer/download_queue.h"
 #include "transfer/meeting_folder.h"
-#include "transfer/transfer_failure.h"
 
 namespace tarnwick {
 
@@ -63,26 +64,19 @@ class DownloadWindow : public WindowEvents {
   };
 
   void EnterPhase(RunPhase phase);
-  void StartRun();
-  void Refuse(const std::string& text, const std::string& detail);
-  bool ServerTrusted();
-  void RefuseUntrustedServer();
-  void FailStart(const std::string& detail);
+  std::optional<RunFailure> StartRun();
   void FetchManifest();
   void ManifestFetched(const TransferOutcome& outcome);
-  void FailManifest(int code, const std::string& detail);
-  void CompareAndHandOver();
+  std::optional<RunFailure> CompareAndHandOver();
   void HandOverToQueue(std::vector<std::string> downloadList);
   void ShowUpToDate();
-  void StartFile(const std::string& name);
+  std::optional<RunFailure> StartFile(const std::string& name);
   void FileFetched(const TransferOutcome& outcome);
   void FileProgressed(const TransferProgress& progress);
   void ServerBusy(const TransferWait& wait);
   void BusyOver();
   void ShowProgress(const QueueProgress& progress);
   void FinishQueue();
-  bool KeepComparedManifest();
-  void FailFile(const std::string& name, int code, const std::string& detail);
 
   void Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath);
   bool IsCurrent(const Transfer& transfer) const;
@@ -90,8 +84,8 @@ class DownloadWindow : public WindowEvents {
                const TransferOutcome& outcome);
   MeetingFolder LocalFolder() const;
   RunJournal& Journal();
-  void ShowStageBox(std::string_view stage, const std::string& detail);
-  void EndRunWithBox(const std::string& text, const std::string& detail);
+  void Fail(const RunFailure& failure);
+  std::string TransferErrorText(int code) const;
   void CloseWindow(CloseReason reason);
 
   Platform& platform_;

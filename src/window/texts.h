@@ -30,6 +30,13 @@ inline constexpr std::string_view kStageStart = "Start-1";
 inline constexpr std::string_view kStageChkFolder = "ChkFolder-1 ";
 inline constexpr std::string_view kStagePage = "Page-1";
 
+// The detail lines the window words itself; every other step words its own failures.
+inline constexpr std::string_view kOutOfMemoryDetail = "out of memory";
+inline constexpr std::string_view kManifestRequestRefusedDetail = "the manifest request could not be started: ";
+inline constexpr std::string_view kRequestRefusedDetail = "the request could not be started: ";
+inline constexpr std::string_view kNameOutsideFolderDetail =
+    "the name leads outside the meeting folder; it was not requested";
+
 // The texts above that carry a value, with the value filled in.
 inline std::string UntrustedServerText(std::string_view host) {
   return std::string(kUntrustedServerPrefix).append(host).append(kUntrustedServerSuffix);
