@@ -87,4 +87,22 @@ CookieVerdict ReadLaunchCookie(std::string_view cookie, LaunchParameters& parame
   return NamesOneFolderInside(parameters.localFolder) ? CookieVerdict::Accepted : CookieVerdict::UnsafeLocalFolder;
 }
 
+std::optional<RunFailure> CookieFailure(CookieVerdict verdict) {
+  switch (verdict) {
+    case CookieVerdict::WrongCount:
+      return RunFailure{FailureBox::ArgumentError, 0,
+                        "the cookie must hold each of HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE once"};
+    case CookieVerdict::UnsafeLocalFolder:
+      return RunFailure{FailureBox::ArgumentError, 0,
+                        "the last part of SUBSOURCE must name one folder inside the component folder"};
+    case CookieVerdict::ElementWithoutEquals:
+      return RunFailure{FailureBox::Start, 0, "an element of the cookie has no \"=\""};
+    case CookieVerdict::TooManyElements:
+      return RunFailure{FailureBox::Start, 0, "the cookie has more than 32,767 elements"};
+    case CookieVerdict::Accepted:
+      break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace tarnwick

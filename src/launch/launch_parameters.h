@@ -1,8 +1,11 @@
 // The five launch parameters and the cookie text that carries them from the meeting page.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/run_failure.h"
 
 namespace tarnwick {
 
@@ -27,5 +30,8 @@ enum class CookieVerdict {
 // other keys are passed over. A key that is missing keeps the value it had, and fields written before a
 // refusal stay written.
 CookieVerdict ReadLaunchCookie(std::string_view cookie, LaunchParameters& parameters);
+
+// What ends a run whose cookie was not accepted: nothing for CookieVerdict::Accepted.
+std::optional<RunFailure> CookieFailure(CookieVerdict verdict);
 
 }  // namespace tarnwick

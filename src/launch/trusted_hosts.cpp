@@ -1,6 +1,8 @@
 #include "launch/trusted_hosts.h"
 
 #include "base/ascii.h"
+#include "base/paths.h"
+#include "launch/folder_configuration.h"
 
 namespace tarnwick {
 namespace {
@@ -57,6 +59,19 @@ bool IsTrustedHost(std::string_view host, std::string_view serverUrl, std::strin
     }
   }
   return false;
+}
+
+std::optional<RunFailure> UntrustedLinkServer(FileSystem& fs, const std::string& componentFolder,
+                                              std::string_view host) {
+  const auto serverUrl = ConfiguredServerUrl(fs, componentFolder);
+  const auto trustedHosts = fs.ReadFile(JoinPathOnce(componentFolder, kTrustedHostsName));
+  if (IsTrustedHost(host, serverUrl.value_or(""), trustedHosts.value_or(""))) {
+    return std::nullopt;
+  }
+  return RunFailure{
+      FailureBox::UntrustedServer, 0,
+      "a link from a web page starts a run only with the host of Tarnwick.cfg's line 2 or one listed in " +
+          std::string(kTrustedHostsName) + " in " + componentFolder};
 }
 
 }  // namespace tarnwick

@@ -14,21 +14,21 @@ int MeetingNumberOf(std::string_view folderName) {
   return folderName[2] - '0';
 }
 
-MeetingScan ScanMeetingFolders(FileSystem& fs, const std::string& componentFolder) {
-  MeetingScan scan;
+OrFailure<std::vector<int>> ScanMeetingFolders(FileSystem& fs, const std::string& componentFolder) {
+  std::vector<int> numbers;
   try {
     for (const auto& name : fs.ListSubfolders(componentFolder)) {
       if (const int number = MeetingNumberOf(name)) {
-        scan.numbers.push_back(number);
+        numbers.push_back(number);
       }
     }
   } catch (const FileError& error) {
-    return {{}, true, error.what()};
+    return RunFailure{FailureBox::ChkFolder, 0, std::string("the meeting folders cannot be listed: ") + error.what()};
   }
   // Case-blind names can name one meeting twice ("TW3" and "tw3"): it is listed once.
-  std::sort(scan.numbers.begin(), scan.numbers.end());
-  scan.numbers.erase(std::unique(scan.numbers.begin(), scan.numbers.end()), scan.numbers.end());
-  return scan;
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  return numbers;
 }
 
 }  // namespace tarnwick

@@ -6,18 +6,14 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/run_failure.h"
 
 namespace tarnwick {
 
 // 1 to 9 for a folder name "TW1" to "TW9" in any letter case, else 0.
 int MeetingNumberOf(std::string_view folderName);
 
-struct MeetingScan {
-  std::vector<int> numbers;  // ascending, each once
-  bool failed = false;       // the component folder could not be listed: no numbers
-  std::string problem;       // why, when failed
-};
-
-MeetingScan ScanMeetingFolders(FileSystem& fs, const std::string& componentFolder);
+// The meeting numbers, ascending, each once; fails at ChkFolder when the component folder cannot be listed.
+OrFailure<std::vector<int>> ScanMeetingFolders(FileSystem& fs, const std::string& componentFolder);
 
 }  // namespace tarnwick

@@ -1,5 +1,8 @@
 #include "portal/portal_update.h"
 
+#include <new>
+#include <vector>
+
 #include "base/paths.h"
 #include "base/text_lines.h"
 #include "launch/folder_configuration.h"
@@ -26,28 +29,37 @@ PortalMeeting ReadMeeting(FileSystem& fs, const std::string& componentFolder, in
   return meeting;
 }
 
+// The old page stays, and the window closes without OK: the next run fetches and writes again.
+RunFailure PageNotWritten(const std::string& problem) {
+  return {FailureBox::Page, 0, "the portal page was not written: " + problem};
+}
+
 }  // namespace
 
-PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder) {
-  const std::string serverUrl = ConfiguredServerUrl(fs, componentFolder).value_or(std::string(kDefaultServerUrl));
-  const MeetingScan scan = ScanMeetingFolders(fs, componentFolder);
-  if (scan.failed) {
-    return {true, false, scan.problem};  // the old page stays: one without the meetings on disk would hide them
-  }
-  std::vector<PortalMeeting> meetings;
-  for (const int number : scan.numbers) {
-    meetings.push_back(ReadMeeting(fs, componentFolder, number));
-    if (meetings.back().messageLines.size() > kMaxMessageLines) {
-      return {false, false, "the message file of TW" + std::to_string(number) + " has more than 32,767 lines"};
-    }
-  }
+std::optional<RunFailure> RewritePortalPage(FileSystem& fs, const std::string& componentFolder) {
   try {
-    fs.ReplaceFile(JoinPathOnce(componentFolder, kPortalPageName),
-                   EncodeTextLines(BuildPortalPage(serverUrl, componentFolder, meetings)));
-  } catch (const FileError& error) {
-    return {false, false, error.what()};
+    const std::string serverUrl = ConfiguredServerUrl(fs, componentFolder).value_or(std::string(kDefaultServerUrl));
+    const auto scan = ScanMeetingFolders(fs, componentFolder);
+    if (const auto* failure = std::get_if<RunFailure>(&scan)) {
+      return *failure;  // the old page stays: one without the meetings on disk would hide them
+    }
+    std::vector<PortalMeeting> meetings;
+    for (const int number : std::get<std::vector<int>>(scan)) {
+      meetings.push_back(ReadMeeting(fs, componentFolder, number));
+      if (meetings.back().messageLines.size() > kMaxMessageLines) {
+        return PageNotWritten("the message file of TW" + std::to_string(number) + " has more than 32,767 lines");
+      }
+    }
+    try {
+      fs.ReplaceFile(JoinPathOnce(componentFolder, kPortalPageName),
+                     EncodeTextLines(BuildPortalPage(serverUrl, componentFolder, meetings)));
+    } catch (const FileError& error) {
+      return PageNotWritten(error.what());
+    }
+  } catch (const std::bad_alloc&) {
+    return PageNotWritten("out of memory while the portal page was built");
   }
-  return {false, true, {}};
+  return std::nullopt;
 }
 
 }  // namespace tarnwick

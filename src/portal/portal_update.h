@@ -2,10 +2,12 @@
 // and their message files.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/run_failure.h"
 
 namespace tarnwick {
 
@@ -14,13 +16,8 @@ inline constexpr std::string_view kPortalPageName = "Tarnwick.html";
 // The meeting server's web site when the configuration gives none.
 inline constexpr std::string_view kDefaultServerUrl = "https://meeting.tarnwick.example/meeting";
 
-// Without pageWritten the old page stays: after a failed scan, a page that cannot be written, a message too long.
-struct PortalUpdate {
-  bool scanFailed = false;  // the meeting folders could not be listed
-  bool pageWritten = false;
-  std::string problem;  // why the page was not written
-};
-
-PortalUpdate RewritePortalPage(FileSystem& fs, const std::string& componentFolder);
+// Nothing once the page is written. A failure leaves the old page: at ChkFolder when the meeting folders
+// cannot be listed, at Page when a message file is too long or the page cannot be written.
+std::optional<RunFailure> RewritePortalPage(FileSystem& fs, const std::string& componentFolder);
 
 }  // namespace tarnwick

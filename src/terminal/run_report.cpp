@@ -58,8 +58,8 @@ std::vector<std::string> SummaryLines(const RunSummary& summary, double seconds)
 }
 
 std::string BusyLine(const TransferWait& wait) {
-  return std::string(texts::kServerBusyPrefix) + std::to_string(wait.seconds) + std::string(texts::kServerBusySuffix) +
-         " (try " + std::to_string(wait.nextTry) + " of " + std::to_string(wait.tries) + "; " + wait.reason + ")";
+  return texts::ServerBusyCaption(wait.seconds) + " (try " + std::to_string(wait.nextTry) + " of " +
+         std::to_string(wait.tries) + "; " + wait.reason + ")";
 }
 
 }  // namespace tarnwick

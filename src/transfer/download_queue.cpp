@@ -31,4 +31,11 @@ void DownloadQueue::Failed() {
   stopped_ = true;
 }
 
+std::optional<std::string> DownloadQueue::InFlight() const {
+  if (stopped_ || readyForNext_ || position_ == 0) {
+    return std::nullopt;
+  }
+  return downloadList_[position_ - 1];
+}
+
 }  // namespace tarnwick

@@ -27,6 +27,8 @@ class DownloadQueue {
   QueueProgress Arrived();
   // The entry in flight failed: nothing more starts until the next hand-over.
   void Failed();
+  // The entry started last, while it has neither arrived nor failed.
+  std::optional<std::string> InFlight() const;
 
   const std::vector<std::string>& DownloadList() const { return downloadList_; }
   // How many entries have been started.

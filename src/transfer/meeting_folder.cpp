@@ -1,8 +1,9 @@
 #include "transfer/meeting_folder.h"
 
+#include <new>
+
 #include "base/paths.h"
 #include "platform/response_codes.h"
-#include "transfer/transfer_failure.h"
 
 namespace tarnwick {
 
@@ -39,37 +40,59 @@ std::optional<std::string> ReadManifestFile(FileSystem& fs, const std::string& p
 
 }  // namespace
 
-MeetingFolder::Manifests MeetingFolder::ReadManifests() {
-  const std::string fetchedPath = PathOf(kFetchedManifestName);
-  std::string whyNot;
-  auto fetchedBytes = ReadManifestFile(fs_, fetchedPath, whyNot);
-  auto fetched = fetchedBytes ? ParseManifest(*fetchedBytes) : std::nullopt;
+OrFailure<MeetingFolder::Comparison> MeetingFolder::Compare(bool everything) {
   try {
-    DeleteIfPresent(fs_, fetchedPath);
-  } catch (const FileError& error) {
-    throw TransferFailure(codes::kCannotDelete, error.what());
+    const std::string fetchedPath = PathOf(kFetchedManifestName);
+    std::string whyNot;
+    auto fetchedBytes = ReadManifestFile(fs_, fetchedPath, whyNot);
+    auto fetched = fetchedBytes ? ParseManifest(*fetchedBytes) : std::nullopt;
+    try {
+      DeleteIfPresent(fs_, fetchedPath);
+    } catch (const FileError& error) {
+      return RunFailure{FailureBox::Transfer, codes::kCannotDelete, error.what()};
+    }
+    if (!fetched) {
+      return RunFailure{FailureBox::Transfer, codes::kUnusableManifest,
+                        "the manifest cannot be used: " + (fetchedBytes ? "it has fewer than two lines" : whyNot)};
+    }
+    // A kept copy that cannot be read or has under two lines counts as none: everything is fetched.
+    Manifest kept{"", "1", {}};
+    const auto keptBytes = ReadManifestFile(fs_, PathOf(kKeptManifestName), whyNot);
+    if (auto parsed = keptBytes ? ParseManifest(*keptBytes) : std::nullopt) {
+      kept = std::move(*parsed);
+    }
+    auto difference = everything ? FetchEverything(*fetched) : CompareManifests(kept, *fetched);
+    if (!difference) {
+      return RunFailure{FailureBox::Transfer, codes::kUnusableManifest,
+                        "the manifest lists more files than a download list holds (32,767 with the four fixed names)"};
+    }
+    return Comparison{std::move(*difference), std::move(*fetchedBytes)};
+  } catch (const std::bad_alloc&) {
+    return RunFailure{FailureBox::Transfer, codes::kUnusableManifest, "out of memory while the manifest was read"};
   }
-  if (!fetched) {
-    throw TransferFailure(codes::kUnusableManifest,
-                          "the manifest cannot be used: " + (fetchedBytes ? "it has fewer than two lines" : whyNot));
-  }
-  // A kept copy that cannot be read or has under two lines counts as none: everything is fetched.
-  Manifest kept{"", "1", {}};
-  const auto keptBytes = ReadManifestFile(fs_, PathOf(kKeptManifestName), whyNot);
-  if (auto parsed = keptBytes ? ParseManifest(*keptBytes) : std::nullopt) {
-    kept = std::move(*parsed);
-  }
-  return {std::move(kept), std::move(*fetched), std::move(*fetchedBytes)};
 }
 
-void MeetingFolder::KeepManifest(std::string_view bytes) { fs_.ReplaceFile(PathOf(kKeptManifestName), bytes); }
-
-void MeetingFolder::ClearForNewGeneration() {
-  if (!fs_.FolderExists(path_)) {
-    fs_.CreateFolder(path_);
-    return;
+std::optional<RunFailure> MeetingFolder::KeepManifest(std::string_view bytes) {
+  try {
+    fs_.ReplaceFile(PathOf(kKeptManifestName), bytes);
+  } catch (const FileError& error) {
+    return RunFailure{FailureBox::Transfer, codes::kLocalWrite, error.what()};
   }
-  DeletePlainFiles(fs_, path_, kKeptManifestName);
+  return std::nullopt;
+}
+
+std::optional<RunFailure> MeetingFolder::ClearForNewGeneration() {
+  try {
+    if (!fs_.FolderExists(path_)) {
+      fs_.CreateFolder(path_);
+    } else {
+      DeletePlainFiles(fs_, path_, kKeptManifestName);
+    }
+  } catch (const FileError& error) {
+    return RunFailure{FailureBox::Transfer, codes::kCannotDelete,
+                      std::string("the meeting folder cannot be cleared: ") + error.what()};
+  }
+  return std::nullopt;
 }
 
 }  // namespace tarnwick

@@ -2,11 +2,12 @@
 // fetched to and kept, and where every file of the download list arrives.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "platform/file_system.h"
+#include "platform/run_failure.h"
 #include "transfer/manifest.h"
 
 namespace tarnwick {
@@ -22,22 +23,23 @@ class MeetingFolder {
   // Throws FileError.
   void PrepareForManifest();
 
-  struct Manifests {
-    Manifest kept;  // the empty manifest with revision "1" when there is no usable kept copy
-    Manifest fetched;
+  struct Comparison {
+    ManifestDifference difference;
     std::string fetchedBytes;  // as the server sent them: what the kept copy becomes when the run completes
   };
-  // Reads both copies; the fetched copy is deleted, it never outlives the comparison. Throws
-  // TransferFailure: 910 when the fetched copy is missing, larger than kMaxManifestBytes or under two
-  // lines, 912 when it cannot be deleted. A kept copy that is too large or unreadable counts as none.
-  Manifests ReadManifests();
+  // Reads both copies and compares them, or with `everything` (after an interrupted run) lists every entry
+  // of the fetched copy. The fetched copy is deleted: it never outlives the comparison. A kept copy that is
+  // missing, too large, unreadable or under two lines counts as the empty manifest with the revision "1".
+  // Fails with 910 when the fetched copy is missing, larger than kMaxManifestBytes, under two lines or
+  // lists more than a download list holds, 912 when it cannot be deleted.
+  OrFailure<Comparison> Compare(bool everything);
 
-  // The manifest this run compared becomes the kept copy. Throws FileError.
-  void KeepManifest(std::string_view bytes);
+  // The manifest this run compared becomes the kept copy; fails with 903.
+  std::optional<RunFailure> KeepManifest(std::string_view bytes);
 
   // A new generation: every plain file but the kept copy is deleted (the folder is created when it is
-  // missing). Throws FileError.
-  void ClearForNewGeneration();
+  // missing); fails with 912.
+  std::optional<RunFailure> ClearForNewGeneration();
 
  private:
   FileSystem& fs_;

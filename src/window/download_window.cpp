@@ -41,34 +41,33 @@ void DownloadWindow::Opened() {
   fileTransfer_.control->SetOutcomeHandler(
       [this](const TransferOutcome& outcome) { Deliver(fileTransfer_, &DownloadWindow::FileFetched, outcome); });
   fileTransfer_.control->SetProgressHandler([this](const TransferProgress& progress) {
-    if (open_ && IsCurrent(fileTransfer_)) {
+    if (phase_ != RunPhase::Closed && IsCurrent(fileTransfer_)) {
       FileProgressed(progress);
     }
   });
   for (Transfer* transfer : {&manifestTransfer_, &fileTransfer_}) {
     transfer->control->SetWaitHandler([this, transfer](const TransferWait& wait) {
-      if (open_ && IsCurrent(*transfer)) {
+      if (phase_ != RunPhase::Closed && IsCurrent(*transfer)) {
         ServerBusy(wait);
       }
     });
   }
-  open_ = true;
   busyShown_ = false;
   closeReason_ = CloseReason::None;
+  EnterPhase(RunPhase::Opened);
 }
 
 void DownloadWindow::Closed() {
-  if (open_) {
-    open_ = false;
+  if (phase_ != RunPhase::Closed) {
     closeReason_ = CloseReason::ClosedByUser;  // not OK: the recovery marker stays
   }
-  controls_.queueTimer.enabled = false;
+  EnterPhase(RunPhase::Closed);
   manifestTransfer_ = {};
   fileTransfer_ = {};
 }
 
 void DownloadWindow::OkPressed() {
-  if (!open_ || !controls_.okButton.enabled) {
+  if (phase_ != RunPhase::Done) {
     return;
   }
   try {
@@ -97,13 +96,18 @@ void DownloadWindow::MouseDown(MouseButton button) {
 }
 
 void DownloadWindow::CloseWindow(CloseReason reason) {
-  if (!open_) {
+  if (phase_ == RunPhase::Closed) {
     return;
   }
-  open_ = false;
+  EnterPhase(RunPhase::Closed);
   closeReason_ = reason;
-  controls_.queueTimer.enabled = false;
   platform_.host.Close();
+}
+
+void DownloadWindow::EnterPhase(RunPhase phase) {
+  phase_ = phase;
+  controls_.okButton.enabled = phase == RunPhase::Done;
+  controls_.queueTimer.enabled = phase == RunPhase::Downloading;
 }
 
 RunJournal& DownloadWindow::Journal() {
@@ -111,15 +115,57 @@ RunJournal& DownloadWindow::Journal() {
   return platform_.journal != nullptr ? *platform_.journal : nobody;
 }
 
-void DownloadWindow::ShowStageBox(std::string_view stage, const std::string& detail) {
-  Journal().RunFailed(std::string(stage), detail);
-  platform_.host.MessageBox(std::string(stage), std::string(texts::kErrorTitle), MessageIcon::Critical, detail);
+// The one way a run ends short of its end: the failure's box, its record in the journals, and the window
+// closes without OK (the recovery marker stays).
+void DownloadWindow::Fail(const RunFailure& failure) {
+  std::string text;
+  std::string_view title = texts::kErrorTitle;
+  MessageIcon icon = MessageIcon::Critical;
+  CloseReason reason = CloseReason::ErrorBox;
+  switch (failure.box) {
+    case FailureBox::ArgumentError:
+      text = texts::kArgumentErrorText;
+      title = texts::kArgumentErrorTitle;
+      reason = CloseReason::ArgumentError;
+      break;
+    case FailureBox::UntrustedServer:
+      text = texts::UntrustedServerText(parameters_.host);
+      title = texts::kArgumentErrorTitle;
+      reason = CloseReason::ArgumentError;
+      break;
+    case FailureBox::Start:
+      text = texts::kStageStart;
+      break;
+    case FailureBox::ChkFolder:
+      text = texts::kStageChkFolder;
+      break;
+    case FailureBox::Page:
+      text = texts::kStagePage;
+      break;
+    case FailureBox::Transfer:
+      text = TransferErrorText(failure.code);
+      title = "";
+      icon = MessageIcon::None;
+      break;
+  }
+  queue_.Failed();  // nothing more starts until the window is shown again
+  EnterPhase(RunPhase::Failed);
+  Journal().RunFailed(text, failure.detail);
+  platform_.host.MessageBox(text, std::string(title), icon, failure.detail);
+  CloseWindow(reason);
 }
 
-void DownloadWindow::EndRunWithBox(const std::string& text, const std::string& detail) {
-  Journal().RunFailed(text, detail);
-  platform_.host.MessageBox(text, "", MessageIcon::None, detail);
-  CloseWindow(CloseReason::ErrorBox);
+// The transfer box names the manifest until the queue starts, then the file in flight, and once the
+// queue has finished the kept copy of the manifest.
+std::string DownloadWindow::TransferErrorText(int code) const {
+  switch (phase_) {
+    case RunPhase::Downloading:
+      return texts::FileErrorText(queue_.InFlight().value_or(""), code);
+    case RunPhase::Finishing:
+      return texts::FileErrorText(kKeptManifestName, code);
+    default:
+      return texts::ManifestErrorText(code);
+  }
 }
 
 // ---- Start of a run: launch parameters, recovery marker, manifest request ----
@@ -127,35 +173,23 @@ void DownloadWindow::EndRunWithBox(const std::string& text, const std::string& d
 void DownloadWindow::Shown() {
   platform_.host.RepaintNow();
   // Every showing starts the run afresh: the queue stops, and outcomes of earlier requests become stale.
-  controls_.queueTimer.enabled = false;
+  EnterPhase(RunPhase::Starting);
   queue_ = DownloadQueue{};
   ++runSerial_;
-  StartRun();
+  if (const auto failure = StartRun()) {
+    Fail(*failure);
+  }
 }
 
-void DownloadWindow::StartRun() {
+std::optional<RunFailure> DownloadWindow::StartRun() {
   try {
-    switch (ReadLaunchCookie(launchCookie_, parameters_)) {
-      case CookieVerdict::Accepted:
-        break;
-      case CookieVerdict::WrongCount:
-        Refuse(std::string(texts::kArgumentErrorText),
-               "the cookie must hold each of HOST, LOGIN, PWD, SUBSOURCE and TIMESOURCE once");
-        return;
-      case CookieVerdict::UnsafeLocalFolder:
-        Refuse(std::string(texts::kArgumentErrorText),
-               "the last part of SUBSOURCE must name one folder inside the component folder");
-        return;
-      case CookieVerdict::ElementWithoutEquals:
-        FailStart("an element of the cookie has no \"=\"");
-        return;
-      case CookieVerdict::TooManyElements:
-        FailStart("the cookie has more than 32,767 elements");
-        return;
+    if (auto refusal = CookieFailure(ReadLaunchCookie(launchCookie_, parameters_))) {
+      return refusal;
     }
-    if (launchSource_ == LaunchSource::Link && !ServerTrusted()) {
-      RefuseUntrustedServer();
-      return;
+    if (launchSource_ == LaunchSource::Link) {
+      if (auto refusal = UntrustedLinkServer(platform_.fs, componentFolder_, parameters_.host)) {
+        return refusal;
+      }
     }
     // What an interrupted earlier run was writing is of no use to anyone.
     platform_.fs.RemoveLeftovers(componentFolder_);
@@ -166,41 +200,13 @@ void DownloadWindow::StartRun() {
     marker.Write();
     FetchManifest();
   } catch (const FileError& error) {
-    FailStart(error.what());
+    return RunFailure{FailureBox::Start, 0, error.what()};
   } catch (const TransferRefused& refused) {
-    FailStart(std::string("the manifest request could not be started: ") + refused.what());
+    return RunFailure{FailureBox::Start, 0, std::string(texts::kManifestRequestRefusedDetail) + refused.what()};
   } catch (const std::bad_alloc&) {
-    FailStart("out of memory");
+    return RunFailure{FailureBox::Start, 0, std::string(texts::kOutOfMemoryDetail)};
   }
-}
-
-// The run is refused before anything is touched: the argument error's title and status, with `text`.
-void DownloadWindow::Refuse(const std::string& text, const std::string& detail) {
-  Journal().RunFailed(text, detail);
-  platform_.host.MessageBox(text, std::string(texts::kArgumentErrorTitle), MessageIcon::Critical, detail);
-  CloseWindow(CloseReason::ArgumentError);
-}
-
-bool DownloadWindow::ServerTrusted() {
-  const auto serverUrl = ConfiguredServerUrl(platform_.fs, componentFolder_);
-  const auto trustedHosts = platform_.fs.ReadFile(JoinPathOnce(componentFolder_, kTrustedHostsName));
-  return IsTrustedHost(parameters_.host, serverUrl.value_or(""), trustedHosts.value_or(""));
-}
-
-// Before the marker and before any connection: a page that is not the meeting's gets nothing from this run.
-void DownloadWindow::RefuseUntrustedServer() {
-  const std::string text =
-      std::string(texts::kUntrustedServerPrefix) + parameters_.host + std::string(texts::kUntrustedServerSuffix);
-  const std::string detail =
-      "a link from a web page starts a run only with the host of Tarnwick.cfg's line 2 or one "
-      "listed in " +
-      std::string(kTrustedHostsName) + " in " + componentFolder_;
-  Refuse(text, detail);
-}
-
-void DownloadWindow::FailStart(const std::string& detail) {
-  ShowStageBox(texts::kStageStart, detail);
-  CloseWindow(CloseReason::ErrorBox);
+  return std::nullopt;
 }
 
 MeetingFolder DownloadWindow::LocalFolder() const {
@@ -223,7 +229,7 @@ void DownloadWindow::Deliver(Transfer& transfer, void (DownloadWindow::*handler)
   if (!transfer.pending.empty()) {
     transfer.pending.pop_front();
   }
-  if (current && open_) {
+  if (current && phase_ != RunPhase::Closed) {
     (this->*handler)(outcome);
   }
 }
@@ -232,76 +238,63 @@ void DownloadWindow::FetchManifest() {
   MeetingFolder folder = LocalFolder();
   folder.PrepareForManifest();
   Request(manifestTransfer_, RemotePath(parameters_, kServerManifestName), folder.PathOf(kFetchedManifestName));
+  EnterPhase(RunPhase::FetchingManifest);
 }
 
 // ---- The manifest has arrived: compare, then hand over to the queue or report the data as current ----
 
 void DownloadWindow::ManifestFetched(const TransferOutcome& outcome) {
-  if (outcome.completed) {
-    BusyOver();
-  }
   if (!outcome.completed) {
-    FailManifest(outcome.code, outcome.detail);
+    Fail(RunFailure::OfTransfer(outcome));
     return;
   }
-  try {
-    CompareAndHandOver();
-  } catch (const TransferFailure& failure) {
-    FailManifest(failure.Code(), failure.Detail());
-  } catch (const std::bad_alloc&) {
-    FailManifest(codes::kUnusableManifest, "out of memory while the manifest was read");
+  BusyOver();
+  if (const auto failure = CompareAndHandOver()) {
+    Fail(*failure);
   }
 }
 
-void DownloadWindow::FailManifest(int code, const std::string& detail) {
-  EndRunWithBox(std::string(texts::kManifestErrorPrefix) + std::to_string(code), detail);
-}
-
-void DownloadWindow::CompareAndHandOver() {
+std::optional<RunFailure> DownloadWindow::CompareAndHandOver() {
   MeetingFolder folder = LocalFolder();
-  auto manifests = folder.ReadManifests();
-  auto difference =
-      recovering_ ? FetchEverything(manifests.fetched) : CompareManifests(manifests.kept, manifests.fetched);
-  if (!difference) {
-    throw TransferFailure(
-        codes::kUnusableManifest,
-        "the manifest lists more files than a download list holds (32,767 with the four fixed names)");
+  auto compared = folder.Compare(recovering_);
+  if (const auto* failure = std::get_if<RunFailure>(&compared)) {
+    return *failure;
   }
+  auto& [difference, fetchedBytes] = std::get<MeetingFolder::Comparison>(compared);
   // Everything is checked before anything is deleted.
-  comparedManifest_ = std::move(manifests.fetchedBytes);
-  if (difference->newGeneration) {
-    try {
-      folder.ClearForNewGeneration();
-    } catch (const FileError& error) {
-      throw TransferFailure(codes::kCannotDelete, std::string("the meeting folder cannot be cleared: ") + error.what());
+  comparedManifest_ = std::move(fetchedBytes);
+  if (difference.newGeneration) {
+    if (auto failure = folder.ClearForNewGeneration()) {
+      return failure;
     }
   }
-  summary_ = {0, 0, std::move(difference->noLongerListed)};
-  if (difference->downloadList.empty()) {
+  summary_ = {0, 0, std::move(difference.noLongerListed)};
+  if (difference.downloadList.empty()) {
     ShowUpToDate();
   } else {
-    HandOverToQueue(std::move(difference->downloadList));
+    HandOverToQueue(std::move(difference.downloadList));
   }
+  return std::nullopt;
 }
 
 void DownloadWindow::HandOverToQueue(std::vector<std::string> downloadList) {
   queue_.Start(std::move(downloadList));
   controls_.progress.max = static_cast<double>(queue_.DownloadList().size());
-  controls_.queueTimer.enabled = true;
+  EnterPhase(RunPhase::Downloading);
 }
 
 void DownloadWindow::ShowUpToDate() {
   Journal().RunCurrent();
   controls_.progress.visible = false;
-  controls_.status.top -= 200;
+  controls_.status.top -= layout::kUpToDateStatusRise;
   controls_.status.caption = std::string(texts::kUpToDateCaption);
-  controls_.okButton.enabled = true;
+  EnterPhase(RunPhase::Done);
 }
 
 // ---- The queue: one file at a time ----
 
 void DownloadWindow::QueueTick() {
-  if (!open_ || !controls_.queueTimer.enabled) {
+  if (phase_ != RunPhase::Downloading) {
     return;
   }
   const auto name = queue_.Tick();
@@ -312,35 +305,33 @@ void DownloadWindow::QueueTick() {
     ShowProgress(queue_.Arrived());  // an empty manifest line names no file: passed over, and counts as done
     return;
   }
-  try {
-    StartFile(*name);
-  } catch (const TransferFailure& failure) {
-    FailFile(*name, failure.Code(), failure.Detail());
+  if (const auto failure = StartFile(*name)) {
+    Fail(*failure);
   }
 }
 
-void DownloadWindow::StartFile(const std::string& name) {
+std::optional<RunFailure> DownloadWindow::StartFile(const std::string& name) {
   if (!StaysInsideFolder(name)) {
-    throw TransferFailure(codes::kNameOutsideFolder, "the name leads outside the meeting folder; it was not requested");
+    return RunFailure{FailureBox::Transfer, codes::kNameOutsideFolder, std::string(texts::kNameOutsideFolderDetail)};
   }
   Journal().FileStarted(name, queue_.Position(), queue_.DownloadList().size());
   // The old copy stays until the new one is complete: the transfer replaces it in one step.
   try {
     Request(fileTransfer_, RemotePath(parameters_, name), LocalFolder().PathOf(name));
   } catch (const TransferRefused& refused) {
-    throw TransferFailure(codes::kRequestRefused, std::string("the request could not be started: ") + refused.what());
+    return RunFailure{FailureBox::Transfer, codes::kRequestRefused,
+                      std::string(texts::kRequestRefusedDetail) + refused.what()};
   }
+  return std::nullopt;
 }
 
 void DownloadWindow::FileFetched(const TransferOutcome& outcome) {
-  if (outcome.completed) {
-    BusyOver();
-  }
-  const std::string& name = queue_.DownloadList().at(queue_.Position() - 1);
   if (!outcome.completed) {
-    FailFile(name, outcome.code, outcome.detail);
+    Fail(RunFailure::OfTransfer(outcome));
     return;
   }
+  BusyOver();
+  const std::string name = queue_.InFlight().value_or("");
   ++summary_.files;
   summary_.bytes += outcome.bytes;
   Journal().FileFetched(name, outcome.bytes);
@@ -354,8 +345,7 @@ void DownloadWindow::FileProgressed(const TransferProgress& progress) {
 
 void DownloadWindow::ServerBusy(const TransferWait& wait) {
   busyShown_ = true;
-  controls_.status.caption =
-      std::string(texts::kServerBusyPrefix) + std::to_string(wait.seconds) + std::string(texts::kServerBusySuffix);
+  controls_.status.caption = texts::ServerBusyCaption(wait.seconds);
   Journal().ServerBusy(wait);
 }
 
@@ -376,54 +366,20 @@ void DownloadWindow::ShowProgress(const QueueProgress& progress) {
 }
 
 void DownloadWindow::FinishQueue() {
-  controls_.queueTimer.enabled = false;
-  if (!KeepComparedManifest()) {
-    return;
+  EnterPhase(RunPhase::Finishing);
+  // The kept copy is the manifest that this run compared, not what the server holds now: a revision
+  // published during the run is then seen as a change by the next run, which fetches the rest.
+  auto failure = LocalFolder().KeepManifest(comparedManifest_);
+  if (!failure) {
+    failure = RewritePortalPage(platform_.fs, componentFolder_);
   }
-  PortalUpdate update;
-  try {
-    update = RewritePortalPage(platform_.fs, componentFolder_);
-  } catch (const std::bad_alloc&) {
-    update.problem = "out of memory while the portal page was built";
-  }
-  if (update.scanFailed) {
-    // The old page stays: a page without the meetings on disk would hide them from the user.
-    ShowStageBox(texts::kStageChkFolder, "the meeting folders cannot be listed: " + update.problem);
-    CloseWindow(CloseReason::ErrorBox);
-    return;
-  }
-  if (!update.pageWritten) {
-    // The old page stays; the window closes without OK, so the next run fetches and writes again.
-    ShowStageBox(texts::kStagePage, "the portal page was not written: " + update.problem);
-    CloseWindow(CloseReason::ErrorBox);
-    return;
-  }
-  if (!open_) {
+  if (failure) {
+    Fail(*failure);
     return;
   }
   Journal().RunCompleted(summary_);
-  controls_.status.caption = std::string(texts::kCompletedPrefix) + std::to_string(queue_.DownloadList().size()) +
-                             std::string(texts::kCompletedSuffix);
-  controls_.okButton.enabled = true;
-}
-
-// The kept copy is the manifest that this run compared, not what the server holds now: a revision
-// published during the run is then seen as a change by the next run, which fetches the rest.
-bool DownloadWindow::KeepComparedManifest() {
-  try {
-    LocalFolder().KeepManifest(comparedManifest_);
-    return true;
-  } catch (const FileError& error) {
-    FailFile(std::string(kKeptManifestName), codes::kLocalWrite, error.what());
-    return false;
-  }
-}
-
-void DownloadWindow::FailFile(const std::string& name, int code, const std::string& detail) {
-  queue_.Failed();
-  EndRunWithBox(
-      std::string(texts::kFileErrorPrefix) + name + std::string(texts::kFileErrorMiddle) + std::to_string(code),
-      detail);
+  controls_.status.caption = texts::CompletedCaption(queue_.DownloadList().size());
+  EnterPhase(RunPhase::Done);
 }
 
 }  // namespace tarnwick

@@ -5,14 +5,15 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "launch/launch_link.h"
 #include "launch/launch_parameters.h"
 #include "platform/platform.h"
+#include "platform/run_failure.h"
 #include "transfer/download_queue.h"
 #include "transfer/meeting_folder.h"
-#include "transfer/transfer_failure.h"
 
 namespace tarnwick {
 
@@ -43,32 +44,39 @@ class DownloadWindow : public WindowEvents {
   CloseReason LastCloseReason() const { return closeReason_; }
 
  private:
+  // Where the run stands. The controls follow it: OK is enabled once the run is done, the queue timer
+  // runs while the download list is fetched.
+  enum class RunPhase {
+    Closed,            // the window is not open
+    Opened,            // open; the run starts when the window is shown
+    Starting,          // launch parameters, recovery marker, the manifest request
+    FetchingManifest,  // the manifest is on its way; once it is there it is compared
+    Downloading,       // the queue fetches the download list, one file at a time
+    Finishing,         // the compared manifest is kept and the portal page written
+    Done,              // completed, or the data was already current: OK ends the run
+    Failed,            // a box ended the run and the window closes
+  };
+
   // A transfer control and its open requests, each tagged with the start of the run that made it.
   struct Transfer {
     std::unique_ptr<TransferControl> control;
     std::deque<unsigned> pending;
   };
 
-  void StartRun();
-  void Refuse(const std::string& text, const std::string& detail);
-  bool ServerTrusted();
-  void RefuseUntrustedServer();
-  void FailStart(const std::string& detail);
+  void EnterPhase(RunPhase phase);
+  std::optional<RunFailure> StartRun();
   void FetchManifest();
   void ManifestFetched(const TransferOutcome& outcome);
-  void FailManifest(int code, const std::string& detail);
-  void CompareAndHandOver();
+  std::optional<RunFailure> CompareAndHandOver();
   void HandOverToQueue(std::vector<std::string> downloadList);
   void ShowUpToDate();
-  void StartFile(const std::string& name);
+  std::optional<RunFailure> StartFile(const std::string& name);
   void FileFetched(const TransferOutcome& outcome);
   void FileProgressed(const TransferProgress& progress);
   void ServerBusy(const TransferWait& wait);
   void BusyOver();
   void ShowProgress(const QueueProgress& progress);
   void FinishQueue();
-  bool KeepComparedManifest();
-  void FailFile(const std::string& name, int code, const std::string& detail);
 
   void Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath);
   bool IsCurrent(const Transfer& transfer) const;
@@ -76,8 +84,8 @@ class DownloadWindow : public WindowEvents {
                const TransferOutcome& outcome);
   MeetingFolder LocalFolder() const;
   RunJournal& Journal();
-  void ShowStageBox(std::string_view stage, const std::string& detail);
-  void EndRunWithBox(const std::string& text, const std::string& detail);
+  void Fail(const RunFailure& failure);
+  std::string TransferErrorText(int code) const;
   void CloseWindow(CloseReason reason);
 
   Platform& platform_;
@@ -101,7 +109,7 @@ class DownloadWindow : public WindowEvents {
   WindowControls controls_;
   Transfer manifestTransfer_;
   Transfer fileTransfer_;
-  bool open_ = false;
+  RunPhase phase_ = RunPhase::Closed;
   bool busyShown_ = false;  // the status line says that the server is busy
   CloseReason closeReason_ = CloseReason::None;
 };

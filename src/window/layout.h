@@ -39,6 +39,8 @@ inline constexpr double kProgressMax = 100;
 
 inline constexpr Rect kStatusLabel{285, 780, 5550, 345};
 inline constexpr std::string_view kStatusCaption = "Please  Wait  For Copy  File ";
+// When the data is current the bar goes and the status line moves up by this much.
+inline constexpr int kUpToDateStatusRise = 200;
 inline constexpr Font kStatusFont{"MS Sans Serif", 12.0, true};
 
 inline constexpr Rect kOkButton{2475, 1305, 900, 405};

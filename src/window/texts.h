@@ -1,6 +1,8 @@
 // The window's own texts, shown to the user exactly as they stand.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tarnwick::texts {
@@ -27,5 +29,27 @@ inline constexpr std::string_view kServerBusySuffix = " s";
 inline constexpr std::string_view kStageStart = "Start-1";
 inline constexpr std::string_view kStageChkFolder = "ChkFolder-1 ";
 inline constexpr std::string_view kStagePage = "Page-1";
+
+// The detail lines the window words itself; every other step words its own failures.
+inline constexpr std::string_view kOutOfMemoryDetail = "out of memory";
+inline constexpr std::string_view kManifestRequestRefusedDetail = "the manifest request could not be started: ";
+inline constexpr std::string_view kRequestRefusedDetail = "the request could not be started: ";
+inline constexpr std::string_view kNameOutsideFolderDetail =
+    "the name leads outside the meeting folder; it was not requested";
+
+// The texts above that carry a value, with the value filled in.
+inline std::string UntrustedServerText(std::string_view host) {
+  return std::string(kUntrustedServerPrefix).append(host).append(kUntrustedServerSuffix);
+}
+inline std::string ManifestErrorText(int code) { return std::string(kManifestErrorPrefix) + std::to_string(code); }
+inline std::string FileErrorText(std::string_view name, int code) {
+  return std::string(kFileErrorPrefix).append(name).append(kFileErrorMiddle) + std::to_string(code);
+}
+inline std::string CompletedCaption(size_t files) {
+  return std::string(kCompletedPrefix) + std::to_string(files) + std::string(kCompletedSuffix);
+}
+inline std::string ServerBusyCaption(int seconds) {
+  return std::string(kServerBusyPrefix) + std::to_string(seconds) + std::string(kServerBusySuffix);
+}
 
 }  // namespace tarnwick::texts

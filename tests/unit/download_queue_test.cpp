@@ -13,11 +13,13 @@ TEST(DownloadQueue, OneEntryIsStartedOnceAndItsArrivalFinishesTheList) {
   DownloadQueue queue;
   queue.Start({"FileUpdate.dat"});
   EXPECT_EQ(queue.Tick(), "FileUpdate.dat");
+  EXPECT_EQ(queue.InFlight(), "FileUpdate.dat");
   for (int tick = 0; tick < 3; ++tick) {
     EXPECT_EQ(queue.Tick(), std::nullopt);  // in flight: nothing more starts
   }
   EXPECT_EQ(queue.Position(), 1u);
   EXPECT_TRUE(queue.Arrived().finished);
+  EXPECT_EQ(queue.InFlight(), std::nullopt);
   EXPECT_EQ(queue.Tick(), std::nullopt);
   EXPECT_EQ(queue.Position(), 1u);
 }
@@ -47,6 +49,7 @@ TEST(DownloadQueue, NothingStartsBeforeTheHandOverOrAfterAFailure) {
   queue.Start({"one.doc", "two.doc", "three.doc"});
   EXPECT_EQ(queue.Tick(), "one.doc");
   queue.Failed();
+  EXPECT_EQ(queue.InFlight(), std::nullopt);
   EXPECT_EQ(queue.Tick(), std::nullopt);
   queue.Arrived();  // a late answer does not undo the failure
   EXPECT_EQ(queue.Tick(), std::nullopt);

@@ -87,9 +87,8 @@ std::vector<std::string> PageLines(const TempComponentFolder& c) {
 class Portal : public ::testing::Test {
  protected:
   void Write() {
-    const PortalUpdate update = RewritePortalPage(fs, c.root.string());
-    EXPECT_TRUE(update.pageWritten);
-    EXPECT_FALSE(update.scanFailed);
+    const auto failure = RewritePortalPage(fs, c.root.string());
+    EXPECT_FALSE(failure) << failure->detail;
   }
   void Message(int meeting, const std::vector<std::string>& lines) {
     c.Write("TW" + std::to_string(meeting) + "/Tarnwick.msg", ToWindows874(Crlf(lines)));
@@ -169,7 +168,7 @@ TEST_F(Portal, TooManyMessageLinesKeepTheOldPageAndCloseWithoutOk) {
   std::string message = "title\r\n";
   for (int i = 0; i < 32768; ++i) message += "x\r\n";
   c.Write("TW1/Tarnwick.msg", message);
-  EXPECT_FALSE(RewritePortalPage(fs, c.root.string()).pageWritten);
+  EXPECT_EQ(RewritePortalPage(fs, c.root.string()).value_or(RunFailure{}).box, FailureBox::Page);
   EXPECT_EQ(c.Read("Tarnwick.html"), "old");
 }
 
@@ -192,7 +191,7 @@ TEST(PortalFolder, AComponentFolderEndingInASeparatorKeepsItInThePage) {
   HostFileSystem fs;
   c.Write("Tarnwick.cfg", "x\r\nhttps://u\r\n");
   c.Write("TW1/Tarnwick.msg", "One\r\n");
-  EXPECT_TRUE(RewritePortalPage(fs, c.root.string() + "/").pageWritten);
+  EXPECT_FALSE(RewritePortalPage(fs, c.root.string() + "/"));
   const auto lines = PageLines(c);
   EXPECT_EQ(lines[15], "document.cookie=\"PWRKDRV=" + c.root.string() + "/;expires=\" & Edate");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "<A href=TW1\\MainTarnwick.html><STRONG>One</STRONG></A>"),
@@ -205,7 +204,7 @@ TEST(PortalFolder, AQuoteInTheComponentFolderIsDoubledInsideTheScriptStrings) {
   c.MakeFolder("say \"hi\"");
   const std::string folder = c.root.string() + "/say \"hi\"";
   HostFileSystem fs;
-  EXPECT_TRUE(RewritePortalPage(fs, folder).pageWritten);
+  EXPECT_FALSE(RewritePortalPage(fs, folder));
   std::ifstream file(c.Path("say \"hi\"/Tarnwick.html"), std::ios::binary);
   std::vector<std::string> lines;
   for (std::string line; std::getline(file, line);) {
@@ -231,9 +230,9 @@ TEST(MeetingScan, FindsTheMeetingFoldersInAnyCaseOnceEachInAscendingOrder) {
   }
   c.Write("TW4", "a file, not a folder");
   c.MakeFolder("TW7");  // empty: still a meeting
-  const MeetingScan scan = ScanMeetingFolders(fs, c.root.string());
-  EXPECT_EQ(scan.numbers, (std::vector<int>{2, 5, 7}));
-  EXPECT_FALSE(scan.failed);
+  const auto scan = ScanMeetingFolders(fs, c.root.string());
+  ASSERT_FALSE(std::holds_alternative<RunFailure>(scan));
+  EXPECT_EQ(std::get<std::vector<int>>(scan), (std::vector<int>{2, 5, 7}));
   EXPECT_EQ(MeetingNumberOf("tW9"), 9);
   EXPECT_EQ(MeetingNumberOf("TW"), 0);
 }
@@ -244,10 +243,8 @@ TEST(MeetingScan, AFolderThatCannotBeListedFindsNoMeetingAndTheOldPageStays) {
   c.Write("Tarnwick.html", "old");
   FaultyFileSystem fs;
   fs.subfoldersFail = true;
-  EXPECT_TRUE(ScanMeetingFolders(fs, c.root.string()).failed);
-  const PortalUpdate update = RewritePortalPage(fs, c.root.string());
-  EXPECT_TRUE(update.scanFailed);
-  EXPECT_FALSE(update.pageWritten);
+  EXPECT_TRUE(std::holds_alternative<RunFailure>(ScanMeetingFolders(fs, c.root.string())));
+  EXPECT_EQ(RewritePortalPage(fs, c.root.string()).value_or(RunFailure{}).box, FailureBox::ChkFolder);
   EXPECT_EQ(c.Read("Tarnwick.html"), "old");
 }
 
