@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "ftp/ftp_request.h"
 #include "fuzz_check.h"
 #include "launch/launch_parameters.h"
-#include "transfer/ftp_request.h"
 #include "transfer/remote_paths.h"
 
 namespace {

@@ -20,11 +20,11 @@
 #include <string_view>
 #include <thread>
 
+#include "ftp/ftp_failures.h"
+#include "ftp/ftp_reply.h"
+#include "ftp/ftp_request.h"
+#include "ftp/transfer_channel.h"
 #include "platform/response_codes.h"
-#include "transfer/ftp_failures.h"
-#include "transfer/ftp_reply.h"
-#include "transfer/ftp_request.h"
-#include "transfer/transfer_channel.h"
 #ifdef _WIN32
 #include "win32_fs/win32_file_system.h"
 #else

@@ -1,21 +1,33 @@
 // The internet transfer control on libcurl, on Linux and on Windows.
 //
-// Supports: FTP "Get" into a local file; one login per run: the controls of one factory share one worker
-//   thread and one connection, logged in once and kept for every later request, the requests one at a
-//   time in call order; a login that the server closed meanwhile made again once, silently; passive mode
-//   (PASV) with per file only PASV and RETR; names sent in Windows-874; explicit FTPS (AUTH TLS, the data
-//   connections protected too) when required or, with TlsMode::WhenOffered, when the server offers it,
-//   the certificate checked against the system's store (OpenSSL and Debian's ca-certificates on Linux,
-//   Schannel and the Windows store on Windows); the file written under a hidden temporary name and
-//   renamed into place only when complete; a time-out that counts time without progress, not the length
-//   of a transfer; a file whose length differs from the size the server announces in its 150 reply
-//   ("(N bytes)") fails with 904 and is not kept; a failure with a server reply code of 400 or more shows
-//   that code, even where libcurl reads it otherwise (a 421 as a time-out); every failure said in plain
-//   words with the host, port and remote path (never the password); progress of the file in flight five
-//   times a second at most, with the size the server announced.
-// Does not support: uploads, proxies, implicit FTPS (port 990), client certificates, directory listings,
-//   IPv6 address literals in the host; a length check for a server that announces no size (asking with
-//   SIZE would cost a command per file).
+// - [x] FTP "Get" of a file into a local file; libcurl is let speak no other protocol
+// - [x] one login per run: the controls of one factory share one worker thread and one kept connection
+// - [x] the requests of a run one at a time, in the order the controls asked
+// - [x] a kept login that the server closed meanwhile (421, or gone before any data) made again once, silently
+// - [x] a busy server's refusal for now (refused, reset, no answer, 421, 425, 426, 450) tried again, pauses growing
+// - [x] each pause before a next try told to the wait handler; the pauses with a random part, the tries as set
+// - [x] passive mode: PASV, never EPSV; data to the control connection's address, not the one PASV names
+// - [x] per file on plain FTP only PASV and RETR, the whole path with RETR (no CWD, no SIZE)
+// - [x] names sent in Windows-874; a remote path with a leading "\" from the server's root, else from the home
+// - [x] explicit FTPS (AUTH TLS before the login, data protected too): required, or when the server offers it
+// - [x] TLS required and not offered: 906, and nothing sent in clear
+// - [x] the server's certificate checked against the system's store; one that does not check out: 906
+// - [x] the file written under a hidden temporary name beside its target, put in place only when complete
+// - [x] on Linux, the local path found whatever the letter case of the folders and file already there
+// - [x] a time-out that counts time without progress (connecting, a reply, data), not the length of a transfer
+// - [x] a file whose length differs from the size the 150 reply announces ("(N bytes)"): 904, not kept
+// - [x] a server reply of 400 or more shown under its code, even where libcurl reads it otherwise (421: time-out)
+// - [x] every failure in plain words with the host and port or the paths concerned, never the password
+// - [x] progress of the file in flight, five times a second at most, with the size the server announced
+// - [x] a control destroyed: its waiting requests dropped, the one in flight cut short before its destructor returns
+// - [x] nothing reaches a destroyed control's handlers, not even what its worker had already sent
+// - [ ] uploads, directory listings
+// - [ ] proxies (none is used, whatever the environment says)
+// - [ ] active mode (PORT, EPRT)
+// - [ ] implicit FTPS (port 990)
+// - [ ] client certificates
+// - [ ] IPv6 address literals in the host (the port is read after the last ":")
+// - [ ] on plain FTP, a length check when the server announces no size (SIZE would cost a command per file)
 #pragma once
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "transfer/ftp_reply.h"
+#include "ftp/ftp_reply.h"
 
 namespace tarnwick {
 namespace {

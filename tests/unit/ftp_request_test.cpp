@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "transfer/ftp_failures.h"
-#include "transfer/ftp_request.h"
+#include "ftp/ftp_failures.h"
+#include "ftp/ftp_request.h"
 
 namespace tarnwick {
 namespace {

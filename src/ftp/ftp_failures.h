@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "ftp/ftp_request.h"
 #include "platform/transfer_control.h"
-#include "transfer/ftp_request.h"
 
 namespace tarnwick::ftp_failure {
 

@@ -1,4 +1,4 @@
-#include "transfer/transfer_channel.h"
+#include "ftp/transfer_channel.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "transfer/ftp_failures.h"
+#include "ftp/ftp_failures.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "transfer/ftp_request.h"
+#include "ftp/ftp_request.h"
 
 #include <algorithm>
 #include <charconv>
