@@ -131,9 +131,8 @@ void Component::AnswerManifest(const std::vector<std::string>& lines) { Manifest
 
 void Component::RunQueueToEnd() {
   for (int guard = 0; guard < 100000 && !Closed() && window.Controls().queueTimer.enabled; ++guard) {
-    const size_t before = FileTransfer().calls.size();
-    Tick();
-    if (FileTransfer().calls.size() == before) {
+    if (FileTransfer().answered == FileTransfer().calls.size()) {
+      Tick();
       continue;
     }
     const std::string local = FileTransfer().LocalPathOf(FileTransfer().answered);
