@@ -32,8 +32,10 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "integration"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "windows"))
 from harness import SYSTEM_PYTHON, MeetingServer, PASSWORD, USER, crlf  # noqa: E402
 from slow_link import SERVER_ADDRESS, LinkUnavailable, SlowLink  # noqa: E402
+from wine_prefix import WinePrefix, windows_path  # noqa: E402
 
 BIG_NAME = "big.bin"
 REMOTE = "m/TW3/t1"
@@ -132,35 +134,6 @@ def link_server(root, link):
         [SYSTEM_PYTHON, os.path.join(ROOT, "bench", "link_server.py"), SERVER_ADDRESS, *args]))
 
 
-class Wine:
-    """The Windows build's Wine: a prefix of the benchmark's own, and its server started where the client
-    runs. Wine's server makes the program's sockets, so it must live in the client's network namespace."""
-
-    def __init__(self, prefix, in_client):
-        self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all")
-        self.in_client = in_client
-        os.makedirs(prefix, exist_ok=True)
-        # A server of this prefix left elsewhere (another namespace, a killed run) would take our requests.
-        self._quiet(["wineserver", "-k"])
-        self._quiet(["wineserver", "-w"])
-        self._quiet(in_client(["wineserver", "-p"]))
-        if not os.path.exists(os.path.join(prefix, "system.reg")):
-            print("wine: making the benchmark's prefix (once, some seconds)", flush=True)
-        self._quiet(in_client(["wine", "wineboot"]))
-
-    def _quiet(self, command):
-        subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300)
-
-    def stop(self):
-        self._quiet(self.in_client(["wineserver", "-k"]))
-        self._quiet(["wineserver", "-w"])
-
-
-def windows_path(path):
-    return "Z:" + os.path.realpath(path).replace("/", "\\")
-
-
 def read_log(server):
     """The commands each session sent after its login, the files fetched, the idle gaps from the end of
     each transfer (the server's SENT) to the session's next command, and each file's round, from one PASV
@@ -236,7 +209,11 @@ def compare(args):
             # A copy: the Windows build may be rebuilt while the benchmark runs.
             windows_exe = os.path.join(base, "tarnwick-download.exe")
             shutil.copy(args.windows_exe, windows_exe)
-            wine = Wine(args.wine_prefix, in_client)
+            # Wine's server makes the program's sockets: it runs in the clients' namespace.
+            wine = WinePrefix(args.wine_prefix, wrap=in_client)
+            if not os.path.exists(os.path.join(args.wine_prefix, "system.reg")):
+                print("wine: making the benchmark's prefix (once, some seconds)", flush=True)
+            wine.start()
             clients.append(("Windows build, Wine", wine.env, lambda dest, cookie: [
                 "wine", windows_exe, "--ui", "terminal", "--yes", "--folder", windows_path(dest),
                 "--cookie-file", windows_path(cookie)]))

@@ -13,11 +13,14 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "base/ascii.h"
 #include "base/paths.h"
@@ -74,6 +77,35 @@ class ServingFactory : public TransferControlFactory {
   EventPoster& poster_;
   FileSystem& fs_;
   std::string manifest_;
+};
+
+// The answers past the first `open` held until Release: a run under way is pictured while its queue waits.
+class AnswerGate : public EventPoster {
+ public:
+  AnswerGate(EventPoster& window, size_t open) : window_(window), open_(open) {}
+  void Post(std::function<void()> answer) override {
+    const std::lock_guard lock(mutex_);
+    if (open_ == 0) {
+      held_.push_back(std::move(answer));
+      return;
+    }
+    --open_;
+    window_.Post(std::move(answer));
+  }
+  void Release() {
+    const std::lock_guard lock(mutex_);
+    open_ = SIZE_MAX;
+    for (auto& answer : held_) {
+      window_.Post(std::move(answer));
+    }
+    held_.clear();
+  }
+
+ private:
+  EventPoster& window_;
+  std::mutex mutex_;
+  size_t open_;
+  std::vector<std::function<void()>> held_;
 };
 
 std::wstring Wide(std::string_view utf8) {
@@ -297,8 +329,9 @@ class Win32WindowTest : public ::testing::Test {
 
   // Runs the window with the logic on this thread while `drive` acts on it from another. A window that
   // `drive` leaves open is a failure, and is interrupted so that it cannot hold the test.
-  RunResult Run(Win32Window& window, const std::string& manifest, const std::function<void(HWND)>& drive) {
-    ServingFactory transfers(window, fs_, manifest);
+  RunResult Run(Win32Window& window, const std::string& manifest, const std::function<void(HWND)>& drive,
+                AnswerGate* gate = nullptr) {
+    ServingFactory transfers(gate != nullptr ? static_cast<EventPoster&>(*gate) : window, fs_, manifest);
     Platform platform{fs_, window, transfers};
     DownloadWindow logic(platform, folder_.string());
     logic.SetLaunchCookie(kCookie);
@@ -429,13 +462,18 @@ TEST_F(Win32WindowTest, UnattendedTheQueueRunsToOkAndBoxesArePrintedWithoutWaiti
     manifest += "doc" + std::to_string(i) + ".txt 1\r\n";
   }
   bool pictured = false;
-  const RunResult run = Run(window, manifest, [&](HWND shown) {
-    const HWND bar = ChildOfClass(shown, L"msctls_progress32");
-    pictured = WaitUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 10; });
-    if (pictured) {
-      SavePicture(shown, "during-a-run.bmp");
-    }
-  });
+  AnswerGate gate(window, 11);  // the manifest and ten files
+  const RunResult run = Run(
+      window, manifest,
+      [&](HWND shown) {
+        const HWND bar = ChildOfClass(shown, L"msctls_progress32");
+        pictured = WaitUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 10; });
+        if (pictured) {
+          SavePicture(shown, "during-a-run.bmp");
+        }
+        gate.Release();
+      },
+      &gate);
   EXPECT_TRUE(pictured) << "the bar moves while the queue runs";
   EXPECT_EQ(run.reason, CloseReason::Ok);
   EXPECT_TRUE(fs_.FileExists(Component("TW3\\doc29.txt")));
