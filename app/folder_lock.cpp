@@ -1,5 +1,7 @@
 #include "app/folder_lock.h"
 
+#include "window/texts.h"
+
 namespace tarnwick {
 
 std::string BusyFolderText(const std::string& folder) {
@@ -14,7 +16,7 @@ std::string FolderLock::Refusal(const std::string& folder) const {
 std::unique_ptr<FolderLock> LockForRun(const std::string& folder, WindowHost& window) {
   auto lock = std::make_unique<FolderLock>(folder);
   if (!lock->Held()) {
-    window.MessageBox(lock->Refusal(folder), "Error", MessageIcon::Critical, "");
+    window.MessageBox(lock->Refusal(folder), std::string(texts::kRefusalTitle), MessageIcon::Critical, "");
     return nullptr;
   }
   return lock;

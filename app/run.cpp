@@ -97,7 +97,7 @@ int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, Tra
     // Refused before the window opens: the run never starts, and nothing in the folder is touched.
     const std::string text(texts::kArgumentErrorText);
     journal.RunFailed(text, invocation.linkRefusal);
-    window.MessageBox(text, std::string(texts::kArgumentErrorTitle), MessageIcon::Critical, invocation.linkRefusal);
+    window.MessageBox(text, std::string(texts::kRefusalTitle), MessageIcon::Critical, invocation.linkRefusal);
     return kExitArgumentError;
   }
   Platform platform{fs, window, transfers, &journal};

@@ -125,12 +125,12 @@ void DownloadWindow::Fail(const RunFailure& failure) {
   switch (failure.box) {
     case FailureBox::ArgumentError:
       text = texts::kArgumentErrorText;
-      title = texts::kArgumentErrorTitle;
+      title = texts::kRefusalTitle;
       reason = CloseReason::ArgumentError;
       break;
     case FailureBox::UntrustedServer:
       text = texts::UntrustedServerText(parameters_.host);
-      title = texts::kArgumentErrorTitle;
+      title = texts::kRefusalTitle;
       reason = CloseReason::ArgumentError;
       break;
     case FailureBox::Start:

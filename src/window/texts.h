@@ -9,7 +9,9 @@ namespace tarnwick::texts {
 
 inline constexpr std::string_view kErrorTitle = "มีข้อผิดพลาด";
 inline constexpr std::string_view kArgumentErrorText = "You Send Argument Error\r\nPlease. Asked Ostwin, 555-010101";
-inline constexpr std::string_view kArgumentErrorTitle = "Error";
+// The title of the boxes that refuse a run before it touches anything: the argument error, an untrusted
+// server, a component folder that another run holds.
+inline constexpr std::string_view kRefusalTitle = "Error";
 // A link from a web page names a server that the component folder does not trust.
 inline constexpr std::string_view kUntrustedServerPrefix = "The meeting server ";
 inline constexpr std::string_view kUntrustedServerSuffix = " is not trusted on this computer. Nothing was downloaded.";
