@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/event_poster.h"
 #include "platform/transfer_control.h"
@@ -40,6 +41,17 @@ class TransferChannel : public std::enable_shared_from_this<TransferChannel> {
   void Wait(const TransferWait& wait);
 
  private:
+  // `event` to the handler, on the window's thread, unless the control has stopped by then.
+  template <typename Handler, typename Event>
+  void Post(Handler TransferChannel::*handler, Event event) {
+    poster_.Post([self = shared_from_this(), handler, event = std::move(event)] {
+      const auto& handle = (*self).*handler;
+      if (self->alive_ && handle) {
+        handle(event);
+      }
+    });
+  }
+
   EventPoster& poster_;
   const TransferSettings settings_;
 

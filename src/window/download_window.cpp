@@ -41,13 +41,13 @@ void DownloadWindow::Opened() {
   fileTransfer_.control->SetOutcomeHandler(
       [this](const TransferOutcome& outcome) { Deliver(fileTransfer_, &DownloadWindow::FileFetched, outcome); });
   fileTransfer_.control->SetProgressHandler([this](const TransferProgress& progress) {
-    if (phase_ != RunPhase::Closed && IsCurrent(fileTransfer_)) {
+    if (IsCurrent(fileTransfer_)) {
       FileProgressed(progress);
     }
   });
   for (Transfer* transfer : {&manifestTransfer_, &fileTransfer_}) {
     transfer->control->SetWaitHandler([this, transfer](const TransferWait& wait) {
-      if (phase_ != RunPhase::Closed && IsCurrent(*transfer)) {
+      if (IsCurrent(*transfer)) {
         ServerBusy(wait);
       }
     });
@@ -218,9 +218,10 @@ void DownloadWindow::Request(Transfer& transfer, const std::string& remotePath, 
   transfer.pending.push_back(runSerial_);
 }
 
-// The oldest open request of the transfer was made under the current start of the run.
+// The window is open and the oldest open request of the transfer was made under the current start of the
+// run: what the transfer reports is for this run.
 bool DownloadWindow::IsCurrent(const Transfer& transfer) const {
-  return !transfer.pending.empty() && transfer.pending.front() == runSerial_;
+  return phase_ != RunPhase::Closed && !transfer.pending.empty() && transfer.pending.front() == runSerial_;
 }
 
 void DownloadWindow::Deliver(Transfer& transfer, void (DownloadWindow::*handler)(const TransferOutcome&),
@@ -229,7 +230,7 @@ void DownloadWindow::Deliver(Transfer& transfer, void (DownloadWindow::*handler)
   if (!transfer.pending.empty()) {
     transfer.pending.pop_front();
   }
-  if (current && phase_ != RunPhase::Closed) {
+  if (current) {
     (this->*handler)(outcome);
   }
 }
