@@ -55,7 +55,7 @@ class BusyServer(unittest.TestCase):
         with open(log, encoding="utf-8") as f:
             self.assertEqual(f.read().count("Server busy: next try in"), 2)  # before tries 2 and 3
         self.assertLess(result.seconds, (1 + 2) * 4 / 3 + 5)
-        self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
+        self.assertFalse(os.path.exists(self.ws.local("CodeWork")))
 
     def test_a_hall_of_participants_all_get_the_meeting(self):
         participants = 12

@@ -7,7 +7,8 @@ import subprocess
 import time
 import unittest
 
-from harness import ONE_TRY, PASSWORD, WINDOWS, Workspace, free_port, linux_only, native, program, wait_for
+from harness import (ONE_TRY, PASSWORD, TAIL, WINDOWS, Workspace, free_port, linux_only, native, program, remote,
+                     wait_for)
 
 EXE = os.environ.get("TARNWICK_DOWNLOAD", "")
 # The Qt window, on Qt's offscreen platform; the Windows build's window has tests of its own.
@@ -93,6 +94,12 @@ class Signals(Cases):
                 if ui == "terminal":
                     self.assertIn("\n   Interrupted: the file in flight was not kept; the next run fetches everything"
                                   " again.\n", text)
+        os.remove(self.ws.server.faults_path)
+        self.ws.server.clear_log()
+        result = self.ws.run(self.ws.cookie(), "--yes")
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.server.retrieved(), remote("FileUpDate.dat", "a.doc", "z.doc", *TAIL))
+        self.assertFalse(os.path.exists(self.ws.local("CodeWork")))
 
     def test_a_signal_while_a_box_waits_for_its_user_ends_the_run(self):
         for ui in FRONT_ENDS:
@@ -101,7 +108,7 @@ class Signals(Cases):
                 self.addCleanup(os.close, leader)
                 self.addCleanup(os.close, follower)
                 process = self.start(ui=ui, stdin=follower, cookie=self.ws.cookie(port=free_port()))
-                wait_for(lambda: os.path.exists(self.ws.local("CodeWork")), "the marker")
+                wait_for(lambda: os.path.exists(self.ws.local("TW3")), "the meeting folder")
                 time.sleep(1)  # the refused connection's box is up
                 self.assertIsNone(process.poll(), "the box did not wait")
                 process.send_signal(signal.SIGTERM)

@@ -41,6 +41,12 @@ class Links(unittest.TestCase):
     def test_a_link_runs_as_a_cookie_file_does_and_the_password_stays_out_of_sight(self):
         self.trust("http://127.0.0.1:8080/meeting")
         log = os.path.join(self.ws.base, "runs.log")
+        # Any page can name a trusted server with a wrong password: refused by the server, the run plants no
+        # recovery marker that would empty the meeting folder next time.
+        wrong = self.run_link(self.ws.link(self.cookie.replace(PASSWORD, "wrong")))
+        self.assertEqual(wrong.returncode, 1, wrong.text)
+        self.assertIn("Load FileUpdate Error 530", wrong.text)
+        self.assertFalse(os.path.exists(self.ws.local("CodeWork")))
         result = self.run_link(self.ws.link(self.cookie), "--log", native(log))
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
