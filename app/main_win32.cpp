@@ -18,7 +18,7 @@
 #include "app/component_folder.h"
 #include "app/desktop_integration.h"
 #include "app/run.h"
-#include "terminal/escaped_text.h"
+#include "base/escaped_text.h"
 #include "terminal/terminal_window.h"
 #include "win32_console/console_output.h"
 #include "win32_fs/win32_file_system.h"

@@ -85,6 +85,23 @@ TEST_F(Start, ALocalFolderThatDoesNotNameOneFolderInsideIsRefusedBeforeTheMarker
   }
 }
 
+TEST_F(Start, ALinkToAnUntrustedServerIsRefusedBeforeAnythingIsTouchedAndItsHostShownSafely) {
+  c.Write("TW3/.a.doc.part-Ab12cD", "half");
+  c.Write(".Tarnwick.html.part-XyZ789", "half");
+  const std::string host = "evil\u202Ecod.exe\x1b[2J" + std::string(3000, 'h');
+  c.window.SetLaunchCookie("HOST=" + host + ";LOGIN=u;PWD=p;SUBSOURCE=m\\TW3;TIMESOURCE=t", LaunchSource::Link);
+  c.host.ShowModal(c.window);
+  ASSERT_EQ(c.host.boxes.size(), 1u);
+  EXPECT_EQ(c.host.boxes[0].text, "The meeting server evil\\u202ecod.exe\\x1b[2J" + std::string(200 - 16, 'h') +
+                                      "… is not trusted on this computer. Nothing was downloaded.");
+  EXPECT_EQ(c.host.boxes[0].title, "Error");
+  EXPECT_EQ(c.window.LastCloseReason(), CloseReason::ArgumentError);
+  EXPECT_TRUE(c.ManifestTransfer().calls.empty());
+  EXPECT_FALSE(c.Exists("CodeWork"));
+  EXPECT_TRUE(c.Exists("TW3/.a.doc.part-Ab12cD"));  // leftovers are swept only for a run that may start
+  EXPECT_TRUE(c.Exists(".Tarnwick.html.part-XyZ789"));
+}
+
 TEST_F(Start, AnUnreadableCookieEndsAtStartOne) {
   c.Start(GoodCookie() + ";novalue");
   ExpectStartBox(c);
