@@ -17,8 +17,9 @@ Faults are injected per file through the file given with --faults, read at every
 connection), "drop" (half the file is sent, then both connections close), "short" (the 150 announces the
 whole file, half of it is sent and the transfer is reported complete with 226: a data connection cut short
 on the way), "long" (the 150 announces half the file and the whole file is sent), "stall" (the RETR is
-never answered), or "hangup" (the file is sent, then the server says 421 and closes the login, as an idle
-time-out does). A third field N makes the fault strike the first N requests only. With --max-cons the
+never answered), or "hangup" (the file is sent; the login's next command then gets 421 and the login
+closes, as when a server's idle time-out struck while the client kept the login open: the client cannot
+tell before it asks). A third field N makes the fault strike the first N requests only. With --max-cons the
 server refuses connections beyond that many at once with 421, as busy servers do. The name "<connect>" with a reply code answers
 every new connection with that code in place of the greeting and closes it.
 """
@@ -111,6 +112,10 @@ def make_handler(log_path, faults_path):
 
         def pre_process_command(self, line, cmd, arg):
             self._log("CMD", cmd if cmd == "PASS" else f"{cmd} {arg}".rstrip())
+            if getattr(self, "_gone", False):
+                self.respond("421 Timeout.")
+                self.close_when_done()
+                return None
             return super().pre_process_command(line, cmd, arg)
 
         def on_login(self, username):
@@ -121,8 +126,7 @@ def make_handler(log_path, faults_path):
             if getattr(self, "_hangup", False):
                 self._hangup = False
                 self._log("FAULT", f"{os.path.basename(file)} hangup")
-                self.respond("421 Timeout.")
-                self.close_when_done()
+                self._gone = True
 
         def on_incomplete_file_sent(self, file):
             self._log("INCOMPLETE", os.path.basename(file))
