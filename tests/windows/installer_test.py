@@ -6,6 +6,7 @@ the folder does not trust touches nothing; a silent uninstall takes the program 
 meetings. For the installing user alone, the same upgrade: the program in the user's own folder, the link
 under HKCU, the Start-menu entry the user's. Also the zip's copy registering the link for the current user.
 Wine's shell does not look at HKCU's classes: the links there are read back from the registry."""
+import filecmp
 import os
 import re
 import shutil
@@ -13,6 +14,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration"))
 from harness import Workspace  # noqa: E402
@@ -97,6 +99,9 @@ class Installer(unittest.TestCase):
         self.assertEqual((root, version), ("HKLM", os.environ["TARNWICK_VERSION"]))
         self.assertTrue(os.path.exists(WINE.unix_path(icon)), icon)
         self.assertTrue(os.path.exists(os.path.join(self.folder, "TW3", "a.doc")), "the upgrade keeps the meetings")
+        program = os.path.join(PREFIX, "drive_c", "Program Files", "tarnwick-download", "tarnwick-download.exe")
+        stripped = os.path.join(os.path.dirname(os.environ["TARNWICK_MSI"]), "zip", "tarnwick-download.exe")
+        self.assertTrue(filecmp.cmp(program, stripped, shallow=False), "the zip's program, stripped")
         command = registry("HKLM").text
         self.assertIn(r'tarnwick-download\tarnwick-download.exe" "%1"', command)
         self.assertIn("Program Files", command)
@@ -147,6 +152,43 @@ class Installer(unittest.TestCase):
         self.assertFalse(os.path.exists(program))
         self.assertFalse(os.path.exists(menu))
         self.assertTrue(os.path.exists(os.path.join(self.folder, "TW3", "a.doc")))
+
+    def test_signing_with_a_throw_away_certificate(self):
+        """scripts/sign-windows on a copy of what the build ships: every signature checks out."""
+        build, copy = os.path.dirname(os.environ["TARNWICK_MSI"]), os.path.join(self.ws.base, "build")
+        msis = [os.environ["TARNWICK_MSI"], os.environ["TARNWICK_MSI_PER_USER"]]
+        zip_file = msis[0][:-len(".msi")] + ".zip"
+        os.makedirs(os.path.join(copy, "zip"))
+        for name in ["zip/tarnwick-download.exe", *(os.path.basename(path) for path in [zip_file, *msis])]:
+            shutil.copy(os.path.join(build, name), os.path.join(copy, name))
+        for msi in msis:  # its sources, relative to it: the program copied, the rest where the build has them
+            with open(msi[:-len(".msi")] + ".wxs", encoding="utf-8") as f:
+                text = re.sub(r'(Source(?:File)?=")([^"]+)"', lambda m: m[1] + (
+                    m[2] if os.path.exists(os.path.join(copy, m[2])) else
+                    os.path.relpath(os.path.join(build, m[2]), copy)) + '"', f.read())
+            with open(os.path.join(copy, os.path.basename(msi)[:-len(".msi")] + ".wxs"), "w", encoding="utf-8") as f:
+                f.write(text)
+        secret = dict(os.environ, TARNWICK_SIGN_PASSWORD="throw-away secret")
+        key, certificate, pkcs12 = (os.path.join(self.ws.base, name) for name in ("key.pem", "cert.pem", "cert.p12"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", certificate,
+                        "-days", "2", "-subj", "/CN=Tarnwick test signing", "-addext", "extendedKeyUsage=codeSigning"],
+                       check=True, capture_output=True)
+        subprocess.run(["openssl", "pkcs12", "-export", "-inkey", key, "-in", certificate, "-out", pkcs12, "-passout",
+                        "env:TARNWICK_SIGN_PASSWORD"], check=True, env=secret)
+        sign_windows = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "sign-windows")
+
+        wrong = subprocess.run([sign_windows, pkcs12, copy], capture_output=True, text=True,
+                               env=dict(secret, TARNWICK_SIGN_PASSWORD="wrong"))
+        self.assertNotEqual(wrong.returncode, 0, wrong.stdout)
+        signed = subprocess.run([sign_windows, pkcs12, copy], capture_output=True, text=True, env=secret)
+        self.assertEqual(signed.returncode, 0, signed.stdout + signed.stderr)
+        self.assertNotIn("secret", signed.stdout + signed.stderr)
+        zipfile.ZipFile(os.path.join(copy, os.path.basename(zip_file))).extract("tarnwick-download.exe", self.ws.base)
+        for shipped in [os.path.join(copy, "zip", "tarnwick-download.exe"), os.path.join(self.ws.base, "tarnwick-download.exe"),
+                        *(os.path.join(copy, os.path.basename(msi)) for msi in msis)]:
+            verified = subprocess.run(["osslsigncode", "verify", "-in", shipped, "-CAfile", certificate],
+                                      capture_output=True, text=True)
+            self.assertEqual(verified.returncode, 0, shipped + "\n" + verified.stdout + verified.stderr)
 
     def test_the_zips_copy_registers_the_link_for_the_current_user(self):
         exe = windows_path(os.environ["TARNWICK_DOWNLOAD"])
