@@ -17,7 +17,7 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration"))
-from harness import Workspace  # noqa: E402
+from harness import PASSWORD, Workspace, link_encoded  # noqa: E402
 from wine_prefix import WinePrefix, windows_path  # noqa: E402
 
 PREFIX = os.environ["TARNWICK_INSTALLER_PREFIX"]
@@ -87,8 +87,8 @@ class Installer(unittest.TestCase):
         self.ws.publish_tail(["ประชุม"])
         self.ws.publish("G1", "R1", {"a.doc": "alpha", "วาระ.txt": "ไทย"})
 
-    def open_link(self, cookie):
-        return wine(os.environ["TARNWICK_OPEN_LINK"], self.ws.link(cookie.replace(";", "; ")))
+    def open_link(self, cookie, crafted=""):
+        return wine(os.environ["TARNWICK_OPEN_LINK"], self.ws.link(cookie.replace(";", "; ")) + crafted)
 
     def test_upgrade_open_links_and_uninstall_keeping_the_meetings(self):
         msi = windows_path(os.environ["TARNWICK_MSI"])
@@ -103,12 +103,16 @@ class Installer(unittest.TestCase):
         stripped = os.path.join(os.path.dirname(os.environ["TARNWICK_MSI"]), "zip", "tarnwick-download.exe")
         self.assertTrue(filecmp.cmp(program, stripped, shallow=False), "the zip's program, stripped")
         command = registry("HKLM").text
-        self.assertIn(r'tarnwick-download\tarnwick-download.exe" "%1"', command)
+        self.assertIn(r'tarnwick-download\tarnwick-download.exe" -- "%1"', command)
         self.assertIn("Program Files", command)
         self.assertEqual(wine("reg", "query", r"HKLM\Software\Classes\tarnwick-download", "/v", "URL Protocol").returncode, 0)
 
         result = self.open_link(self.ws.cookie())
         self.assertEqual(result.returncode, 0, result.text)
+        # What other programs read of the run's command line while it ran: the scheme, not the password.
+        self.assertIn("tarnwick-download:", result.text)
+        for secret in (PASSWORD, link_encoded(PASSWORD)):
+            self.assertNotIn(secret, result.text)
         with open(os.path.join(self.folder, "TW3", "a.doc"), "rb") as f:
             self.assertEqual(f.read(), b"alpha")
         for laid_in in ("Tarnwick.cfg", "Tarnwick.html", os.path.join("imageTarnwick", "index_01.gif")):
@@ -119,6 +123,14 @@ class Installer(unittest.TestCase):
         self.ws.server.clear_log()
         untrusted = self.ws.cookie().replace("127%2E0%2E0%2E1", "localhost")
         self.assertEqual(self.open_link(untrusted).returncode, 2)
+        # Links that a document or chat program hands on unencoded: a quote ends the link's argument and
+        # what follows would be options, or a second link.
+        elsewhere = os.path.join(self.ws.base, "elsewhere")
+        for crafted in (f'" --folder "{windows_path(elsewhere)}', f'" --log "{windows_path(elsewhere)}.bat',
+                        '" --tls "off', '" "' + self.ws.link(self.ws.cookie())):
+            result = self.open_link(self.ws.cookie(), crafted)
+            self.assertEqual(result.returncode, 2, crafted + result.text)
+            self.assertFalse(os.path.exists(elsewhere) or os.path.exists(elsewhere + ".bat"), crafted)
         self.assertEqual(sorted(os.walk(self.folder)), before)
         self.assertEqual(self.ws.server.log(), [])
 
@@ -141,7 +153,7 @@ class Installer(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(self.folder, "TW3", "a.doc")), "the upgrade keeps the meetings")
         command = registry("HKCU").text
         self.assertIn(r'\Programs\tarnwick-download\tarnwick-download.exe"', command)
-        self.assertIn('"%1"', command)
+        self.assertIn('" -- "%1"', command)
         self.assertNotEqual(registry("HKLM").returncode, 0, "nothing for the machine")
         menu = os.path.join(self.user_menu, "Microsoft", "Windows", "Start Menu", "Programs", "Tarnwick meetings.lnk")
         self.assertTrue(os.path.exists(menu))
@@ -193,9 +205,14 @@ class Installer(unittest.TestCase):
     def test_the_zips_copy_registers_the_link_for_the_current_user(self):
         exe = windows_path(os.environ["TARNWICK_DOWNLOAD"])
         folder = windows_path(self.ws.component)
+        # The shell would put the link, password and all, in place of a "%1" in the folder's path.
+        percent = os.path.join(self.ws.base, "Meet %1 x")
+        os.makedirs(percent)
+        self.assertEqual(wine(exe, "--register", "--folder", windows_path(percent)).returncode, 2)
+        self.assertNotEqual(registry("HKCU").returncode, 0)
         result = wine(exe, "--register", "--folder", folder, "--yes")
         self.assertEqual(result.returncode, 0, result.text)
-        self.assertIn(f'{exe} --folder {folder} --yes "%1"', registry("HKCU").text)  # no blank to quote
+        self.assertIn(f'{exe} --folder {folder} --yes -- "%1"', registry("HKCU").text)  # no blank to quote
         self.assertEqual(wine(exe, "--unregister").returncode, 0)
         self.assertNotEqual(registry("HKCU").returncode, 0)
 
