@@ -302,7 +302,7 @@ Win32Window::Win32Window(std::string applicationName, bool autoConfirm)
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);  // a resource number: no text to widen
   windowClass.lpszClassName = kWindowClass;
-  // The caption's and the taskbar's icon, each at the size the system draws it.
+  // The icon of the taskbar button and of Alt+Tab, each at the size the system draws it.
   windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(kProgramIconId));
   RegisterClassExW(&windowClass);  // fails harmlessly for a second window of the process: the class is there
 
