@@ -9,10 +9,11 @@ namespace {
 
 // Enough for a server that is busy for minutes; more would keep a participant waiting without end.
 constexpr int kMaxTries = 20;
+constexpr int kMaxBusyWaitSeconds = 3600;
 
 bool TakesValue(const std::string& option) {
   return option == "--folder" || option == "--cookie-file" || option == "--ui" || option == "--timeout" ||
-         option == "--log" || option == "--tls" || option == "--tries";
+         option == "--log" || option == "--tls" || option == "--tries" || option == "--busy-wait";
 }
 
 // Stores the value of an option that takes one; false with a reason when it cannot be used.
@@ -47,6 +48,13 @@ bool StoreValue(CommandLine& line, const std::string& option, const std::string&
       line.tls = TlsMode::Required;
     } else {
       error = "--tls takes off, auto or require";
+      return false;
+    }
+  } else if (option == "--busy-wait") {
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), line.busyWaitSeconds);
+    if (ec != std::errc() || end != value.data() + value.size() || line.busyWaitSeconds <= 0 ||
+        line.busyWaitSeconds > kMaxBusyWaitSeconds) {
+      error = "--busy-wait takes a number of seconds from 1 to " + std::to_string(kMaxBusyWaitSeconds);
       return false;
     }
   } else {  // --timeout, --tries
@@ -161,6 +169,9 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
   if (line.tries != 0) {
     args.insert(args.end(), {"--tries", std::to_string(line.tries)});
   }
+  if (line.busyWaitSeconds != 0) {
+    args.insert(args.end(), {"--busy-wait", std::to_string(line.busyWaitSeconds)});
+  }
   if (line.tls) {
     args.insert(args.end(), {"--tls", *line.tls == TlsMode::Off           ? "off"
                                       : *line.tls == TlsMode::WhenOffered ? "auto"
@@ -172,7 +183,9 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
   return args;
 }
 
-TransferOverrides OverridesOf(const CommandLine& line) { return {line.timeoutSeconds, line.tls, line.tries}; }
+TransferOverrides OverridesOf(const CommandLine& line) {
+  return {line.timeoutSeconds, line.tls, line.tries, line.busyWaitSeconds};
+}
 
 std::string CookieFromFileText(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {

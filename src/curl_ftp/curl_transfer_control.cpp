@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -24,6 +23,7 @@
 #include "ftp/ftp_reply.h"
 #include "ftp/ftp_request.h"
 #include "ftp/transfer_channel.h"
+#include "platform/busy_wait.h"
 #include "platform/response_codes.h"
 #ifdef _WIN32
 #include "win32_fs/win32_file_system.h"
@@ -279,15 +279,6 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& cut) {
   return result;
 }
 
-// The pause before try `nextTry` (2, 3, ...) of a request that a busy server refused: growing, with a random
-// part of two thirds of it, so that a hall of participants refused at once does not come back in step.
-std::chrono::milliseconds BusyPause(int nextTry, std::minstd_rand& random) {
-  static constexpr int kPauseSeconds[] = {1, 2, 4, 8, 15};
-  const int base = kPauseSeconds[std::min<size_t>(static_cast<size_t>(nextTry - 2), std::size(kPauseSeconds) - 1)];
-  const double share = std::uniform_real_distribution<double>(2.0 / 3, 4.0 / 3)(random);
-  return std::chrono::milliseconds(static_cast<long long>(base * 1000 * share));
-}
-
 }  // namespace
 
 // The login of a run: one worker thread and one libcurl handle that every control of the factory uses,
@@ -372,7 +363,7 @@ class CurlSession {
   }
 
   // A busy server's refusal is waited out: the request is made again, the file from nothing, after
-  // growing pauses, until it gets through, the tries are spent or the control goes.
+  // growing pauses, until it gets through, the busy wait is spent or the control goes. The login stays.
   TransferOutcome Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
     const TransferSettings& settings = channel.Settings();
     const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
@@ -382,16 +373,23 @@ class CurlSession {
     if (easy_ == nullptr || multi_ == nullptr) {
       return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
     }
-    for (int attempt = 1;; ++attempt) {
+    BusyWait busyWait(std::chrono::seconds(settings.busyWaitSeconds), settings.tries);
+    const auto started = std::chrono::steady_clock::now();
+    for (;;) {
       TransferOutcome outcome = TransferOnce(channel, *request);
-      if (outcome.completed || !outcome.transient || attempt >= settings.tries || cut_) {
+      if (outcome.completed || !outcome.transient || cut_) {
         return outcome;
       }
-      const auto pause = BusyPause(attempt + 1, random_);
-      channel.Wait({attempt + 1, settings.tries,
-                    static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause).count()), outcome.detail});
+      const auto elapsed =
+          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+      const auto pause = busyWait.NextPause(elapsed, random_);
+      if (!pause) {
+        return outcome;
+      }
+      channel.Wait({busyWait.NextTry(), settings.tries,
+                    static_cast<int>(std::chrono::ceil<std::chrono::seconds>(*pause).count()), outcome.detail});
       std::unique_lock lock(mutex_);
-      if (wake_.wait_for(lock, pause, [&] { return cut_.load() || stopped_; })) {
+      if (wake_.wait_for(lock, *pause, [&] { return cut_.load() || stopped_; })) {
         return outcome;  // the control is going: nobody waits for this outcome
       }
     }
