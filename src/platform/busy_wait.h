@@ -11,8 +11,8 @@
 namespace tarnwick {
 
 // bench/hall_model.py reads these three lines as they stand ("inline constexpr int kName = N;").
-inline constexpr int kBusyFirstPauseMs = 2000;      // the longest pause before the second try
-inline constexpr int kBusyLongestPauseMs = 60000;   // pauses double up to this
+inline constexpr int kBusyFirstPauseMs = 2000;       // the longest pause before the second try
+inline constexpr int kBusyLongestPauseMs = 60000;    // pauses double up to this
 inline constexpr int kDefaultBusyWaitSeconds = 600;  // the time a request waits for a busy server in all
 
 // The longest pause before try `nextTry` (2, 3, ...): the first, doubled for every try after the second.
