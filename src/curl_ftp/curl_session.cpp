@@ -1,0 +1,121 @@
+#include "curl_ftp/curl_session.h"
+
+#include <chrono>
+
+#include "curl_ftp/curl_transfer.h"
+#include "ftp/ftp_failures.h"
+#include "ftp/ftp_request.h"
+#include "platform/busy_wait.h"
+
+namespace tarnwick {
+CurlSession::CurlSession() : easy_(curl_easy_init()), multi_(curl_multi_init()) {
+  worker_ = std::thread([this] { Work(); });
+}
+
+CurlSession::~CurlSession() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopped_ = true;
+    cut_ = true;
+  }
+  wake_.notify_all();
+  if (multi_ != nullptr) {
+    curl_multi_wakeup(multi_);
+  }
+  worker_.join();
+  curl_multi_cleanup(multi_);
+  curl_easy_cleanup(easy_);
+}
+
+void CurlSession::Push(std::shared_ptr<TransferChannel> channel, TransferChannel::Request request) {
+  {
+    const std::lock_guard lock(mutex_);
+    queue_.push_back({std::move(channel), std::move(request)});
+  }
+  wake_.notify_one();
+}
+
+void CurlSession::Forget(const TransferChannel* channel) {
+  std::unique_lock lock(mutex_);
+  std::erase_if(queue_, [&](const Pending& pending) { return pending.channel.get() == channel; });
+  if (inFlight_ == channel) {
+    cut_ = true;
+    wake_.notify_all();  // a pause before the next try ends too
+    curl_multi_wakeup(multi_);
+    ended_.wait(lock, [&] { return inFlight_ != channel; });
+  }
+}
+
+void CurlSession::Work() {
+  for (;;) {
+    Pending next;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [&] { return stopped_ || !queue_.empty(); });
+      if (stopped_) {
+        return;
+      }
+      next = std::move(queue_.front());
+      queue_.pop_front();
+      inFlight_ = next.channel.get();
+      cut_ = false;
+    }
+    const TransferOutcome outcome = Transfer(*next.channel, next.request);
+    bool wasCut = false;
+    {
+      const std::lock_guard lock(mutex_);
+      inFlight_ = nullptr;
+      wasCut = cut_;
+    }
+    ended_.notify_all();
+    if (!wasCut) {
+      next.channel->Deliver(outcome);
+    }
+  }
+}
+
+// A busy server's refusal is waited out: the request is made again, the file from nothing, after
+// growing pauses, until it gets through, the busy wait is spent or the control goes. The login stays.
+TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
+  const TransferSettings& settings = channel.Settings();
+  const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
+  if (!request) {
+    return ftp_failure::UnreadableRequest();
+  }
+  if (easy_ == nullptr || multi_ == nullptr) {
+    return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
+  }
+  BusyWait busyWait(std::chrono::seconds(settings.busyWaitSeconds), settings.tries);
+  const auto started = std::chrono::steady_clock::now();
+  for (;;) {
+    TransferOutcome outcome = TransferOnce(channel, *request);
+    if (outcome.completed || !outcome.transient || cut_) {
+      return outcome;
+    }
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    const auto pause = busyWait.NextPause(elapsed, random_);
+    if (!pause) {
+      return outcome;
+    }
+    channel.Wait({busyWait.NextTry(), settings.tries,
+                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(*pause).count()), outcome.detail});
+    std::unique_lock lock(mutex_);
+    if (wake_.wait_for(lock, *pause, [&] { return cut_.load() || stopped_; })) {
+      return outcome;  // the control is going: nobody waits for this outcome
+    }
+  }
+}
+
+// A kept login that the server had closed (an idle time-out's 421, or the connection gone) is made again
+// once, silently: the request never reached the server.
+TransferOutcome CurlSession::TransferOnce(TransferChannel& channel, const FtpRequest& request) {
+  CurlTry first = TryTransfer(easy_, multi_, channel, request, cut_);
+  if (!first.loginWasGone) {
+    return first.outcome;
+  }
+  curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
+  return TryTransfer(easy_, multi_, channel, request, cut_).outcome;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,60 @@
+// The session of a run: one worker thread, the queue of the controls' requests, the waiting between the
+// tries of a request that a busy server refused, and the kept login that every control of the run shares.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "ftp/transfer_channel.h"
+
+namespace tarnwick {
+
+struct FtpRequest;
+
+// One request at a time, in the order the controls asked, on one libcurl handle.
+class CurlSession {
+ public:
+  CurlSession();
+  ~CurlSession();
+  CurlSession(const CurlSession&) = delete;
+  CurlSession& operator=(const CurlSession&) = delete;
+
+  void Push(std::shared_ptr<TransferChannel> channel, TransferChannel::Request request);
+
+  // The channel's requests that wait are dropped and its request in flight is cut short; returns when
+  // that one has ended.
+  void Forget(const TransferChannel* channel);
+
+ private:
+  struct Pending {
+    std::shared_ptr<TransferChannel> channel;
+    TransferChannel::Request request;
+  };
+
+  void Work();
+  TransferOutcome Transfer(TransferChannel& channel, const TransferChannel::Request& pending);
+  TransferOutcome TransferOnce(TransferChannel& channel, const FtpRequest& request);
+
+  CURL* easy_;
+  CURLM* multi_;
+
+  std::mutex mutex_;  // guards what follows
+  std::condition_variable wake_;
+  std::condition_variable ended_;
+  std::deque<Pending> queue_;
+  const TransferChannel* inFlight_ = nullptr;
+  std::atomic<bool> cut_{false};
+  bool stopped_ = false;
+  std::minstd_rand random_{std::random_device{}()};
+
+  std::thread worker_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,302 @@
+#include "curl_ftp/curl_transfer.h"
+
+#ifndef _WIN32
+#include <sys/select.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "ftp/ftp_failures.h"
+#include "ftp/ftp_reply.h"
+#ifdef _WIN32
+#include "win32_fs/win32_file_system.h"
+#else
+#include "posix_fs/posix_file_system.h"
+#endif
+
+namespace tarnwick {
+namespace {
+
+#ifdef _WIN32
+constexpr long kConnectionRefused = 10061;  // WSAECONNREFUSED, as CURLINFO_OS_ERRNO gives it
+using PendingFile = Win32PendingFile;
+std::wstring NativeTarget(const std::string& localPath) { return WidePath(localPath); }
+std::string OsReason(long error) { return SystemReason(static_cast<unsigned long>(error)); }
+std::string WriteReason(const PendingFile& file) { return SystemReason(file.Error()); }
+#else
+constexpr long kConnectionRefused = ECONNREFUSED;
+using PendingFile = PosixPendingFile;
+std::string NativeTarget(const std::string& localPath) { return ResolveCaseBlind(localPath); }
+std::string OsReason(long error) { return std::strerror(static_cast<int>(error)); }
+std::string WriteReason(const PendingFile&) { return std::strerror(errno); }
+#endif
+
+// One request's file and what is known of its length.
+struct Receipt {
+  PendingFile* file = nullptr;
+  std::uint64_t written = 0;
+  std::optional<std::uint64_t> announced;  // by the server's 150 reply, when it says
+  std::optional<std::string> writeError;   // why a write failed
+  std::string lastReply;                   // the server's last reply line, for a failure's detail
+};
+
+// Where the progress of the request in flight goes, a few times a second at most, and whether to cut it.
+struct ProgressReports {
+  TransferChannel* channel = nullptr;
+  const Receipt* receipt = nullptr;
+  const std::atomic<bool>* cut = nullptr;
+  std::chrono::steady_clock::time_point lastReport{};
+};
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
+  auto& receipt = *static_cast<Receipt*>(user);
+  const size_t total = size * count;
+  if (!receipt.file->Write(std::string_view(data, total))) {
+    receipt.writeError = WriteReason(*receipt.file);
+    return 0;  // libcurl ends the transfer with a write error
+  }
+  receipt.written += total;
+  return total;
+}
+
+// libcurl hands every reply line of the control connection here.
+size_t ReadReply(char* data, size_t size, size_t count, void* user) {
+  const size_t total = size * count;
+  auto& receipt = *static_cast<Receipt*>(user);
+  std::string_view line(data, total);
+  if (const auto announced = AnnouncedSize(line)) {
+    receipt.announced = announced;
+  }
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+    line.remove_suffix(1);
+  }
+  receipt.lastReply = line;
+  return total;
+}
+
+// Also the check of a control that is being destroyed.
+int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto& reports = *static_cast<ProgressReports*>(user);
+  if (*reports.cut) {
+    return 1;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now - reports.lastReport >= TransferChannel::kProgressInterval && reports.receipt->written > 0) {
+    reports.lastReport = now;
+    reports.channel->Report({reports.receipt->written, reports.receipt->announced.value_or(0)});
+  }
+  return 0;
+}
+
+// The code of a failed request and what happened in plain words. A reply code from the server says
+// what happened better than libcurl's reading of it: libcurl reports a 421 ("closing the connection")
+// as a time-out.
+TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, const Receipt& receipt,
+                        int timeoutSeconds, const char* curlError) {
+  if (result == CURLE_USE_SSL_FAILED) {  // the server's refusal of AUTH TLS is not the run's failure to show
+    return ftp_failure::NoTlsOffered(request);
+  }
+  long reply = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
+  if (reply >= 400) {
+    return ftp_failure::ServerReply(request, static_cast<int>(reply), receipt.lastReply);
+  }
+  switch (result) {
+    case CURLE_WRITE_ERROR:
+      return ftp_failure::CannotWrite(request, receipt.writeError.value_or(curlError));
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return ftp_failure::HostUnknown(request);
+    case CURLE_COULDNT_CONNECT: {
+      long osError = 0;
+      curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+      return osError == kConnectionRefused
+                 ? ftp_failure::ConnectionRefused(request)
+                 : ftp_failure::NoConnection(request, osError != 0 ? OsReason(osError) : curlError);
+    }
+    case CURLE_OPERATION_TIMEDOUT:
+      return ftp_failure::NoAnswer(request, timeoutSeconds);
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CACERT_BADFILE:
+      return ftp_failure::CertificateRefused(request, curlError);
+    default:
+      // The data came to an end before the announced size: that is what the user needs to know, whatever
+      // libcurl read on the control connection afterwards.
+      if (receipt.announced && receipt.written < *receipt.announced) {
+        return ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced);
+      }
+      if (result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR || result == CURLE_GOT_NOTHING) {
+        return ftp_failure::ConnectionReset(request, curlError);
+      }
+      return ftp_failure::ConnectionFailed(request, curlError);
+  }
+}
+
+// A kept login that the server had closed (an idle time-out's 421, or the connection gone): the request
+// never reached the server, and a new login serves it.
+bool LoginWasGone(CURLcode result, CURL* easy, const Receipt& receipt) {
+  long reply = 0;
+  long newConnections = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
+  curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &newConnections);
+  if (newConnections != 0 || receipt.written != 0) {
+    return false;
+  }
+  const bool brokenLink = result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR || result == CURLE_GOT_NOTHING ||
+                          result == CURLE_FTP_WEIRD_SERVER_REPLY;
+  return reply == 421 || (reply == 0 && brokenLink);
+}
+
+// ftp://host:port/ + the server path percent-encoded; a path from the root opens with "%2F", libcurl's
+// way of saying that the first folder hangs off "/", not off the login's home.
+std::string LibcurlUrl(const FtpRequest& request) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const bool fromRoot = request.serverPath.starts_with('/');
+  std::string url = "ftp://" + request.host + ":" + std::to_string(request.port) + "/" + (fromRoot ? "%2F" : "");
+  for (const char c : std::string_view(request.serverPath).substr(fromRoot ? 1 : 0)) {
+    const auto u = static_cast<unsigned char>(c);
+    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
+                       u == '.' || u == '_' || u == '~' || u == '/';
+    if (plain) {
+      url += c;
+    } else {
+      url += '%';
+      url += kHex[u >> 4];
+      url += kHex[u & 0xF];
+    }
+  }
+  return url;
+}
+
+long UseSsl(TlsMode tls) {
+  switch (tls) {
+    case TlsMode::Required:
+      return CURLUSESSL_ALL;
+    case TlsMode::WhenOffered:
+      return CURLUSESSL_TRY;
+    case TlsMode::Off:
+      break;
+  }
+  return CURLUSESSL_NONE;
+}
+
+void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSettings& settings, Receipt* receipt,
+                        ProgressReports* reports, char* errorBuffer) {
+  const auto timeoutSeconds = static_cast<long>(settings.requestTimeoutSeconds);
+  curl_easy_setopt(easy, CURLOPT_URL, LibcurlUrl(request).c_str());
+  curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
+  curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  // AUTH TLS before USER when asked for; the certificate is always checked (libcurl's default).
+  curl_easy_setopt(easy, CURLOPT_USE_SSL, UseSsl(settings.tls));
+  curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+  // Per file only PASV and RETR: no CWD (the whole path goes with RETR), no SIZE, no EPSV attempt.
+  // Ignoring the length also stops libcurl from checking the size a 150 reply announces: Transfer does.
+  curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+  // Over TLS the size is read (SIZE, one command more a file): with Schannel, a read to the end of a
+  // protected data connection waits for the server's close, while the server waits for the client's.
+  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, settings.tls == TlsMode::Off ? 1L : 0L);
+  curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
+  curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
+  // No progress for the time-out ends the request; a long transfer that moves does not.
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeoutSeconds);
+  curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeoutSeconds);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, timeoutSeconds);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToFile);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, receipt);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, ReadReply);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, receipt);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, ReportProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, reports);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+}
+
+// The connection outlives the request; what it reads or reports later is none of this request's business.
+void ClearTransferOptions(CURL* easy) {
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+  curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 0L);
+}
+
+// Drives one transfer through the multi interface. While libcurl opens the data connection it names no
+// socket to wait on and would sleep up to a second; then it is asked again after 1 ms instead.
+CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& cut) {
+  curl_multi_add_handle(multi, easy);
+  CURLcode result = CURLE_OK;
+  for (bool done = false; !done;) {
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+      if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+        result = message->data.result;
+        done = true;
+      }
+    }
+    if (done || cut) {
+      result = done ? result : CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
+    long timeoutMs = -1;
+    curl_multi_timeout(multi, &timeoutMs);
+    fd_set readSet;
+    fd_set writeSet;
+    fd_set errorSet;
+    FD_ZERO(&readSet);
+    FD_ZERO(&writeSet);
+    FD_ZERO(&errorSet);
+    int maxFd = -1;
+    curl_multi_fdset(multi, &readSet, &writeSet, &errorSet, &maxFd);
+    const long ceiling = maxFd < 0 ? 1 : 1000;
+    const long wait = timeoutMs < 0 ? ceiling : std::min(timeoutMs, ceiling);
+    curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait), nullptr);
+  }
+  curl_multi_remove_handle(multi, easy);
+  return result;
+}
+
+}  // namespace
+
+CurlTry TryTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
+                    const std::atomic<bool>& cut) {
+  const TransferSettings& settings = channel.Settings();
+  PendingFile temp(NativeTarget(request.localPath));
+  if (!temp.Ok()) {
+    return {ftp_failure::CannotCreateBeside(request)};
+  }
+  Receipt receipt;
+  receipt.file = &temp;
+  ProgressReports reports{&channel, &receipt, &cut};
+  char curlError[CURL_ERROR_SIZE] = {};
+  SetTransferOptions(easy, request, settings, &receipt, &reports, curlError);
+  const CURLcode result = Drive(multi, easy, cut);
+  ClearTransferOptions(easy);
+  if (result != CURLE_OK) {
+    return {Failure(result, easy, request, receipt, settings.requestTimeoutSeconds, curlError),
+            !cut && LoginWasGone(result, easy, receipt)};
+  }
+  // A data connection closed early looks like the end of the file; only the announced size tells.
+  // The temporary file goes with `temp`.
+  if (receipt.announced && *receipt.announced != receipt.written) {
+    return {ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced)};
+  }
+  if (!temp.Commit()) {
+    return {ftp_failure::CannotPutInPlace(request)};
+  }
+  return {TransferOutcome::Completed(receipt.written)};
+}
+
+}  // namespace tarnwick
