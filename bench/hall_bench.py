@@ -1,14 +1,19 @@
 """A meeting hall: many participants click DownLoad in the same second against one meeting server that
 accepts a limited number of connections at once (data connections included), as meeting servers do.
 
-    /usr/bin/python3 bench/hall_bench.py [--participants 100] [--max-cons 64] [--files 60]
+    /usr/bin/python3 bench/hall_bench.py [--participants 100] [--max-cons 64] [--per-address N] [--files 60]
 
 Prints how many participants got the whole meeting, the time until the last one had it, the logins the
-server saw, and how long a run takes to end on a refusal for good (550): a busy server is waited for, a
-missing file is not. Fails when a participant did not get the meeting or the refusal took a second or more.
+server saw, the connections it refused (421, and 425 for data connections) per participant, and how long a
+run takes to end on a refusal for good (550): a busy server is waited for, a missing file is not. Then the
+hall model (bench/hall_model.py) beside it: the same hall simulated 200 times from what the server's log
+shows (the spread of the first tries, the median time a login was held), its median time until the last
+and the middle 90 % of its halls. With --per-address every participant is behind the one loopback address.
+Fails when a participant did not get the meeting or the refusal took a second or more.
 """
 import argparse
 import os
+import statistics
 import subprocess
 import sys
 import time
@@ -17,18 +22,20 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "integration"))
 os.environ.setdefault("TARNWICK_DOWNLOAD", os.path.join(HERE, "..", "build", "tarnwick-download"))
 from harness import Workspace, native, program  # noqa: E402
+import hall_model  # noqa: E402
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--participants", type=int, default=100)
     parser.add_argument("--max-cons", type=int, default=64)
+    parser.add_argument("--per-address", type=int, default=0, help="logins at once from one address")
     parser.add_argument("--files", type=int, default=60)
     args = parser.parse_args()
 
     ws = Workspace()
     try:
-        ws.start_server(args.max_cons)
+        ws.start_server(args.max_cons, ("--max-cons-per-ip", str(args.per_address)))
         ws.publish_tail(["Hall"])
         ws.publish("G1", "R1", {f"doc{i:03}.pdf": os.urandom(20000) for i in range(args.files)})
         ws.server.clear_log()
@@ -55,6 +62,8 @@ def main():
             if not whole and len(failures) < 3:
                 failures.append(output.strip().splitlines()[:3])
         logins = ws.server.logins()
+        refusals = ws.server.refusals()
+        spread, last, held = hall_model.hall_in_the_server(ws.server.log(), args.participants)
 
         ws.publish("G1", "R2", {"gone.pdf": b"x"})
         ws.server.inject("gone.pdf", "550")
@@ -70,6 +79,15 @@ def main():
     print(f"got the whole meeting:         {got} of {args.participants}")
     print(f"time until the last had it:    {max(ended):.1f} s")
     print(f"logins the server saw:         {logins} ({logins / args.participants:.2f} a participant)")
+    print(f"connections refused:           {refusals} ({refusals / args.participants:.2f} a participant)")
+    run = statistics.median(held)
+    halls = sorted(hall_model.simulate(args.participants, args.max_cons, run, per_address=args.per_address,
+                                       behind_one=args.participants if args.per_address else 0, spread=spread,
+                                       seed=seed)["last"] for seed in range(200))
+    print(f"in the server's log:           first tries over {spread:.2f} s, a login held {run:.2f} s (median), "
+          f"the last ended after {last:.1f} s")
+    print(f"the hall model:                the last after {halls[100]:.1f} s (middle 90 %: {halls[10]:.1f} to "
+          f"{halls[190]:.1f} s)")
     print(f"a refusal for good (550) ends: {refusal:.2f} s after the start")
     for failure in failures:
         print("  a participant without the meeting:", " / ".join(failure))
