@@ -98,10 +98,10 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
     if (!pause) {
       return outcome;
     }
-    channel.Wait({busyWait.NextTry(), settings.tries,
-                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(*pause).count()), outcome.detail});
+    channel.Wait({pause->nextTry, settings.tries,
+                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause->length).count()), outcome.detail});
     std::unique_lock lock(mutex_);
-    if (wake_.wait_for(lock, *pause, [&] { return cut_.load() || stopped_; })) {
+    if (wake_.wait_for(lock, pause->length, [&] { return cut_.load() || stopped_; })) {
       return outcome;  // the control is going: nobody waits for this outcome
     }
   }

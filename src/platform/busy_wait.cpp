@@ -12,16 +12,15 @@ std::chrono::milliseconds BusyPauseCeiling(int nextTry) {
   return std::chrono::milliseconds(std::min<long long>(ceiling, kBusyLongestPauseMs));
 }
 
-std::optional<std::chrono::milliseconds> BusyWait::NextPause(std::chrono::milliseconds elapsed,
-                                                             std::minstd_rand& random) {
-  if ((tries_ > 0 && tries_made_ >= tries_) || elapsed >= budget_) {
+std::optional<BusyPause> BusyWait::NextPause(std::chrono::milliseconds elapsed, std::minstd_rand& random) {
+  if ((tries_ > 0 && triesMade_ >= tries_) || elapsed >= budget_) {
     return std::nullopt;
   }
-  ++tries_made_;
-  const auto ceiling = BusyPauseCeiling(tries_made_);
+  ++triesMade_;
+  const auto ceiling = BusyPauseCeiling(triesMade_);
   const double share = std::uniform_real_distribution<double>(0, 1)(random);
-  const auto pause = std::chrono::milliseconds(static_cast<long long>(static_cast<double>(ceiling.count()) * share));
-  return std::min(pause, budget_ - elapsed);
+  const auto length = std::chrono::milliseconds(static_cast<long long>(static_cast<double>(ceiling.count()) * share));
+  return BusyPause{std::min(length, budget_ - elapsed), triesMade_};
 }
 
 }  // namespace tarnwick

@@ -18,6 +18,11 @@ inline constexpr int kDefaultBusyWaitSeconds = 600;  // the time a request waits
 // The longest pause before try `nextTry` (2, 3, ...): the first, doubled for every try after the second.
 std::chrono::milliseconds BusyPauseCeiling(int nextTry);
 
+struct BusyPause {
+  std::chrono::milliseconds length{0};
+  int nextTry = 0;  // the try it comes before, counting the first as 1
+};
+
 class BusyWait {
  public:
   // `tries` 0: no count, only the budget.
@@ -26,15 +31,12 @@ class BusyWait {
   // After a refusal for now, `elapsed` after the first try began: the pause before the next try, anywhere
   // between nothing and its ceiling, cut so that the last try comes when the budget ends. Nothing when the
   // waiting is spent.
-  std::optional<std::chrono::milliseconds> NextPause(std::chrono::milliseconds elapsed, std::minstd_rand& random);
-
-  int NextTry() const { return tries_made_ + 1; }
-  int Tries() const { return tries_; }
+  std::optional<BusyPause> NextPause(std::chrono::milliseconds elapsed, std::minstd_rand& random);
 
  private:
   std::chrono::milliseconds budget_;
   int tries_;
-  int tries_made_ = 1;
+  int triesMade_ = 1;  // the pauses given included
 };
 
 }  // namespace tarnwick

@@ -124,8 +124,9 @@ TEST(BusyWait, PausesDoubleToAMinuteDrawnOverTheirWholeLengthAndTheBudgetOrTheTr
   for (int walk = 0; walk < 400; ++walk) {
     BusyWait wait(std::chrono::hours(1), 0);
     for (size_t n = 0; n < ceilings.size(); ++n) {
-      EXPECT_EQ(wait.NextTry(), static_cast<int>(n) + 2);
-      const long long pause = wait.NextPause(milliseconds(0), random).value().count();
+      const BusyPause next = wait.NextPause(milliseconds(0), random).value();
+      EXPECT_EQ(next.nextTry, static_cast<int>(n) + 2);
+      const long long pause = next.length.count();
       shortest[n] = std::min(shortest[n], pause);
       longest[n] = std::max(longest[n], pause);
       fractions += pause % 1000 != 0;
@@ -141,12 +142,12 @@ TEST(BusyWait, PausesDoubleToAMinuteDrawnOverTheirWholeLengthAndTheBudgetOrTheTr
   EXPECT_GT(fractions, 400 * 6);
 
   BusyWait budget(std::chrono::seconds(10), 0);
-  EXPECT_LE(budget.NextPause(milliseconds(9700), random).value(), milliseconds(300));  // the last try at the end
+  EXPECT_LE(budget.NextPause(milliseconds(9700), random).value().length, milliseconds(300));  // the last try at the end
   EXPECT_FALSE(budget.NextPause(milliseconds(10000), random));
 
   BusyWait tries(std::chrono::hours(1), 3);
-  EXPECT_TRUE(tries.NextPause(milliseconds(0), random));
-  EXPECT_TRUE(tries.NextPause(milliseconds(0), random));
+  EXPECT_EQ(tries.NextPause(milliseconds(0), random).value().nextTry, 2);
+  EXPECT_EQ(tries.NextPause(milliseconds(0), random).value().nextTry, 3);
   EXPECT_FALSE(tries.NextPause(milliseconds(0), random));
 }
 
