@@ -43,6 +43,7 @@ class BusyServer(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"A" * 50000)
         self.assertIn("\n   Server busy: next try in ", result.text)  # the status line
+        self.assertEqual(self.ws.server.logins(), 1)  # the run that is in keeps its login through the 425
         self.assertEqual(self.ws.partial_files(), [])
 
         self.ws.publish("G1", "R2", {"a.doc": "a2", "b.doc": "b2"})
