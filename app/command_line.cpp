@@ -135,9 +135,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     }
   }
   if (line.action != Action::Run) {
-    const bool runOptions = line.frontEnd != FrontEnd::Auto || line.yes || line.timeoutSeconds != 0 ||
-                            !line.logFile.empty() || line.quiet || line.tls || line.tries != 0 ||
-                            line.busyWaitSeconds != 0;
+    // A run option is what a registration passes on: one list, so that a new option cannot slip past.
+    CommandLine options = line;
+    options.folder.clear();
+    const bool runOptions = !RunOptionArguments(options).empty();
     const bool source = !line.cookieFile.empty() || !line.link.empty();
     if (line.action == Action::Register && source) {
       error = "--register takes run options, not a cookie file or a link";
