@@ -105,8 +105,8 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
       return outcome;
     }
     const auto pause = BusyPause(attempt + 1, random_);
-    channel.Wait({attempt + 1, settings.tries,
-                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause).count()), outcome.detail});
+    channel.Wait({attempt + 1, settings.tries, static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause).count()),
+                  outcome.detail});
     std::unique_lock lock(mutex_);
     if (wake_.wait_for(lock, pause, [&] { return cut_.load() || stopped_; })) {
       return outcome;  // the control is going: nobody waits for this outcome

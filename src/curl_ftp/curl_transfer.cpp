@@ -126,13 +126,14 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
     case CURLE_SSL_CACERT_BADFILE:
       return ftp_failure::CertificateRefused(request, curlError);
     default:
-      // The data came to an end before the announced size: that is what the user needs to know, whatever
-      // libcurl read on the control connection afterwards.
-      if (receipt.announced && receipt.written < *receipt.announced) {
-        return ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced);
-      }
+      // A connection that broke in the middle of a file (a data connection reset with the server's 426
+      // unread behind it, or the login gone after the data) is a link that broke: a refusal for now, however
+      // much of the file came. Only a file that the server ended as complete is measured against its size.
       if (result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR || result == CURLE_GOT_NOTHING) {
         return ftp_failure::ConnectionReset(request, curlError);
+      }
+      if (receipt.announced && receipt.written < *receipt.announced) {
+        return ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced);
       }
       return ftp_failure::ConnectionFailed(request, curlError);
   }

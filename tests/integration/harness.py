@@ -107,6 +107,11 @@ class MeetingServer:
     def retrieved(self):
         return [detail[len("RETR "):] for _, detail in self.commands() if detail.startswith("RETR ")]
 
+    def sent(self, name):
+        """The bytes of `name` that the server sent, over all its requests."""
+        spans = [entry[3].rsplit(" ", 2) for entry in self.log() if entry[2] == "SENDING"]
+        return sum(int(end) - int(start) for sent_name, start, end in spans if sent_name == name)
+
     def logins(self):
         return sum(1 for entry in self.log() if entry[2] == "LOGIN")
 
