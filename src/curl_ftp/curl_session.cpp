@@ -88,8 +88,8 @@ void CurlSession::Work() {
   }
 }
 
-// A busy server's refusal is waited out: the request is made again, the file from nothing, after
-// growing pauses, until it gets through, the tries are spent or the control goes.
+// A busy server's refusal is waited out: the request is made again after growing pauses, until it gets
+// through, the tries are spent or the control goes. What arrived of the file before a broken link stays.
 TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
   const TransferSettings& settings = channel.Settings();
   const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
@@ -99,8 +99,9 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
   if (easy_ == nullptr || multi_ == nullptr) {
     return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
   }
+  CurlFileTransfer file(easy_, multi_, channel, *request, cut_);
   for (int attempt = 1;; ++attempt) {
-    TransferOutcome outcome = TransferOnce(channel, *request);
+    TransferOutcome outcome = TransferOnce(file);
     if (outcome.completed || !outcome.transient || attempt >= settings.tries || cut_) {
       return outcome;
     }
@@ -116,13 +117,13 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
 
 // A kept login that the server had closed (an idle time-out's 421, or the connection gone) is made again
 // once, silently: the request never reached the server.
-TransferOutcome CurlSession::TransferOnce(TransferChannel& channel, const FtpRequest& request) {
-  CurlTry first = TryTransfer(easy_, multi_, channel, request, cut_);
+TransferOutcome CurlSession::TransferOnce(CurlFileTransfer& file) {
+  CurlTry first = file.Try();
   if (!first.loginWasGone) {
     return first.outcome;
   }
   curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
-  return TryTransfer(easy_, multi_, channel, request, cut_).outcome;
+  return file.Try().outcome;
 }
 
 }  // namespace tarnwick

@@ -137,6 +137,8 @@ bool PosixPendingFile::Write(std::string_view bytes) {
   return true;
 }
 
+bool PosixPendingFile::Restart() { return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
+
 bool PosixPendingFile::Commit() {
   const int fd = fd_;
   fd_ = -1;

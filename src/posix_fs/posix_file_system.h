@@ -36,6 +36,8 @@ class PosixPendingFile {
   bool Ok() const { return fd_ >= 0; }
   int Fd() const { return fd_; }
   bool Write(std::string_view bytes);
+  // Empties the file, for a download that starts again from nothing.
+  bool Restart();
   bool Commit();
 
  private:

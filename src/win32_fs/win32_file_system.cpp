@@ -175,6 +175,18 @@ bool Win32PendingFile::Write(std::string_view bytes) {
   return true;
 }
 
+bool Win32PendingFile::Restart() {
+  if (handle_ == nullptr) {
+    return false;
+  }
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_)) {
+    Fail();
+    return false;
+  }
+  return true;
+}
+
 bool Win32PendingFile::Commit() {
   if (handle_ == nullptr) {
     return false;

@@ -46,6 +46,8 @@ class Win32PendingFile {
 
   bool Ok() const { return handle_ != nullptr; }
   bool Write(std::string_view bytes);
+  // Empties the file, for a download that starts again from nothing.
+  bool Restart();
   bool Commit();
   // The system's error code of the step that failed.
   unsigned long Error() const { return error_; }
