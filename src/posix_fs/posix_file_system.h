@@ -7,7 +7,8 @@
 // - [x] whole-file replacement: a temporary file beside the target (platform/temporary_name.h) renamed over it
 // - [x] names of up to 255 bytes replaced: the temporary name is shortened to fit
 // - [x] the temporary file removed when the write or the rename fails
-// - [ ] the content flushed to the disk before the rename (no fsync)
+// - [ ] the content flushed to the disk before the rename (no fsync per file)
+// - [x] Flush: one syncfs per file system of the folders given (contents and folder entries of all files)
 // - [x] new files created with 0666 less the umask
 // - [x] removal of the temporary files that an interrupted run left (regular files only)
 // - [x] plain files: regular files, not symbolic links, whose name does not begin with "."
@@ -60,6 +61,7 @@ class PosixFileSystem : public FileSystem {
   std::optional<std::string> ReadFile(const std::string& path) override;
   void ReplaceFile(const std::string& path, std::string_view bytes) override;
   void RemoveLeftovers(const std::string& folder) override;
+  void Flush(const std::vector<std::string>& folders) override;
 };
 
 }  // namespace tarnwick

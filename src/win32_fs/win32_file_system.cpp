@@ -290,6 +290,18 @@ void Win32FileSystem::ReplaceFile(const std::string& path, std::string_view byte
   }
 }
 
+void Win32FileSystem::Flush(const std::vector<std::string>& folders) {
+  for (const auto& folder : folders) {
+    const HANDLE handle =
+        CreateFileW(WidePath(folder).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      FlushFileBuffers(handle);
+      CloseHandle(handle);
+    }
+  }
+}
+
 void Win32FileSystem::RemoveLeftovers(const std::string& folder) {
   const std::wstring wide = WidePath(folder);
   std::vector<std::wstring> leftovers;
