@@ -38,6 +38,8 @@ std::string OsReason(long error) { return std::strerror(static_cast<int>(error))
 std::string WriteReason(const PendingFile&) { return std::strerror(errno); }
 #endif
 
+constexpr long kReceiveBuffer = 1L << 20;
+
 // One request's file and what is known of its length.
 struct Receipt {
   PendingFile* file = nullptr;
@@ -225,6 +227,8 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, ReportProgress);
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, reports);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+  // Large reads, and so large writes to the file: a big file arrives at the disk's pace, not libcurl's 16 KiB.
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
 }
 
 // The connection outlives the request; what it reads or reports later is none of this request's business.

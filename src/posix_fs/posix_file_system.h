@@ -7,7 +7,8 @@
 // - [x] whole-file replacement: a temporary file beside the target (platform/temporary_name.h) renamed over it
 // - [x] names of up to 255 bytes replaced: the temporary name is shortened to fit
 // - [x] the temporary file removed when the write or the rename fails
-// - [ ] the content flushed to the disk before the rename (no fsync per file)
+// - [ ] the content flushed to the disk before the rename (no fsync per file); its writing to the disk is
+//       started then, not waited for (sync_file_range), so that Flush finds little left
 // - [x] Flush: one syncfs per file system of the folders given (contents and folder entries of all files)
 // - [x] new files created with 0666 less the umask
 // - [x] removal of the temporary files that an interrupted run left (regular files only)
