@@ -38,7 +38,9 @@ std::string OsReason(long error) { return std::strerror(static_cast<int>(error))
 std::string WriteReason(const PendingFile&) { return std::strerror(errno); }
 #endif
 
-constexpr long kReceiveBuffer = 1L << 20;
+// libcurl reads up to this much at a time, and the file is written in pieces of this size: libcurl hands
+// data over in 16 KiB at most, and a write each costs a big file its pace.
+constexpr size_t kLargeBlock = 1 << 20;
 
 // One request's file and what is known of its length.
 struct Receipt {
@@ -48,6 +50,17 @@ struct Receipt {
   bool resumed = false;                    // a 150 after REST names the whole or the rest, as servers differ
   std::optional<std::string> writeError;   // why a write failed
   std::string lastReply;                   // the server's last reply line, for a failure's detail
+  std::string unwritten;                   // received, for the file's next large write
+
+  // The bytes received so far to the file; false (and why in writeError) when the write failed.
+  bool WriteOut() {
+    if (!unwritten.empty() && !file->Write(unwritten)) {
+      writeError = WriteReason(*file);
+      return false;
+    }
+    unwritten.clear();
+    return true;
+  }
 };
 
 // Where the progress of the request in flight goes, a few times a second at most, and whether to cut it.
@@ -61,8 +74,8 @@ struct ProgressReports {
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   auto& receipt = *static_cast<Receipt*>(user);
   const size_t total = size * count;
-  if (!receipt.file->Write(std::string_view(data, total))) {
-    receipt.writeError = WriteReason(*receipt.file);
+  receipt.unwritten.append(data, total);
+  if (receipt.unwritten.size() >= kLargeBlock && !receipt.WriteOut()) {
     return 0;  // libcurl ends the transfer with a write error
   }
   receipt.written += total;
@@ -227,8 +240,7 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, ReportProgress);
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, reports);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
-  // Large reads, and so large writes to the file: a big file arrives at the disk's pace, not libcurl's 16 KiB.
-  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kLargeBlock));
 }
 
 // The connection outlives the request; what it reads or reports later is none of this request's business.
@@ -323,6 +335,9 @@ CurlTry CurlFileTransfer::Try() {
   SetTransferOptions(easy_, request_, settings, &receipt, &reports, curlError, kept_->bytes);
   const CURLcode result = Drive(multi_, easy_, cut_);
   ClearTransferOptions(easy_);
+  if (!receipt.WriteOut()) {
+    return {ftp_failure::CannotWrite(request_, *receipt.writeError)};
+  }
   if (receipt.resumed && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME)) {
     // The server would not skip what is kept: the file from nothing, on this try still.
     if (!receipt.file->Restart()) {
