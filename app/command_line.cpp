@@ -9,6 +9,9 @@ namespace {
 
 // Enough for a server that is busy for minutes; more would keep a participant waiting without end.
 constexpr int kMaxTries = 20;
+// An hour without progress: no meeting server answers later, and libcurl keeps every time-out up to this
+// (it refuses one past about 24 days, and would then wait its own default instead of the one the box names).
+constexpr int kMaxTimeoutSeconds = 3600;
 
 bool TakesValue(const std::string& option) {
   return option == "--folder" || option == "--cookie-file" || option == "--ui" || option == "--timeout" ||
@@ -53,9 +56,10 @@ bool StoreValue(CommandLine& line, const std::string& option, const std::string&
     const bool timeout = option == "--timeout";
     int& number = timeout ? line.timeoutSeconds : line.tries;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
-    if (ec != std::errc() || end != value.data() + value.size() || number <= 0 || (!timeout && number > kMaxTries)) {
-      error = timeout ? "--timeout takes a positive number of seconds"
-                      : "--tries takes a number from 1 to " + std::to_string(kMaxTries);
+    const int most = timeout ? kMaxTimeoutSeconds : kMaxTries;
+    if (ec != std::errc() || end != value.data() + value.size() || number <= 0 || number > most) {
+      error = timeout ? "--timeout takes a number of seconds from 1 to " + std::to_string(most)
+                      : "--tries takes a number from 1 to " + std::to_string(most);
       return false;
     }
   }
@@ -68,6 +72,19 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
   CommandLine line;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    // A link is the last argument: what follows one was smuggled in through a quote inside it, by a launcher
+    // that put the link into its command line as it came. After "--" stands exactly one argument, a link.
+    const bool endOfOptions = arg == "--";
+    if (endOfOptions || IsLaunchLink(arg)) {
+      const size_t at = endOfOptions ? i + 1 : i;
+      if (at + 1 != args.size() || !IsLaunchLink(args[at])) {
+        error = endOfOptions ? "\"--\" is followed by exactly one argument, a tarnwick-download: link"
+                             : "nothing may follow a tarnwick-download: link";
+        return std::nullopt;
+      }
+      line.link = args[at];
+      break;
+    }
     const size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
     const std::string option = arg.substr(0, equals);
     if (TakesValue(option)) {
@@ -109,17 +126,15 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     } else if (arg.starts_with("-")) {
       error = "unknown option: " + option;
       return std::nullopt;
-    } else if (!IsLaunchLink(arg) || !line.link.empty()) {
-      // Not quoted: a mistyped or second link carries a password.
-      error = "argument " + std::to_string(i + 1) + " is neither an option nor the one tarnwick-download: link";
-      return std::nullopt;
     } else {
-      line.link = arg;
+      // Not quoted: a mistyped link carries a password.
+      error = "argument " + std::to_string(i + 1) + " is neither an option nor a tarnwick-download: link";
+      return std::nullopt;
     }
   }
   if (line.action != Action::Run) {
-    const bool runOptions =
-        line.frontEnd != FrontEnd::Auto || line.yes || line.timeoutSeconds != 0 || !line.logFile.empty() || line.quiet;
+    const bool runOptions = line.frontEnd != FrontEnd::Auto || line.yes || line.timeoutSeconds != 0 ||
+                            !line.logFile.empty() || line.quiet || line.tls || line.tries != 0;
     const bool source = !line.cookieFile.empty() || !line.link.empty();
     if (line.action == Action::Register && source) {
       error = "--register takes run options, not a cookie file or a link";

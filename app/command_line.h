@@ -45,7 +45,7 @@ TransferOverrides OverridesOf(const CommandLine& line);
 
 inline constexpr const char* kUsage =
     "usage: tarnwick-download --cookie-file FILE [options]\n"
-    "       tarnwick-download [options] tarnwick-download:COOKIE\n"
+    "       tarnwick-download [options] [--] tarnwick-download:COOKIE\n"
     "       tarnwick-download --register [options] | --unregister | --open-portal [--folder DIR]\n"
     "Fetches a meeting's new and changed documents by FTP into the component folder and rewrites its portal "
     "page.\n"
@@ -54,7 +54,8 @@ inline constexpr const char* kUsage =
     "                      input (the password is read only from here or from the link)\n"
     "  tarnwick-download:COOKIE\n"
     "                      the link a meeting page opens: its cookie, percent-encoded; the run connects\n"
-    "                      only to a host that Tarnwick.cfg or TrustedHosts.txt in the folder names\n"
+    "                      only to a host that Tarnwick.cfg or TrustedHosts.txt in the folder names; it\n"
+    "                      is the last argument, after \"--\" in a launcher's command\n"
     "  --register          make this program, with the options given, the handler of the current user's\n"
     "                      tarnwick-download: links; --unregister takes it away\n"
     "  --open-portal       open the component folder's portal page Tarnwick.html in the browser\n" TARNWICK_USAGE_FOLDER

@@ -31,8 +31,9 @@ inline std::string NoPortalPageText(const std::string& componentFolder) {
 
 #ifdef _WIN32
 // The command that the scheme's class runs: `executable` and `options` quoted as the C runtime splits a
-// command line, and the link as "%1".
-std::string LinkOpenCommand(const std::string& executable, const std::vector<std::string>& options);
+// command line, then "--" and the link as "%1". Nothing when an argument holds a "%", which the shell would
+// replace (by the link, with its password, for "%1"), or a quote, which would end its quoted argument.
+std::optional<std::string> LinkOpenCommand(const std::string& executable, const std::vector<std::string>& options);
 #else
 inline constexpr const char* kLinkEntryName = "tarnwick-download-link.desktop";
 inline constexpr const char* kLinkMimeType = "x-scheme-handler/tarnwick-download";

@@ -12,6 +12,7 @@
 
 #include "app/component_folder.h"
 #include "app/run.h"
+#include "base/ascii.h"
 #include "base/utf8.h"
 #include "portal/portal_update.h"
 #include "terminal/escaped_text.h"
@@ -111,7 +112,7 @@ std::optional<std::string> LinkDesktopEntry(const std::string& executable, const
          "Comment[th]=เริ่มดาวน์โหลดเอกสารการประชุมจากลิงก์บนหน้าการประชุม\n"
          "Exec=" +
          exec +
-         "%u\n"
+         "-- %u\n"
          "Terminal=false\n"
          "NoDisplay=true\n"
          "MimeType=" +
@@ -119,26 +120,30 @@ std::optional<std::string> LinkDesktopEntry(const std::string& executable, const
 }
 
 std::optional<std::string> WithoutLinkDefault(const std::string& mimeapps) {
-  const std::string key = std::string(kLinkMimeType) + "=";
   std::istringstream in(mimeapps);
   std::string result;
   bool changed = false;
   for (std::string line; std::getline(in, line);) {
-    if (line.starts_with(key)) {
+    // A file with CR LF line ends stays one; the key may stand between blanks.
+    const bool crlf = line.ends_with('\r');
+    const std::string_view content(line.data(), line.size() - (crlf ? 1 : 0));
+    const size_t equals = content.find('=');
+    if (equals != std::string_view::npos && TrimAscii(content.substr(0, equals), " \t") == kLinkMimeType) {
       // A list of entries: only this program's goes.
       std::string kept;
-      std::istringstream entries(line.substr(key.size()));
+      std::istringstream entries{std::string(content.substr(equals + 1))};
       for (std::string entry; std::getline(entries, entry, ';');) {
-        if (entry == kLinkEntryName) {
+        const std::string_view name = TrimAscii(entry, " \t");
+        if (name == kLinkEntryName) {
           changed = true;
-        } else if (!entry.empty()) {
-          kept += entry + ";";
+        } else if (!name.empty()) {
+          kept += std::string(name) + ";";
         }
       }
       if (kept.empty()) {
         continue;
       }
-      line = key + kept;
+      line = std::string(kLinkMimeType) + "=" + kept + (crlf ? "\r" : "");
     }
     result += line + "\n";
   }
@@ -175,7 +180,7 @@ int RegisterLinkHandler(const CommandLine& line) {
   for (const auto& option : RunOptionArguments(line)) {
     command += " " + option;
   }
-  std::cout << "tarnwick-download: links now start " << EscapeControls(command) << " LINK\n";
+  std::cout << "tarnwick-download: links now start " << EscapeControls(command) << " -- LINK\n";
   return kExitOk;
 }
 

@@ -69,25 +69,36 @@ std::filesystem::path ExecutablePath() {
   }
 }
 
-std::string LinkOpenCommand(const std::string& executable, const std::vector<std::string>& options) {
-  std::string command = QuoteArgument(executable);
-  for (const auto& option : options) {
-    command += " " + QuoteArgument(option);
+std::optional<std::string> LinkOpenCommand(const std::string& executable, const std::vector<std::string>& options) {
+  std::vector<std::string> args{executable};
+  args.insert(args.end(), options.begin(), options.end());
+  std::string command;
+  for (const auto& arg : args) {
+    if (arg.find_first_of("%\"") != std::string::npos) {
+      return std::nullopt;
+    }
+    command += QuoteArgument(arg) + " ";
   }
-  return command + " \"%1\"";
+  return command + "-- \"%1\"";
 }
 
 int RegisterLinkHandler(const CommandLine& line) {
   const std::wstring key = kSchemeKey;
-  const std::string command = LinkOpenCommand(Utf8FromWide(ExecutablePath().wstring()), RunOptionArguments(line));
+  const auto command = LinkOpenCommand(Utf8FromWide(ExecutablePath().wstring()), RunOptionArguments(line));
+  if (!command) {
+    std::cerr << kApplicationName << ": the links' handler cannot pass on a path with a % or a quote: choose a "
+              << "folder (and a log) whose path has none\n"
+              << std::flush;
+    return kExitArgumentError;
+  }
   if (!SetValue(HKEY_CURRENT_USER, key, nullptr, "URL:tarnwick-download") ||
       !SetValue(HKEY_CURRENT_USER, key, L"URL Protocol", "") ||
-      !SetValue(HKEY_CURRENT_USER, key + L"\\shell\\open\\command", nullptr, command)) {
+      !SetValue(HKEY_CURRENT_USER, key + L"\\shell\\open\\command", nullptr, *command)) {
     std::cerr << kApplicationName << ": cannot write HKEY_CURRENT_USER\\" << Utf8FromWide(key) << "\n" << std::flush;
     return kExitErrorBox;
   }
   std::cout << "registered HKEY_CURRENT_USER\\" << Utf8FromWide(key) << ": tarnwick-download: links now start "
-            << EscapeControls(command) << "\n"
+            << EscapeControls(*command) << "\n"
             << std::flush;
   return kExitOk;
 }

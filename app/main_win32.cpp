@@ -8,6 +8,7 @@
 // clang-format on
 #undef MessageBox  // the windows' member below, not the system's macro
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,8 @@
 #include "app/component_folder.h"
 #include "app/desktop_integration.h"
 #include "app/run.h"
+#include "base/ascii.h"
+#include "launch/launch_link.h"
 #include "terminal/escaped_text.h"
 #include "terminal/terminal_window.h"
 #include "win32_console/console_output.h"
@@ -41,6 +44,35 @@ std::vector<std::string> Arguments() {
   }
   LocalFree(wide);
   return args;
+}
+
+// A link carries the password. Other programs read a process's command line from its memory (the task
+// list's command line column, an inventory tool), so once the arguments are read the copies that the system
+// keeps there show the scheme and no more, as /proc/PID/cmdline does on Linux. The link is the last
+// argument: everything after its scheme goes.
+template <typename Char>
+void HideLinkIn(Char* line) {
+  const size_t length = std::char_traits<Char>::length(line);
+  for (size_t at = 1; at + kLinkScheme.size() <= length; ++at) {
+    const Char before = line[at - 1];
+    if (before != ' ' && before != '\t' && before != '"') {
+      continue;
+    }
+    size_t matched = 0;
+    while (matched < kLinkScheme.size() && line[at + matched] > 0 && line[at + matched] < 0x80 &&
+           ToLowerAscii(static_cast<char>(line[at + matched])) == kLinkScheme[matched]) {
+      ++matched;
+    }
+    if (matched == kLinkScheme.size()) {
+      std::fill(line + at + matched, line + length, Char{0});
+      return;
+    }
+  }
+}
+
+void HideLinks() {
+  HideLinkIn(GetCommandLineW());
+  HideLinkIn(GetCommandLineA());
 }
 
 // Ctrl-C, Ctrl-Break and a closing console end a run as the close box does: the transfer stops, its
@@ -217,7 +249,9 @@ int Register(CommandLine line) {
 }
 
 int Main(const StandardStreams& streams) {
-  const auto invocation = ReadInvocation(Arguments());
+  const auto args = Arguments();
+  HideLinks();
+  const auto invocation = ReadInvocation(args);
   const auto* started = std::get_if<Invocation>(&invocation);
   if (started == nullptr) {
     return *std::get_if<int>(&invocation);

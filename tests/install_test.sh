@@ -61,7 +61,7 @@ if [[ -n $man_page ]]; then
 fi
 
 if [[ -f $desktop ]]; then
-  grep -qx 'Exec=tarnwick-download %u' "$desktop" || fail "the desktop entry's Exec line"
+  grep -qx 'Exec=tarnwick-download -- %u' "$desktop" || fail "the desktop entry's Exec line"
   grep -qx 'MimeType=x-scheme-handler/tarnwick-download;' "$desktop" || fail "the desktop entry declares no scheme"
   grep -q '^Name\[th\]=' "$desktop" || fail "the desktop entry has no Thai name"
   if command -v desktop-file-validate >/dev/null; then

@@ -26,6 +26,11 @@ std::optional<std::string> CookieFromLink(std::string_view link, std::string& re
     return std::nullopt;
   }
   const std::string_view encoded = link.substr(kLinkScheme.size());
+  // A browser encodes both; raw, they are how a launcher that quotes "%1" is made to end the argument early.
+  if (encoded.find_first_of("\" ") != std::string_view::npos) {
+    reason = "the link holds a quote or a blank that is not percent-encoded";
+    return std::nullopt;
+  }
   std::string cookie;
   cookie.reserve(encoded.size());
   for (size_t pos = 0; pos < encoded.size(); ++pos) {

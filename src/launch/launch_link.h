@@ -21,8 +21,9 @@ enum class LaunchSource { CookieFile, Link };
 bool IsLaunchLink(std::string_view argument);
 
 // The cookie that a link (IsLaunchLink) carries, decoded once: "%41" becomes "A", "%2541" becomes "%41". Nothing, with
-// the reason in `reason`, for a link that is too long, a "%" not followed by two hexadecimal digits, text that is not
-// UTF-8 once decoded, or a control character. The reason never quotes the link: it carries the password.
+// the reason in `reason`, for a link that is too long, a raw quote or blank, a "%" not followed by two hexadecimal
+// digits, text that is not UTF-8 once decoded, or a control character. The reason never quotes the link: it carries the
+// password.
 std::optional<std::string> CookieFromLink(std::string_view link, std::string& reason);
 
 }  // namespace tarnwick

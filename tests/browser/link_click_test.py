@@ -163,7 +163,14 @@ class LinkClick(unittest.TestCase):
             return evaluate("clicks")
 
         wait_for(click, "a click that reaches the page")
+        try:
+            return self.run_log()
+        except AssertionError as error:
+            with open(self.output, encoding="utf-8", errors="replace") as f:
+                raise AssertionError(f"{error}; the browser printed:\n{f.read()[-2000:]}") from None
 
+    def run_log(self):
+        """The handler's log once it says how the run ended."""
         def ended():
             if not os.path.exists(self.log):
                 return False
@@ -173,11 +180,7 @@ class LinkClick(unittest.TestCase):
             whole = log.endswith("\n")
             return whole and last[0].split(" ", 2)[-1].startswith(("completed", "failed:", "the data")) and log
 
-        try:
-            return wait_for(ended, "the run's end in its log", timeout=30)
-        except AssertionError as error:
-            with open(self.output, encoding="utf-8", errors="replace") as f:
-                raise AssertionError(f"{error}; the browser printed:\n{f.read()[-2000:]}") from None
+        return wait_for(ended, "the run's end in its log", timeout=30)
 
     def test_a_click_downloads_the_meeting_and_the_password_stays_out_of_every_file(self):
         log = self.click_download("127%2E0%2E0%2E1:" + str(self.ws.server.port))
@@ -199,6 +202,16 @@ class LinkClick(unittest.TestCase):
         # localhost reaches the same server, but Tarnwick.cfg names 127.0.0.1 only.
         log = self.click_download(f"localhost:{self.ws.server.port}")
         self.assertIn("is not trusted", log)
+        self.assertEqual(os.listdir(self.ws.component), ["Tarnwick.cfg"])
+        self.assertEqual(self.ws.server.log(), [])
+
+    def test_a_crafted_link_through_xdg_open_and_the_desktop_entry_changes_nothing(self):
+        # A document or chat program hands a link on as it came: the quote stays inside the one argument.
+        elsewhere = os.path.join(self.ws.base, "elsewhere")
+        crafted = self.ws.link(self.ws.cookie()) + f'" --folder "{elsewhere}'
+        subprocess.run(["xdg-open", crafted], env=self.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+        self.assertIn("You Send Argument Error", self.run_log())
+        self.assertFalse(os.path.exists(elsewhere))
         self.assertEqual(os.listdir(self.ws.component), ["Tarnwick.cfg"])
         self.assertEqual(self.ws.server.log(), [])
 

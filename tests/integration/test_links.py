@@ -29,7 +29,8 @@ class Links(unittest.TestCase):
             f.write(crlf(["Tarnwick portal configuration", server_url]))
 
     def start(self, link, *extra):
-        return program("--folder", native(self.ws.component), "--ui", "terminal", "--yes", *extra, link)
+        links = [link] if isinstance(link, str) else link  # a link, or what a launcher made of a crafted one
+        return program("--folder", native(self.ws.component), "--ui", "terminal", "--yes", *extra, *links)
 
     def run_link(self, link, *extra):
         result = subprocess.run(self.start(link, *extra), stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
@@ -73,11 +74,18 @@ class Links(unittest.TestCase):
     def test_a_refused_link_touches_nothing_and_connects_nowhere(self):
         port = self.ws.server.port
         other = f"127.0.0.1:{port + 1}"
+        elsewhere = os.path.join(self.ws.base, "elsewhere")
         cases = [  # (Tarnwick.cfg's address or None, TrustedHosts.txt or None, link, what the box says)
             (None, None, self.ws.link(self.cookie), f"The meeting server 127.0.0.1:{port} is not trusted"),
             ("https://meeting.example/m", f"{other}\r\n", self.ws.link(self.cookie), "is not trusted"),
             ("http://127.0.0.1/", None, self.ws.link(self.cookie) + "%", "You Send Argument Error"),
             ("http://127.0.0.1/", None, self.ws.link(self.cookie) + "%0A", "You Send Argument Error"),
+            # A quote in a link that a launcher put into its command line unencoded: the rest becomes arguments.
+            ("http://127.0.0.1/", None, self.ws.link(self.cookie) + f'" --folder "{elsewhere}', "Argument Error"),
+            ("http://127.0.0.1/", None, [self.ws.link(self.cookie), "--folder", native(elsewhere)],
+             "nothing may follow a tarnwick-download: link"),
+            ("http://127.0.0.1/", None, ["--", self.ws.link(self.cookie), "--log", native(elsewhere)],
+             '"--" is followed by exactly one argument'),
         ]
         for server_url, listed, link, box in cases:
             shutil.rmtree(self.ws.component)
@@ -92,6 +100,7 @@ class Links(unittest.TestCase):
             self.assertEqual(result.returncode, 2, result.text)
             self.assertIn(box, result.text)
             self.assertEqual(sorted(os.listdir(self.ws.component)), before)
+            self.assertFalse(os.path.exists(elsewhere))
             self.assertEqual(self.ws.server.log(), [], link)
         # The administrator's list trusts a host on its own.
         with open(self.ws.local("TrustedHosts.txt"), "w") as f:
@@ -130,8 +139,19 @@ class Registration(unittest.TestCase):
         with open(entry, encoding="utf-8") as f:
             exec_line = next(line for line in f if line.startswith("Exec="))
         self.assertEqual(exec_line, f'Exec={os.path.realpath(os.environ["TARNWICK_DOWNLOAD"])} --folder '
-                                    f'{os.path.realpath(folder)} --ui terminal --yes %u\n')
+                                    f'{os.path.realpath(folder)} --ui terminal --yes -- %u\n')
         self.assertEqual(default_handler(), "tarnwick-download-link.desktop")
+        # mimeapps.list that cannot be rewritten (its new copy's name taken): said, and nothing claimed.
+        mimeapps = os.path.join(home, "config", "mimeapps.list")
+        with open(mimeapps, "rb") as f:
+            listed = f.read()
+        os.makedirs(os.path.join(home, "config", ".mimeapps.list.new"))
+        failed = subprocess.run(program("--unregister"), env=env, capture_output=True, text=True)
+        self.assertEqual(failed.returncode, 1, failed.stdout)
+        self.assertIn("cannot rewrite", failed.stderr)
+        with open(mimeapps, "rb") as f:
+            self.assertEqual(f.read(), listed)
+        os.rmdir(os.path.join(home, "config", ".mimeapps.list.new"))
         self.assertIn("no longer start", run("--unregister"))
         self.assertFalse(os.path.exists(entry))
         self.assertEqual(default_handler(), "")

@@ -62,8 +62,17 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "--cookie-file or a tarnwick-download: link is required"},
       {{"--cookie-file", "c", "tarnwick-download:PWD%3Ds"}, "give --cookie-file or a link, not both"},
-      {{"tarnwick-download:a", "tarnwick-download:PWD%3Ds"},
-       "argument 2 is neither an option nor the one tarnwick-download: link"},
+      {{"tarnwick-download:a", "tarnwick-download:PWD%3Ds"}, "nothing may follow a tarnwick-download: link"},
+      // A quote inside a link that a launcher put in its command line unencoded ends the argument there.
+      {{"--yes", "tarnwick-download:a", "--folder", "/elsewhere"}, "nothing may follow a tarnwick-download: link"},
+      {{"tarnwick-download:a", "--help"}, "nothing may follow a tarnwick-download: link"},
+      {{"--", "tarnwick-download:a", "--tls", "off"},
+       "\"--\" is followed by exactly one argument, a tarnwick-download: link"},
+      {{"--", "--yes"}, "\"--\" is followed by exactly one argument, a tarnwick-download: link"},
+      {{"--"}, "\"--\" is followed by exactly one argument, a tarnwick-download: link"},
+      {{"--unregister", "--tries", "3"}, "--unregister takes nothing else"},
+      {{"--open-portal", "--tls", "off"}, "--open-portal takes only --folder"},
+      {{"--open-portal", "--tries=2"}, "--open-portal takes only --folder"},
       {{"--register", "--cookie-file", "c"}, "--register takes run options, not a cookie file or a link"},
       {{"--register", "tarnwick-download:a"}, "--register takes run options, not a cookie file or a link"},
       {{"--unregister", "--yes"}, "--unregister takes nothing else"},
@@ -74,15 +83,17 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {{"--cookie-file", "c", "--bogus"}, "unknown option: --bogus"},
       {{"--cookie-file", "c", "--bogus=1"}, "unknown option: --bogus"},
       {{"--cookie-file", "c", "-x"}, "unknown option: -x"},
-      {{"--cookie-file", "c", "stray"}, "argument 3 is neither an option nor the one tarnwick-download: link"},
+      {{"--cookie-file", "c", "stray"}, "argument 3 is neither an option nor a tarnwick-download: link"},
       {{"--cookie-file="}, "--cookie-file needs a value"},
       {{"--cookie-file", "c", "--yes=no"}, "--yes takes no value"},
       {{"--cookie-file", "c", "--ui="}, "--ui needs a value"},
       {{"--cookie-file", "c", "--ui", "both"}, "--ui takes auto, window or terminal"},
       {{"--cookie-file", "c", "--tls", "yes"}, "--tls takes off, auto or require"},
-      {{"--cookie-file", "c", "--timeout", "0"}, "--timeout takes a positive number of seconds"},
-      {{"--cookie-file", "c", "--timeout", "-3"}, "--timeout takes a positive number of seconds"},
-      {{"--cookie-file", "c", "--timeout", "5s"}, "--timeout takes a positive number of seconds"},
+      {{"--cookie-file", "c", "--timeout", "0"}, "--timeout takes a number of seconds from 1 to 3600"},
+      {{"--cookie-file", "c", "--timeout", "-3"}, "--timeout takes a number of seconds from 1 to 3600"},
+      {{"--cookie-file", "c", "--timeout", "5s"}, "--timeout takes a number of seconds from 1 to 3600"},
+      {{"--cookie-file", "c", "--timeout", "3601"}, "--timeout takes a number of seconds from 1 to 3600"},
+      {{"--cookie-file", "c", "--tries", "21"}, "--tries takes a number from 1 to 20"},
   };
   for (const auto& [args, reason] : cases) {
     std::string error;
@@ -92,10 +103,19 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
 }
 
 TEST(CommandLine, ALinkOrRegistrationWithTheRunOptionsThatTheHandlerPassesOn) {
-  const auto link = Parse({"--yes", "TARNWICK-DOWNLOAD:HOST%3Dh"});
-  ASSERT_TRUE(link);
-  EXPECT_EQ(link->link, "TARNWICK-DOWNLOAD:HOST%3Dh");
-  EXPECT_EQ(link->action, Action::Run);
+  for (const auto& args : {std::vector<std::string>{"--yes", "TARNWICK-DOWNLOAD:HOST%3Dh"},
+                           std::vector<std::string>{"--yes", "--", "TARNWICK-DOWNLOAD:HOST%3Dh"}}) {
+    const auto link = Parse(args);
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->link, "TARNWICK-DOWNLOAD:HOST%3Dh");
+    EXPECT_EQ(link->action, Action::Run);
+  }
+  const auto limits = Parse({"--tries", "20", "--timeout", "3600", "--tls", "off", "--", "tarnwick-download:x"});
+  ASSERT_TRUE(limits);
+  EXPECT_EQ(OverridesOf(*limits).tries, 20);
+  EXPECT_EQ(OverridesOf(*limits).timeoutSeconds, 3600);
+  EXPECT_EQ(limits->tls, TlsMode::Off);
+  EXPECT_EQ(Parse({"--tls=require", "--cookie-file", "c"})->tls, TlsMode::Required);
 
   const auto registration = Parse(
       {"--register", "--folder=/c d", "--ui", "window", "--yes", "--timeout", "9", "--log", "/l", "-q", "--tls=auto"});
@@ -111,10 +131,11 @@ TEST(CommandLine, ALinkOrRegistrationWithTheRunOptionsThatTheHandlerPassesOn) {
 TEST(LinkRegistration, TheDesktopEntryTakesOnlyArgumentsThatEveryLauncherPassesOnWhole) {
   const auto entry = LinkDesktopEntry("/opt/tw/tarnwick-download", {"--folder", "/home/ส/ประชุม-2.0_x", "--yes"});
   ASSERT_TRUE(entry);
-  EXPECT_NE(entry->find("\nExec=/opt/tw/tarnwick-download --folder /home/ส/ประชุม-2.0_x --yes %u\n"), std::string::npos)
+  EXPECT_NE(entry->find("\nExec=/opt/tw/tarnwick-download --folder /home/ส/ประชุม-2.0_x --yes -- %u\n"),
+            std::string::npos)
       << *entry;
   EXPECT_NE(entry->find("\nMimeType=x-scheme-handler/tarnwick-download;\n"), std::string::npos);
-  for (const std::string folder : {"/a b", "/100%", "/a\\b", "/a\"b", "/a*", "/a$b", "/a\nb", "/a\xff"}) {
+  for (const std::string folder : {"/a b", "/100%", "/a\\b", "/a\"b", "/a*", "/a?", "/a$b", "/a\nb", "/a\xff"}) {
     EXPECT_EQ(LinkDesktopEntry("/x", {"--folder", folder}), std::nullopt) << folder;
   }
   EXPECT_EQ(LinkDesktopEntry("/my programs/tarnwick-download", {}), std::nullopt);
@@ -126,6 +147,11 @@ TEST(LinkRegistration, TheDesktopEntryTakesOnlyArgumentsThatEveryLauncherPassesO
   EXPECT_EQ(WithoutLinkDefault("x-scheme-handler/tarnwick-download=other.desktop;tarnwick-download-link.desktop;\n"),
             "x-scheme-handler/tarnwick-download=other.desktop;\n");
   EXPECT_EQ(WithoutLinkDefault("x-scheme-handler/tarnwick-download=other.desktop\n"), std::nullopt);
+  EXPECT_EQ(WithoutLinkDefault("[Added Associations]\r\nx-scheme-handler/tarnwick-download = "
+                               "tarnwick-download-link.desktop;\r\ntext/plain=ed.desktop\r\n"),
+            "[Added Associations]\r\ntext/plain=ed.desktop\r\n");
+  EXPECT_EQ(WithoutLinkDefault("x-scheme-handler/tarnwick-download=tarnwick-download-link.desktop;other.desktop\r\n"),
+            "x-scheme-handler/tarnwick-download=other.desktop;\r\n");
 }
 
 TEST(CommandLine, TheLineEndsAtTheEndOfTheCookieFileAreNotPartOfTheCookie) {

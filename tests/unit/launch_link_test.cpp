@@ -58,6 +58,8 @@ TEST(LaunchLink, RefusesWhatIsNotOneStrictEncodingWithoutQuotingIt) {
       {"tarnwick-download:PWD=a%7F", "the link holds a control character"},
       {"tarnwick-download:PWD=a%C2%85", "the link holds a control character"},
       {"tarnwick-download:PWD=a\tb", "the link holds a control character"},
+      {"tarnwick-download:HOST=h\" --folder \"C:\\x", "the link holds a quote or a blank that is not percent-encoded"},
+      {"tarnwick-download:PWD=a b", "the link holds a quote or a blank that is not percent-encoded"},
       {"tarnwick-download:" + std::string(4096 - 18 + 1, 'a'), "the link is longer than 4096 bytes"},
   };
   for (const auto& [link, expected] : cases) {
