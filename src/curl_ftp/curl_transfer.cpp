@@ -47,7 +47,7 @@ struct Receipt {
   PendingFile* file = nullptr;
   std::uint64_t written = 0;               // the bytes kept from earlier tries included
   std::optional<std::uint64_t> announced;  // the whole file's, by the 150 reply of a try from nothing
-  bool resumed = false;                    // a 150 after REST names the whole or the rest, as servers differ
+  std::uint64_t from = 0;                  // kept from earlier tries: this try asked for the rest with REST
   std::optional<std::string> writeError;   // why a write failed
   std::string lastReply;                   // the server's last reply line, for a failure's detail
   std::string unwritten;                   // received, for the file's next large write
@@ -87,7 +87,8 @@ size_t ReadReply(char* data, size_t size, size_t count, void* user) {
   const size_t total = size * count;
   auto& receipt = *static_cast<Receipt*>(user);
   std::string_view line(data, total);
-  if (const auto announced = AnnouncedSize(line); announced && !receipt.resumed) {
+  // After REST a 150 names the whole or the rest, as servers differ: the first try's size stands.
+  if (const auto announced = AnnouncedSize(line); announced && receipt.from == 0) {
     receipt.announced = announced;
   }
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
@@ -147,6 +148,11 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
       // unread behind it, or the login gone after the data) is a link that broke: a refusal for now, however
       // much of the file came. Only a file that the server ended as complete is measured against its size.
       if (result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR || result == CURLE_GOT_NOTHING) {
+        return ftp_failure::ConnectionReset(request, curlError);
+      }
+      // After REST libcurl knows the size and ends a data connection that closes early itself, before the
+      // server's last reply (Windows reads a reset as such a close): when bytes came, the link broke.
+      if (result == CURLE_PARTIAL_FILE && receipt.from > 0 && receipt.written > receipt.from) {
         return ftp_failure::ConnectionReset(request, curlError);
       }
       if (receipt.announced && receipt.written < *receipt.announced) {
@@ -326,8 +332,8 @@ CurlTry CurlFileTransfer::Try() {
   Receipt receipt;
   receipt.file = kept_->file.get();
   receipt.written = kept_->bytes;
-  receipt.resumed = kept_->bytes > 0;
-  if (receipt.resumed) {
+  receipt.from = kept_->bytes;
+  if (receipt.from > 0) {
     receipt.announced = kept_->size;
   }
   ProgressReports reports{&channel_, &receipt, &cut_};
@@ -338,7 +344,7 @@ CurlTry CurlFileTransfer::Try() {
   if (!receipt.WriteOut()) {
     return {ftp_failure::CannotWrite(request_, *receipt.writeError)};
   }
-  if (receipt.resumed && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME)) {
+  if (receipt.from > 0 && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME)) {
     // The server would not skip what is kept: the file from nothing, on this try still.
     if (!receipt.file->Restart()) {
       return {ftp_failure::CannotWrite(request_, WriteReason(*receipt.file))};
@@ -348,7 +354,7 @@ CurlTry CurlFileTransfer::Try() {
   }
   if (result != CURLE_OK) {
     kept_->bytes = receipt.written;
-    if (!receipt.resumed) {
+    if (receipt.from == 0) {
       kept_->size = receipt.announced;
     }
     return {Failure(result, easy_, request_, receipt, settings.requestTimeoutSeconds, curlError),
