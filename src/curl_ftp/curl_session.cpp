@@ -1,27 +1,13 @@
 #include "curl_ftp/curl_session.h"
 
-#include <algorithm>
 #include <chrono>
-#include <iterator>
 
 #include "curl_ftp/curl_transfer.h"
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_request.h"
+#include "platform/busy_wait.h"
 
 namespace tarnwick {
-namespace {
-
-// The pause before try `nextTry` (2, 3, ...) of a request that a busy server refused: growing, with a random
-// part of two thirds of it, so that a hall of participants refused at once does not come back in step.
-std::chrono::milliseconds BusyPause(int nextTry, std::minstd_rand& random) {
-  static constexpr int kPauseSeconds[] = {1, 2, 4, 8, 15};
-  const int base = kPauseSeconds[std::min<size_t>(static_cast<size_t>(nextTry - 2), std::size(kPauseSeconds) - 1)];
-  const double share = std::uniform_real_distribution<double>(2.0 / 3, 4.0 / 3)(random);
-  return std::chrono::milliseconds(static_cast<long long>(base * 1000 * share));
-}
-
-}  // namespace
-
 CurlSession::CurlSession() : easy_(curl_easy_init()), multi_(curl_multi_init()) {
   worker_ = std::thread([this] { Work(); });
 }
@@ -89,7 +75,8 @@ void CurlSession::Work() {
 }
 
 // A busy server's refusal is waited out: the request is made again after growing pauses, until it gets
-// through, the tries are spent or the control goes. What arrived of the file before a broken link stays.
+// through, the busy wait is spent or the control goes. The login stays, and what arrived of the file before a
+// broken link stays too.
 TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
   const TransferSettings& settings = channel.Settings();
   const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
@@ -100,16 +87,23 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
     return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
   }
   CurlFileTransfer file(easy_, multi_, channel, *request, cut_);
-  for (int attempt = 1;; ++attempt) {
+  BusyWait busyWait(std::chrono::seconds(settings.busyWaitSeconds), settings.tries);
+  const auto started = std::chrono::steady_clock::now();
+  for (;;) {
     TransferOutcome outcome = TransferOnce(file);
-    if (outcome.completed || !outcome.transient || attempt >= settings.tries || cut_) {
+    if (outcome.completed || !outcome.transient || cut_) {
       return outcome;
     }
-    const auto pause = BusyPause(attempt + 1, random_);
-    channel.Wait({attempt + 1, settings.tries, static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause).count()),
-                  outcome.detail});
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    const auto pause = busyWait.NextPause(elapsed, random_);
+    if (!pause) {
+      return outcome;
+    }
+    channel.Wait({pause->nextTry, settings.tries,
+                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause->length).count()), outcome.detail});
     std::unique_lock lock(mutex_);
-    if (wake_.wait_for(lock, pause, [&] { return cut_.load() || stopped_; })) {
+    if (wake_.wait_for(lock, pause->length, [&] { return cut_.load() || stopped_; })) {
       return outcome;  // the control is going: nobody waits for this outcome
     }
   }

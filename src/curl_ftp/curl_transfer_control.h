@@ -6,7 +6,8 @@
 // - [x] a kept login that the server closed meanwhile (421, or gone before any data) made again once, silently
 // - [x] a busy server's refusal for now (refused, reset, no answer, 421, 425, 426, 450) tried again, pauses growing;
 //       a data connection reset in the middle of a file is one, told apart from a file that came short with 226
-// - [x] each pause before a next try told to the wait handler; the pauses with a random part, the tries as set
+// - [x] a busy server waited for up to a time in all (and at most the tries, when set), the pauses drawn at random
+//       over their whole length (platform/busy_wait.h); each told to the wait handler; the login kept meanwhile
 // - [x] passive mode: PASV, never EPSV; data to the control connection's address, not the one PASV names
 // - [x] per file on plain FTP only PASV and RETR, the whole path with RETR (no CWD, no SIZE); a try after a
 //       broken link asks SIZE and MDTM first
