@@ -186,6 +186,8 @@ def compare(args):
     try:
         publish(os.path.join(base, "server", REMOTE), args.files, args.size, 0)
         try:
+            if args.delay_ms <= 0:  # the comparison on loopback, for large files and many small ones
+                raise LinkUnavailable("--delay-ms 0")
             link = SlowLink(args.delay_ms).open()
             where, host = f"{link.kind}, {2 * args.delay_ms:g} ms round trip", SERVER_ADDRESS
             server = link_server(os.path.join(base, "server"), link)
@@ -283,7 +285,7 @@ def main():
     parser.add_argument("--files", type=int, default=300)
     parser.add_argument("--size", type=int, default=20 << 10)
     parser.add_argument("--big-mb", type=int, default=20, help="loopback only")
-    parser.add_argument("--delay-ms", type=float, default=25, help="each way, over the slow link")
+    parser.add_argument("--delay-ms", type=float, default=25, help="each way, over the slow link; 0: loopback")
     parser.add_argument("--exe", default=os.path.join(ROOT, "build", "tarnwick-download"))
     parser.add_argument("--windows-exe", default=os.path.join(ROOT, "build-windows", "tarnwick-download.exe"))
     parser.add_argument("--wine-prefix", default=os.path.join(ROOT, "build", "bench", "wine-prefix"))

@@ -74,8 +74,9 @@ void CurlSession::Work() {
   }
 }
 
-// A busy server's refusal is waited out: the request is made again, the file from nothing, after
-// growing pauses, until it gets through, the busy wait is spent or the control goes. The login stays.
+// A busy server's refusal is waited out: the request is made again after growing pauses, until it gets
+// through, the busy wait is spent or the control goes. The login stays, and what arrived of the file before a
+// broken link stays too.
 TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
   const TransferSettings& settings = channel.Settings();
   const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
@@ -85,10 +86,11 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
   if (easy_ == nullptr || multi_ == nullptr) {
     return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
   }
+  CurlFileTransfer file(easy_, multi_, channel, *request, cut_);
   BusyWait busyWait(std::chrono::seconds(settings.busyWaitSeconds), settings.tries);
   const auto started = std::chrono::steady_clock::now();
   for (;;) {
-    TransferOutcome outcome = TransferOnce(channel, *request);
+    TransferOutcome outcome = TransferOnce(file);
     if (outcome.completed || !outcome.transient || cut_) {
       return outcome;
     }
@@ -109,13 +111,13 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
 
 // A kept login that the server had closed (an idle time-out's 421, or the connection gone) is made again
 // once, silently: the request never reached the server.
-TransferOutcome CurlSession::TransferOnce(TransferChannel& channel, const FtpRequest& request) {
-  CurlTry first = TryTransfer(easy_, multi_, channel, request, cut_);
+TransferOutcome CurlSession::TransferOnce(CurlFileTransfer& file) {
+  CurlTry first = file.Try();
   if (!first.loginWasGone) {
     return first.outcome;
   }
   curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
-  return TryTransfer(easy_, multi_, channel, request, cut_).outcome;
+  return file.Try().outcome;
 }
 
 }  // namespace tarnwick

@@ -16,7 +16,7 @@
 
 namespace tarnwick {
 
-struct FtpRequest;
+class CurlFileTransfer;
 
 // One request at a time, in the order the controls asked, on one libcurl handle.
 class CurlSession {
@@ -40,7 +40,7 @@ class CurlSession {
 
   void Work();
   TransferOutcome Transfer(TransferChannel& channel, const TransferChannel::Request& pending);
-  TransferOutcome TransferOnce(TransferChannel& channel, const FtpRequest& request);
+  TransferOutcome TransferOnce(CurlFileTransfer& file);
 
   CURL* easy_;
   CURLM* multi_;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -37,13 +38,29 @@ std::string OsReason(long error) { return std::strerror(static_cast<int>(error))
 std::string WriteReason(const PendingFile&) { return std::strerror(errno); }
 #endif
 
+// libcurl reads up to this much at a time, and the file is written in pieces of this size: libcurl hands
+// data over in 16 KiB at most, and a write each costs a big file its pace.
+constexpr size_t kLargeBlock = 1 << 20;
+
 // One request's file and what is known of its length.
 struct Receipt {
   PendingFile* file = nullptr;
-  std::uint64_t written = 0;
-  std::optional<std::uint64_t> announced;  // by the server's 150 reply, when it says
+  std::uint64_t written = 0;               // the bytes kept from earlier tries included
+  std::optional<std::uint64_t> announced;  // the whole file's, by the 150 reply of a try from nothing
+  std::uint64_t from = 0;                  // kept from earlier tries: this try asked for the rest with REST
   std::optional<std::string> writeError;   // why a write failed
   std::string lastReply;                   // the server's last reply line, for a failure's detail
+  std::string unwritten;                   // received, for the file's next large write
+
+  // The bytes received so far to the file; false (and why in writeError) when the write failed.
+  bool WriteOut() {
+    if (!unwritten.empty() && !file->Write(unwritten)) {
+      writeError = WriteReason(*file);
+      return false;
+    }
+    unwritten.clear();
+    return true;
+  }
 };
 
 // Where the progress of the request in flight goes, a few times a second at most, and whether to cut it.
@@ -57,8 +74,8 @@ struct ProgressReports {
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   auto& receipt = *static_cast<Receipt*>(user);
   const size_t total = size * count;
-  if (!receipt.file->Write(std::string_view(data, total))) {
-    receipt.writeError = WriteReason(*receipt.file);
+  receipt.unwritten.append(data, total);
+  if (receipt.unwritten.size() >= kLargeBlock && !receipt.WriteOut()) {
     return 0;  // libcurl ends the transfer with a write error
   }
   receipt.written += total;
@@ -70,7 +87,8 @@ size_t ReadReply(char* data, size_t size, size_t count, void* user) {
   const size_t total = size * count;
   auto& receipt = *static_cast<Receipt*>(user);
   std::string_view line(data, total);
-  if (const auto announced = AnnouncedSize(line)) {
+  // After REST a 150 names the whole or the rest, as servers differ: the first try's size stands.
+  if (const auto announced = AnnouncedSize(line); announced && receipt.from == 0) {
     receipt.announced = announced;
   }
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
@@ -126,13 +144,19 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
     case CURLE_SSL_CACERT_BADFILE:
       return ftp_failure::CertificateRefused(request, curlError);
     default:
-      // The data came to an end before the announced size: that is what the user needs to know, whatever
-      // libcurl read on the control connection afterwards.
-      if (receipt.announced && receipt.written < *receipt.announced) {
-        return ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced);
-      }
+      // A connection that broke in the middle of a file (a data connection reset with the server's 426
+      // unread behind it, or the login gone after the data) is a link that broke: a refusal for now, however
+      // much of the file came. Only a file that the server ended as complete is measured against its size.
       if (result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR || result == CURLE_GOT_NOTHING) {
         return ftp_failure::ConnectionReset(request, curlError);
+      }
+      // After REST libcurl knows the size and ends a data connection that closes early itself, before the
+      // server's last reply (Windows reads a reset as such a close): when bytes came, the link broke.
+      if (result == CURLE_PARTIAL_FILE && receipt.from > 0 && receipt.written > receipt.from) {
+        return ftp_failure::ConnectionReset(request, curlError);
+      }
+      if (receipt.announced && receipt.written < *receipt.announced) {
+        return ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced);
       }
       return ftp_failure::ConnectionFailed(request, curlError);
   }
@@ -186,8 +210,9 @@ long UseSsl(TlsMode tls) {
   return CURLUSESSL_NONE;
 }
 
+// `from`: the bytes already kept, asked to be skipped with REST.
 void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSettings& settings, Receipt* receipt,
-                        ProgressReports* reports, char* errorBuffer) {
+                        ProgressReports* reports, char* errorBuffer, std::uint64_t from) {
   const auto timeoutSeconds = static_cast<long>(settings.requestTimeoutSeconds);
   curl_easy_setopt(easy, CURLOPT_URL, LibcurlUrl(request).c_str());
   curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
@@ -203,7 +228,9 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
   // Over TLS the size is read (SIZE, one command more a file): with Schannel, a read to the end of a
   // protected data connection waits for the server's close, while the server waits for the client's.
-  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, settings.tls == TlsMode::Off ? 1L : 0L);
+  // libcurl sends REST only after SIZE: a try that resumes reads the size.
+  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, settings.tls == TlsMode::Off && from == 0 ? 1L : 0L);
+  curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(from));
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
   // No progress for the time-out ends the request; a long transfer that moves does not.
@@ -219,6 +246,7 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, ReportProgress);
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, reports);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kLargeBlock));
 }
 
 // The connection outlives the request; what it reads or reports later is none of this request's business.
@@ -229,6 +257,8 @@ void ClearTransferOptions(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
   curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 0L);
+  curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
+  curl_easy_setopt(easy, CURLOPT_FILETIME, 0L);
 }
 
 // Drives one transfer through the multi interface. While libcurl opens the data connection it names no
@@ -270,33 +300,114 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& cut) {
 
 }  // namespace
 
-CurlTry TryTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
-                    const std::atomic<bool>& cut) {
-  const TransferSettings& settings = channel.Settings();
-  PendingFile temp(NativeTarget(request.localPath));
-  if (!temp.Ok()) {
-    return {ftp_failure::CannotCreateBeside(request)};
+// The temporary file and what the server said of the file, kept from one try to the next.
+struct CurlFileTransfer::Kept {
+  std::unique_ptr<PendingFile> file;
+  std::uint64_t bytes = 0;
+  std::optional<std::uint64_t> size;   // announced by the first try from nothing
+  std::optional<curl_off_t> modified;  // by MDTM, at the first try that asked
+};
+
+CurlFileTransfer::CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
+                                   const std::atomic<bool>& cut)
+    : easy_(easy), multi_(multi), channel_(channel), request_(request), cut_(cut), kept_(std::make_unique<Kept>()) {}
+
+CurlFileTransfer::~CurlFileTransfer() = default;
+
+CurlTry CurlFileTransfer::Try() {
+  if (!kept_->file) {
+    kept_->file = std::make_unique<PendingFile>(NativeTarget(request_.localPath));
+    if (!kept_->file->Ok()) {
+      kept_->file.reset();
+      return {ftp_failure::CannotCreateBeside(request_)};
+    }
   }
+  if (kept_->bytes > 0) {
+    const std::optional<CurlTry> failed = AskForTheRest();
+    if (failed) {
+      return *failed;
+    }
+  }
+  const TransferSettings& settings = channel_.Settings();
   Receipt receipt;
-  receipt.file = &temp;
-  ProgressReports reports{&channel, &receipt, &cut};
+  receipt.file = kept_->file.get();
+  receipt.written = kept_->bytes;
+  receipt.from = kept_->bytes;
+  if (receipt.from > 0) {
+    receipt.announced = kept_->size;
+  }
+  ProgressReports reports{&channel_, &receipt, &cut_};
   char curlError[CURL_ERROR_SIZE] = {};
-  SetTransferOptions(easy, request, settings, &receipt, &reports, curlError);
-  const CURLcode result = Drive(multi, easy, cut);
-  ClearTransferOptions(easy);
+  SetTransferOptions(easy_, request_, settings, &receipt, &reports, curlError, kept_->bytes);
+  const CURLcode result = Drive(multi_, easy_, cut_);
+  ClearTransferOptions(easy_);
+  if (!receipt.WriteOut()) {
+    return {ftp_failure::CannotWrite(request_, *receipt.writeError)};
+  }
+  if (receipt.from > 0 && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME)) {
+    // The server would not skip what is kept: the file from nothing, on this try still.
+    if (!receipt.file->Restart()) {
+      return {ftp_failure::CannotWrite(request_, WriteReason(*receipt.file))};
+    }
+    kept_->bytes = 0;
+    return Try();
+  }
   if (result != CURLE_OK) {
-    return {Failure(result, easy, request, receipt, settings.requestTimeoutSeconds, curlError),
-            !cut && LoginWasGone(result, easy, receipt)};
+    kept_->bytes = receipt.written;
+    if (receipt.from == 0) {
+      kept_->size = receipt.announced;
+    }
+    return {Failure(result, easy_, request_, receipt, settings.requestTimeoutSeconds, curlError),
+            !cut_ && LoginWasGone(result, easy_, receipt)};
   }
   // A data connection closed early looks like the end of the file; only the announced size tells.
-  // The temporary file goes with `temp`.
+  // The temporary file goes with this transfer.
   if (receipt.announced && *receipt.announced != receipt.written) {
-    return {ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced)};
+    return {ftp_failure::SizeDiffers(request_, receipt.written, *receipt.announced)};
   }
-  if (!temp.Commit()) {
-    return {ftp_failure::CannotPutInPlace(request)};
+  if (!receipt.file->Commit()) {
+    return {ftp_failure::CannotPutInPlace(request_)};
   }
   return {TransferOutcome::Completed(receipt.written)};
+}
+
+// The kept bytes are worth asking the rest for only while the server's file is the one they came from: the
+// same size as the first try announced, and the same modification time as the first try that asked for it
+// (SIZE and MDTM, no data connection). Otherwise the file starts from nothing.
+std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
+  Receipt receipt;
+  ProgressReports reports{&channel_, &receipt, &cut_};
+  char curlError[CURL_ERROR_SIZE] = {};
+  SetTransferOptions(easy_, request_, channel_.Settings(), &receipt, &reports, curlError, 0);
+  curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(easy_, CURLOPT_FILETIME, 1L);
+  // libcurl hands what it learnt to the body's writer too, as header lines; none of it belongs in the file.
+  curl_easy_setopt(
+      easy_, CURLOPT_WRITEFUNCTION, +[](char*, size_t size, size_t count, void*) { return size * count; });
+  curl_easy_setopt(easy_, CURLOPT_IGNORE_CONTENT_LENGTH, 0L);
+  const CURLcode result = Drive(multi_, easy_, cut_);
+  curl_off_t size = -1;
+  curl_off_t modified = -1;
+  curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+  curl_easy_getinfo(easy_, CURLINFO_FILETIME_T, &modified);
+  ClearTransferOptions(easy_);
+  if (result != CURLE_OK) {
+    return CurlTry{Failure(result, easy_, request_, receipt, channel_.Settings().requestTimeoutSeconds, curlError),
+                   !cut_ && LoginWasGone(result, easy_, receipt)};
+  }
+  const bool same = kept_->size && size >= 0 && static_cast<std::uint64_t>(size) == *kept_->size && modified >= 0 &&
+                    kept_->modified.value_or(modified) == modified;
+  if (same) {
+    kept_->modified = modified;
+    return std::nullopt;
+  }
+  if (!kept_->file->Restart()) {
+    return CurlTry{ftp_failure::CannotWrite(request_, WriteReason(*kept_->file))};
+  }
+  kept_->bytes = 0;
+  kept_->size.reset();
+  kept_->modified.reset();
+  return std::nullopt;
 }
 
 }  // namespace tarnwick

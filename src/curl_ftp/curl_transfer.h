@@ -6,6 +6,8 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <memory>
+#include <optional>
 
 #include "ftp/ftp_request.h"
 #include "ftp/transfer_channel.h"
@@ -20,9 +22,30 @@ struct CurlTry {
   bool loginWasGone = false;
 };
 
-// Fetches `request` into its local file on `easy`, driven by `multi`, reporting progress to `channel`;
-// cut short as soon as `cut` is set.
-CurlTry TryTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
-                    const std::atomic<bool>& cut);
+// One request's file over its tries. What arrived stays in the temporary file from one try to the next, and
+// a try after a broken link asks only for the rest (REST) while the server's file is the one those bytes came
+// from; the temporary file goes with this object unless the file was put in place.
+class CurlFileTransfer {
+ public:
+  // Tries on `easy`, driven by `multi`, reporting progress to `channel`; cut short as soon as `cut` is set.
+  CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
+                   const std::atomic<bool>& cut);
+  ~CurlFileTransfer();
+  CurlFileTransfer(const CurlFileTransfer&) = delete;
+  CurlFileTransfer& operator=(const CurlFileTransfer&) = delete;
+
+  CurlTry Try();
+
+ private:
+  struct Kept;
+  std::optional<CurlTry> AskForTheRest();
+
+  CURL* easy_;
+  CURLM* multi_;
+  TransferChannel& channel_;
+  const FtpRequest& request_;
+  const std::atomic<bool>& cut_;
+  std::unique_ptr<Kept> kept_;
+};
 
 }  // namespace tarnwick

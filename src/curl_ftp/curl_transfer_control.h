@@ -4,16 +4,24 @@
 // - [x] one login per run: the controls of one factory share one worker thread and one kept connection
 // - [x] the requests of a run one at a time, in the order the controls asked
 // - [x] a kept login that the server closed meanwhile (421, or gone before any data) made again once, silently
-// - [x] a busy server's refusal for now (refused, reset, no answer, 421, 425, 426, 450) tried again, pauses growing
+// - [x] a busy server's refusal for now (refused, reset, no answer, 421, 425, 426, 450) tried again, pauses growing;
+//       a data connection reset in the middle of a file is one, told apart from a file that came short with 226
 // - [x] a busy server waited for up to a time in all (and at most the tries, when set), the pauses drawn at random
 //       over their whole length (platform/busy_wait.h); each told to the wait handler; the login kept meanwhile
 // - [x] passive mode: PASV, never EPSV; data to the control connection's address, not the one PASV names
-// - [x] per file on plain FTP only PASV and RETR, the whole path with RETR (no CWD, no SIZE)
+// - [x] per file on plain FTP only PASV and RETR, the whole path with RETR (no CWD, no SIZE); a try after a
+//       broken link asks SIZE and MDTM first
+// - [x] a try after a link broke in the middle of a file asks for the rest (REST) while the server's file has
+//       the size that the first try announced and the modification time of the first try that asked; otherwise,
+//       or when the server refuses REST, the file from nothing
+// - [ ] a file changed between its first and second try that keeps its size (the first try asks no MDTM:
+//       a command more per file)
 // - [x] names sent in Windows-874; a remote path with a leading "\" from the server's root, else from the home
 // - [x] explicit FTPS (AUTH TLS before the login, data protected too): required, or when the server offers it
 // - [x] TLS required and not offered: 906, and nothing sent in clear
 // - [x] the server's certificate checked against the system's store; one that does not check out: 906
-// - [x] the file written under a hidden temporary name beside its target, put in place only when complete
+// - [x] the file written under a hidden temporary name beside its target, put in place only when complete;
+//       kept between the tries of the file, gone when the file is given up
 // - [x] on Linux, the local path found whatever the letter case of the folders and file already there
 // - [x] a time-out that counts time without progress (connecting, a reply, data), not the length of a transfer
 // - [x] a file whose length differs from the size the 150 reply announces ("(N bytes)"): 904, not kept

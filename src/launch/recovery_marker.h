@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -16,11 +17,14 @@ class RecoveryMarker {
   bool Present() const;
   // Creates or replaces the marker; throws FileError when it cannot be written.
   void Write();
-  // Throws FileError when a marker is there and cannot be deleted.
-  void Remove();
+  // The run's commit point: what the run put in place in these folders (the component folder always) is
+  // flushed to the disk, then the marker is deleted and its deletion flushed. Throws FileError when the
+  // flush fails (the marker then stays) or when a marker is there and cannot be deleted.
+  void Remove(const std::vector<std::string>& runFolders = {});
 
  private:
   FileSystem& fs_;
+  std::string componentFolder_;
   std::string path_;
 };
 

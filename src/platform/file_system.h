@@ -37,6 +37,10 @@ class FileSystem {
   // Removes what an interrupted replacement of this file system left in the folder (its own temporary
   // names only); nothing when the folder is missing.
   virtual void RemoveLeftovers(const std::string& folder) = 0;
+  // Everything written so far to the file systems of these folders, their folder entries included, is on
+  // the disk when this returns, as far as the system can make sure; throws FileError when it says that it
+  // could not.
+  virtual void Flush(const std::vector<std::string>& folders) = 0;
 };
 
 // Deletes the file when there is one; throws FileError when it stays.

@@ -7,7 +7,9 @@
 // - [x] whole-file replacement: a temporary file beside the target (platform/temporary_name.h) renamed over it
 // - [x] names of up to 255 bytes replaced: the temporary name is shortened to fit
 // - [x] the temporary file removed when the write or the rename fails
-// - [ ] the content flushed to the disk before the rename (no fsync)
+// - [ ] the content flushed to the disk before the rename (no fsync per file); its writing to the disk is
+//       started then, not waited for (sync_file_range), so that Flush finds little left
+// - [x] Flush: one syncfs per file system of the folders given (contents and folder entries of all files)
 // - [x] new files created with 0666 less the umask
 // - [x] removal of the temporary files that an interrupted run left (regular files only)
 // - [x] plain files: regular files, not symbolic links, whose name does not begin with "."
@@ -36,6 +38,8 @@ class PosixPendingFile {
   bool Ok() const { return fd_ >= 0; }
   int Fd() const { return fd_; }
   bool Write(std::string_view bytes);
+  // Empties the file, for a download that starts again from nothing.
+  bool Restart();
   bool Commit();
 
  private:
@@ -58,6 +62,7 @@ class PosixFileSystem : public FileSystem {
   std::optional<std::string> ReadFile(const std::string& path) override;
   void ReplaceFile(const std::string& path, std::string_view bytes) override;
   void RemoveLeftovers(const std::string& folder) override;
+  void Flush(const std::vector<std::string>& folders) override;
 };
 
 }  // namespace tarnwick

@@ -175,6 +175,18 @@ bool Win32PendingFile::Write(std::string_view bytes) {
   return true;
 }
 
+bool Win32PendingFile::Restart() {
+  if (handle_ == nullptr) {
+    return false;
+  }
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_)) {
+    Fail();
+    return false;
+  }
+  return true;
+}
+
 bool Win32PendingFile::Commit() {
   if (handle_ == nullptr) {
     return false;
@@ -275,6 +287,18 @@ void Win32FileSystem::ReplaceFile(const std::string& path, std::string_view byte
   Win32PendingFile file(target);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", target, file.Error()));
+  }
+}
+
+void Win32FileSystem::Flush(const std::vector<std::string>& folders) {
+  for (const auto& folder : folders) {
+    const HANDLE handle =
+        CreateFileW(WidePath(folder).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      FlushFileBuffers(handle);
+      CloseHandle(handle);
+    }
   }
 }
 

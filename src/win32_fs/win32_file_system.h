@@ -10,6 +10,8 @@
 // - [x] names of up to 255 UTF-16 units replaced: the temporary name is shortened to fit
 // - [ ] the temporary file marked hidden (only its name begins with ".")
 // - [x] the content flushed before the move, and the move written through (MOVEFILE_WRITE_THROUGH)
+// - [ ] Flush beyond that: each folder's handle is flushed where the system lets a folder be opened for
+//       writing, and a refusal is not an error (every file was flushed when it was put in place)
 // - [x] the temporary file removed when the write, the flush or the move fails
 // - [ ] deleting or replacing a read-only file (FileError)
 // - [ ] deleting or replacing a file another program holds open without FILE_SHARE_DELETE (FileError)
@@ -46,6 +48,8 @@ class Win32PendingFile {
 
   bool Ok() const { return handle_ != nullptr; }
   bool Write(std::string_view bytes);
+  // Empties the file, for a download that starts again from nothing.
+  bool Restart();
   bool Commit();
   // The system's error code of the step that failed.
   unsigned long Error() const { return error_; }
@@ -73,6 +77,7 @@ class Win32FileSystem : public FileSystem {
   std::optional<std::string> ReadFile(const std::string& path) override;
   void ReplaceFile(const std::string& path, std::string_view bytes) override;
   void RemoveLeftovers(const std::string& folder) override;
+  void Flush(const std::vector<std::string>& folders) override;
 };
 
 }  // namespace tarnwick

@@ -71,7 +71,7 @@ void DownloadWindow::OkPressed() {
     return;
   }
   try {
-    RecoveryMarker(platform_.fs, componentFolder_).Remove();
+    RecoveryMarker(platform_.fs, componentFolder_).Remove({LocalFolder().Path()});
   } catch (const FileError&) {
     // A marker that cannot go makes the next run fetch everything again: safe, so the window still closes.
   }

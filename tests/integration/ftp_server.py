@@ -17,17 +17,22 @@ Faults are injected per file through the file given with --faults, read at every
 connection), "drop" (half the file is sent, then both connections close), "short" (the 150 announces the
 whole file, half of it is sent and the transfer is reported complete with 226: a data connection cut short
 on the way), "long" (the 150 announces half the file and the whole file is sent), "stall" (the RETR is
-never answered), or "hangup" (the file is sent; the login's next command then gets 421 and the login
+never answered), "hangup" (the file is sent; the login's next command then gets 421 and the login
 closes, as when a server's idle time-out struck while the client kept the login open: the client cannot
-tell before it asks). A third field N makes the fault strike the first N requests only. With --max-cons the
-server refuses connections beyond that many at once with 421, as busy servers do (a PASV then gets 425),
-and with --max-cons-per-ip those beyond that many logins from one address. The name "<connect>" with a
-reply code answers every new connection with that code in place of the greeting and closes it; so does
---busy-seconds S with 421 for the first S seconds after the server starts. Each refusal for being full or
-busy is logged as REFUSED.
+tell before it asks), "reset-P" (from the asked offset to P % of the file is sent, then the data connection
+is reset and the RETR answered 426, as a link that breaks does), or "republish-P" (the same, after which the
+file is published anew: the same size, other bytes, a later modification time). A third field N makes the
+fault strike the first N requests only. The name "<rest>" with a reply code answers every REST with it.
+With --max-cons the server refuses connections beyond that many at once with 421, as busy servers do (a
+PASV then gets 425), and with --max-cons-per-ip those beyond that many logins from one address. The name
+"<connect>" with a reply code answers every new connection with that code in place of the greeting and
+closes it; so does --busy-seconds S with 421 for the first S seconds after the server starts. Each refusal
+for being full or busy is logged as REFUSED.
 """
 import argparse
 import os
+import socket
+import struct
 import sys
 import time
 
@@ -152,13 +157,29 @@ def make_handler(log_path, faults_path, busy_until=0.0):
         def on_incomplete_file_sent(self, file):
             self._log("INCOMPLETE", os.path.basename(file))
 
+        def ftp_REST(self, line):
+            fault = fault_for("<rest>")
+            if fault is not None:
+                self._log("FAULT", f"<rest> {fault}")
+                self.respond(f"{fault} Injected failure.")
+                return
+            super().ftp_REST(line)
+
+        def sending(self, name, start, end):
+            """Every RETR logs the bytes it sends: "SENDING <name> <from> <to>"."""
+            self._log("SENDING", f"{name} {start} {end}")
+
         def ftp_RETR(self, file):
             name = os.path.basename(file)
             fault = fault_for(name)
             if fault is None or fault == "hangup":
                 self._hangup = fault == "hangup"
+                if os.path.isfile(file):
+                    self.sending(name, self._restart_position, os.path.getsize(file))
                 return super().ftp_RETR(file)
             self._log("FAULT", f"{name} {fault}")
+            if fault.startswith(("reset-", "republish-")):
+                return self.break_link(file, fault)
             if fault.isdigit():
                 self.respond(f"{fault} Injected failure.")
                 if fault == "421":
@@ -182,6 +203,34 @@ def make_handler(log_path, faults_path, busy_until=0.0):
                     finally:
                         self._announced_size = None
                 return file
+            return None
+
+        def break_link(self, file, fault):
+            start, self._restart_position = self._restart_position, 0
+            self.respond(announcement(file, os.path.getsize(file)))
+            self._breaking = (file, fault, start)
+            if self.data_channel is not None:
+                self._on_dtp_connection()
+
+        def _on_dtp_connection(self):
+            breaking, self._breaking = getattr(self, "_breaking", None), None
+            if breaking is None:
+                return super()._on_dtp_connection()
+            file, fault, start = breaking
+            with open(file, "rb") as f:
+                data = f.read()
+            end = max(start, len(data) * int(fault.split("-")[1]) // 100)
+            self.sending(os.path.basename(file), start, end)
+            self.data_channel.socket.sendall(data[start:end])
+            time.sleep(0.2)  # read by the client before the reset, which would drop what it still buffers
+            self.data_channel.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.data_channel.close()
+            self.respond("426 Connection closed; transfer aborted.")
+            if fault.startswith("republish-"):
+                mtime = os.path.getmtime(file)
+                with open(file, "wb") as f:
+                    f.write(bytes((b + 1) % 256 for b in data))
+                os.utime(file, (mtime + 3600, mtime + 3600))
             return None
 
     return LoggingHandler

@@ -108,6 +108,11 @@ class MeetingServer:
     def retrieved(self):
         return [detail[len("RETR "):] for _, detail in self.commands() if detail.startswith("RETR ")]
 
+    def sent(self, name):
+        """The bytes of `name` that the server sent, over all its requests."""
+        spans = [entry[3].rsplit(" ", 2) for entry in self.log() if entry[2] == "SENDING"]
+        return sum(int(end) - int(start) for sent_name, start, end in spans if sent_name == name)
+
     def logins(self):
         return sum(1 for entry in self.log() if entry[2] == "LOGIN")
 
@@ -171,13 +176,13 @@ class Workspace:
         """The link a meeting page opens with this cookie (encodeURIComponent of it)."""
         return "tarnwick-download:" + link_encoded(cookie)
 
-    def run(self, cookie, *extra, timeout=120):
+    def run(self, cookie, *extra, timeout=120, under=()):
         cookie_file = os.path.join(self.base, "cookie.txt")
         with open(cookie_file, "w", encoding="utf-8") as f:
             f.write(cookie + "\n")
         result = subprocess.run(
-            program("--folder", native(self.component), "--cookie-file", native(cookie_file), "--ui", "terminal",
-                    *extra),
+            [*under, *program("--folder", native(self.component), "--cookie-file", native(cookie_file), "--ui",
+                              "terminal", *extra)],
             stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         result.text = result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
         return result

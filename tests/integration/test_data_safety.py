@@ -2,6 +2,7 @@
 manifest republished during the run, leftovers of an interrupted run, links, long names, huge manifests."""
 import os
 import resource
+import shutil
 import signal
 import stat
 import subprocess
@@ -190,6 +191,26 @@ class LocalFiles(DataSafety):
             self.assertEqual(f.read(), b"first")
         with open(os.path.join(links, "page"), "rb") as f:
             self.assertEqual(f.read(), first_page)
+
+    @linux_only
+    @unittest.skipUnless(shutil.which("strace"), "reads the system calls with strace")
+    def test_what_the_run_put_in_place_is_on_the_disk_before_the_marker_goes(self):
+        self.ws.publish("G1", "R1", {"a.doc": "alpha", "b.doc": "beta"})
+        trace = os.path.join(self.ws.base, "trace")
+        calls = "trace=rename,renameat,renameat2,unlink,unlinkat,syncfs,fsync,fdatasync,sync"
+        result = self.ws.run(self.ws.cookie(), "--yes", under=["strace", "-f", "-qq", "-o", trace, "-e", calls])
+        self.assertEqual(result.returncode, 0, result.text)
+        def kind(call):
+            if "unlink" in call:
+                return "marker deleted" if "CodeWork" in call else "deleted"
+            return "flushed" if "sync" in call else "placed"
+
+        with open(trace, encoding="utf-8", errors="replace") as f:
+            seen = [kind(line) for line in f if "resumed>" not in line]
+        # One flush for everything the run put in place, then the marker's deletion, then its own flush.
+        self.assertEqual(seen[seen.index("marker deleted") - 1:], ["flushed", "marker deleted", "flushed"], seen)
+        self.assertEqual(seen.count("flushed"), 2, seen)
+        self.assertGreaterEqual(seen.count("placed"), len(TAIL) + 2, seen)
 
     def test_a_meeting_folder_behind_a_link_is_never_emptied(self):
         self.ws.publish("G1", "R1", {"a.doc": "alpha"})

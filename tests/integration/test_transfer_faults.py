@@ -60,6 +60,28 @@ class TransferFaults(unittest.TestCase):
         self.assert_failed("Load FileUpdate Error 421", self.run_yes(*ONE_TRY), "oFileUpdate.dat")
         self.assertEqual(self.ws.server.logins(), 0)
 
+    def test_a_broken_transfer_asks_for_the_rest_while_the_file_is_the_same(self):
+        size = 256 * 8000
+        first = {name: bytes(range(256)) * (size // 256) for name in ("a.doc", "b.doc")}
+        self.ws.publish("G1", "R2", first)
+        self.ws.server.inject("a.doc", "reset-40", times=1)  # then at 80 %: kept 40 %, then 80 %
+        self.ws.server.inject("a.doc", "reset-80", times=1)
+        self.ws.server.inject("b.doc", "reset-40", times=1)  # then published anew when cut at 80 %
+        self.ws.server.inject("b.doc", "republish-80", times=1)
+        result = self.run_yes()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), first["a.doc"])
+        self.assertLessEqual(self.ws.server.sent("a.doc"), 1.1 * size)
+        self.assertEqual(self.ws.read_local("TW3", "b.doc"), bytes((b + 1) % 256 for b in first["b.doc"]))
+        self.assertEqual(self.ws.partial_files(), [])
+
+        self.ws.publish("G1", "R3", dict(first, **{"c.doc": first["a.doc"]}))
+        self.ws.server.inject("c.doc", "reset-40", times=1)
+        self.ws.server.inject("<rest>", "502")  # the rest refused: the file from nothing
+        result = self.run_yes()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "c.doc"), first["a.doc"])
+
     def test_a_short_file_that_the_server_announces_as_short_is_fetched(self):
         # Only a difference from the announced size fails: an empty file is announced as 0 bytes.
         self.ws.publish("G1", "R1", {"empty.doc": b"", "a.doc": b"A" * 70000})

@@ -223,10 +223,9 @@ class Faults(WholeRun):
 
     def test_a_connection_dropped_mid_file_leaves_nothing_under_its_name(self):
         self.ws.server.inject("a.doc", "drop")
-        result = self.run_ok()
+        result = self.run_ok(*ONE_TRY)
         self.assert_failed_on("a.doc", 904, result)
-        # How much of the first half is read before the closed control connection is noticed varies.
-        self.assertRegex(result.text, r"\(the file m/TW3/t1/a\.doc was cut short: \d+ of 200000 bytes came\)")
+        self.assertIn("was broken", result.text)  # a broken link, not a file that came short
 
     def test_a_stalled_transfer_times_out(self):
         self.ws.server.inject("a.doc", "stall")

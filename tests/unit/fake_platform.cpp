@@ -70,6 +70,13 @@ std::vector<std::string> FaultyFileSystem::ListSubfolders(const std::string& fol
   return HostFileSystem::ListSubfolders(folder);
 }
 
+void FaultyFileSystem::Flush(const std::vector<std::string>& folders) {
+  if (flushFails) {
+    throw FileError("injected: cannot flush");
+  }
+  HostFileSystem::Flush(folders);
+}
+
 TempComponentFolder::TempComponentFolder() : root(MakeTempFolder()) {}
 
 TempComponentFolder::~TempComponentFolder() {

@@ -81,10 +81,12 @@ class FaultyFileSystem : public HostFileSystem {
   void DeleteFile(const std::string& path) override;
   void ReplaceFile(const std::string& path, std::string_view bytes) override;
   std::vector<std::string> ListSubfolders(const std::string& folder) override;
+  void Flush(const std::vector<std::string>& folders) override;
 
   std::set<std::string> undeletable;  // file names
   std::set<std::string> unwritable;   // file names
   bool subfoldersFail = false;
+  bool flushFails = false;
 };
 
 // Paths in and out of the program as UTF-8, converted by the standard library, not by the code under test.
