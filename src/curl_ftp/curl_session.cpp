@@ -20,6 +20,15 @@ std::chrono::milliseconds BusyPause(int nextTry, std::minstd_rand& random) {
   return std::chrono::milliseconds(static_cast<long long>(base * 1000 * share));
 }
 
+// A web server that says when to come back (Retry-After) is taken at its word, up to a minute.
+std::chrono::milliseconds PauseBefore(int nextTry, const TransferOutcome& refusal, std::minstd_rand& random) {
+  constexpr std::chrono::seconds kLongestRetryAfter{60};
+  if (refusal.retryAfterSeconds > 0) {
+    return std::min<std::chrono::milliseconds>(std::chrono::seconds(refusal.retryAfterSeconds), kLongestRetryAfter);
+  }
+  return BusyPause(nextTry, random);
+}
+
 }  // namespace
 
 CurlSession::CurlSession() : easy_(curl_easy_init()), multi_(curl_multi_init()) {
@@ -104,9 +113,9 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
     if (outcome.completed || !outcome.transient || attempt >= settings.tries || cut_) {
       return outcome;
     }
-    const auto pause = BusyPause(attempt + 1, random_);
-    channel.Wait({attempt + 1, settings.tries,
-                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause).count()), outcome.detail});
+    const auto pause = PauseBefore(attempt + 1, outcome, random_);
+    channel.Wait({attempt + 1, settings.tries, static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause).count()),
+                  outcome.detail});
     std::unique_lock lock(mutex_);
     if (wake_.wait_for(lock, pause, [&] { return cut_.load() || stopped_; })) {
       return outcome;  // the control is going: nobody waits for this outcome

@@ -9,11 +9,13 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <string_view>
 
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_reply.h"
+#include "http/http_response.h"
 #ifdef _WIN32
 #include "win32_fs/win32_file_system.h"
 #else
@@ -44,7 +46,14 @@ struct Receipt {
   std::optional<std::uint64_t> announced;  // by the server's 150 reply, when it says
   std::optional<std::string> writeError;   // why a write failed
   std::string lastReply;                   // the server's last reply line, for a failure's detail
+  bool http = false;
+  HttpResponse response;  // over HTTPS: what the header lines said
 };
+
+// Over HTTPS only a 2xx response's body is the file; another's (a page saying 404) is dropped.
+bool IsTheFile(const Receipt& receipt) {
+  return !receipt.http || (receipt.response.status >= 200 && receipt.response.status < 300);
+}
 
 // Where the progress of the request in flight goes, a few times a second at most, and whether to cut it.
 struct ProgressReports {
@@ -57,6 +66,9 @@ struct ProgressReports {
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   auto& receipt = *static_cast<Receipt*>(user);
   const size_t total = size * count;
+  if (!IsTheFile(receipt)) {
+    return total;
+  }
   if (!receipt.file->Write(std::string_view(data, total))) {
     receipt.writeError = WriteReason(*receipt.file);
     return 0;  // libcurl ends the transfer with a write error
@@ -65,11 +77,16 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   return total;
 }
 
-// libcurl hands every reply line of the control connection here.
+// libcurl hands every reply line of the control connection, or every header line, here.
 size_t ReadReply(char* data, size_t size, size_t count, void* user) {
   const size_t total = size * count;
   auto& receipt = *static_cast<Receipt*>(user);
   std::string_view line(data, total);
+  if (receipt.http) {
+    ReadHeaderLine(line, receipt.response, static_cast<std::int64_t>(std::time(nullptr)));
+    receipt.announced = IsTheFile(receipt) ? receipt.response.contentLength : std::nullopt;
+    return total;
+  }
   if (const auto announced = AnnouncedSize(line)) {
     receipt.announced = announced;
   }
@@ -156,22 +173,9 @@ bool LoginWasGone(CURLcode result, CURL* easy, const Receipt& receipt) {
 // ftp://host:port/ + the server path percent-encoded; a path from the root opens with "%2F", libcurl's
 // way of saying that the first folder hangs off "/", not off the login's home.
 std::string LibcurlUrl(const FtpRequest& request) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const bool fromRoot = request.serverPath.starts_with('/');
-  std::string url = "ftp://" + request.host + ":" + std::to_string(request.port) + "/" + (fromRoot ? "%2F" : "");
-  for (const char c : std::string_view(request.serverPath).substr(fromRoot ? 1 : 0)) {
-    const auto u = static_cast<unsigned char>(c);
-    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
-                       u == '.' || u == '_' || u == '~' || u == '/';
-    if (plain) {
-      url += c;
-    } else {
-      url += '%';
-      url += kHex[u >> 4];
-      url += kHex[u & 0xF];
-    }
-  }
-  return url;
+  return "ftp://" + request.host + ":" + std::to_string(request.port) + "/" + (fromRoot ? "%2F" : "") +
+         PercentEncoded(std::string_view(request.serverPath).substr(fromRoot ? 1 : 0));
 }
 
 long UseSsl(TlsMode tls) {
@@ -186,13 +190,32 @@ long UseSsl(TlsMode tls) {
   return CURLUSESSL_NONE;
 }
 
+// Over HTTPS alone, never plain HTTP, so the login goes only where TLS protects it; the certificate is
+// checked (libcurl's default). Basic authentication when the cookie names a login. Redirects are not left
+// to libcurl: TryTransfer follows those that stay on the same host. HTTP/2 where libcurl has it.
+void SetHttpsOptions(CURL* easy, const FtpRequest& request) {
+  curl_easy_setopt(easy, CURLOPT_URL, HttpsUrl(request).c_str());
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+  if (!request.user.empty()) {
+    curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.c_str());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
+  }
+}
+
 void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSettings& settings, Receipt* receipt,
                         ProgressReports* reports, char* errorBuffer) {
   const auto timeoutSeconds = static_cast<long>(settings.requestTimeoutSeconds);
-  curl_easy_setopt(easy, CURLOPT_URL, LibcurlUrl(request).c_str());
-  curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
-  curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+  if (receipt->http) {
+    SetHttpsOptions(easy, request);
+  } else {
+    curl_easy_setopt(easy, CURLOPT_URL, LibcurlUrl(request).c_str());
+    curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+  }
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   // AUTH TLS before USER when asked for; the certificate is always checked (libcurl's default).
@@ -203,7 +226,7 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
   // Over TLS the size is read (SIZE, one command more a file): with Schannel, a read to the end of a
   // protected data connection waits for the server's close, while the server waits for the client's.
-  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, settings.tls == TlsMode::Off ? 1L : 0L);
+  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, settings.tls == TlsMode::Off && !receipt->http ? 1L : 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
   // No progress for the time-out ends the request; a long transfer that moves does not.
@@ -279,11 +302,28 @@ CurlTry TryTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const Ft
   }
   Receipt receipt;
   receipt.file = &temp;
+  receipt.http = settings.protocol == Protocol::Https;
   ProgressReports reports{&channel, &receipt, &cut};
   char curlError[CURL_ERROR_SIZE] = {};
   SetTransferOptions(easy, request, settings, &receipt, &reports, curlError);
-  const CURLcode result = Drive(multi, easy, cut);
+  CURLcode result = Drive(multi, easy, cut);
+  // A web server's redirect is followed while it stays on the meeting server's scheme, host and port.
+  constexpr int kMostRedirects = 5;
+  for (int hop = 0; receipt.http && result == CURLE_OK && receipt.response.status / 100 == 3 && hop < kMostRedirects;
+       ++hop) {
+    char* target = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &target);
+    if (target == nullptr || !SameOrigin(request, target)) {
+      break;
+    }
+    const std::string next = target;
+    curl_easy_setopt(easy, CURLOPT_URL, next.c_str());
+    result = Drive(multi, easy, cut);
+  }
   ClearTransferOptions(easy);
+  if (receipt.http && receipt.response.status >= 300 && !cut) {
+    return {HttpFailure(request, receipt.response)};
+  }
   if (result != CURLE_OK) {
     return {Failure(result, easy, request, receipt, settings.requestTimeoutSeconds, curlError),
             !cut && LoginWasGone(result, easy, receipt)};
