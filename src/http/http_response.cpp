@@ -99,7 +99,8 @@ bool SameOrigin(const FtpRequest& request, std::string_view url) {
   }
   const size_t colon = authority.rfind(':');
   const std::string_view host = authority.substr(0, colon);
-  const auto port = colon == std::string_view::npos ? std::optional<int>(443) : Digits<int>(authority.substr(colon + 1));
+  const auto port =
+      colon == std::string_view::npos ? std::optional<int>(443) : Digits<int>(authority.substr(colon + 1));
   return port == request.port && EqualIgnoringAsciiCase(host, request.host);
 }
 
@@ -148,8 +149,8 @@ TransferOutcome HttpFailure(const FtpRequest& request, const HttpResponse& respo
   switch (response.status) {
     case 401:
     case 403:
-      return TransferOutcome::Failed(530, "the server " + where + " refused the login of " + request.user + " (" +
-                                              status + ")");
+      return TransferOutcome::Failed(
+          530, "the server " + where + " refused the login of " + request.user + " (" + status + ")");
     case 404:
     case 410:
       return TransferOutcome::Failed(550, "the server has no file " + request.remotePath + " (" + status + ")");

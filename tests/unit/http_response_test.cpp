@@ -5,8 +5,8 @@
 namespace tarnwick {
 namespace {
 
-const FtpRequest kRequest{"Meet.example", 8443, "meeting", "pw", "/m/TW3/t1/\xBB\xC3\xD0 1#.doc", "m/TW3/t1/ประ 1#.doc",
-                          "C:\\x"};
+const FtpRequest kRequest{"Meet.example",        8443,   "meeting", "pw", "/m/TW3/t1/\xBB\xC3\xD0 1#.doc",
+                          "m/TW3/t1/ประ 1#.doc", "C:\\x"};
 
 TEST(Https, TheAddressIsFromTheWebRootWithEveryNameEncodedFromItsWindows874Bytes) {
   EXPECT_EQ(HttpsUrl(kRequest), "https://Meet.example:8443/m/TW3/t1/%BB%C3%D0%201%23.doc");
