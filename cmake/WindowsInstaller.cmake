@@ -1,5 +1,7 @@
-# The Windows installer, an MSI made with wixl (Debian's msitools) from the stripped executable of the zip:
-#   build-windows/tarnwick-download-<version>-windows-x64.msi
+# The Windows installers, MSIs made with wixl (Debian's msitools) from the stripped executable of the zip, one
+# from the same template (packaging/tarnwick-download.wxs.in) for each scope:
+#   build-windows/tarnwick-download-<version>-windows-x64.msi            for all users (administrator rights)
+#   build-windows/tarnwick-download-<version>-windows-x64-per-user.msi   for the installing user alone
 # An organisation builds its own with its meeting server's configuration and trusted hosts:
 #   -DTARNWICK_INSTALLER_CONFIG=<its Tarnwick.cfg> -DTARNWICK_INSTALLER_TRUSTED_HOSTS=<its TrustedHosts.txt>
 set(TARNWICK_INSTALLER_CONFIG ${PROJECT_SOURCE_DIR}/examples/component/Tarnwick.cfg
@@ -40,14 +42,38 @@ foreach(image ${images})
     "              <Component Id=\"Image${index}\" Guid=\"*\" Win64=\"yes\"><File Id=\"Image${index}\" Source=\"${source}\" Name=\"${name}\" KeyPath=\"yes\"/></Component>\n")
   string(APPEND TARNWICK_INSTALLER_COMPONENT_REFS "      <ComponentRef Id=\"Image${index}\"/>\n")
 endforeach()
-configure_file(${PROJECT_SOURCE_DIR}/packaging/tarnwick-download.wxs.in ${CMAKE_BINARY_DIR}/tarnwick-download.wxs @ONLY)
+tarnwick_installer_source(TARNWICK_INSTALLER_ICON ${TARNWICK_ICON})
 
-set(TARNWICK_MSI ${CMAKE_BINARY_DIR}/tarnwick-download-${PROJECT_VERSION}-windows-x64.msi)
-add_custom_command(OUTPUT ${TARNWICK_MSI}
-  COMMAND ${TARNWICK_WIXL} --arch x64 -o ${TARNWICK_MSI} tarnwick-download.wxs
-  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-  DEPENDS ${TARNWICK_ZIP} ${CMAKE_BINARY_DIR}/tarnwick-download.wxs ${images} ${TARNWICK_INSTALLER_CONFIG}
-          ${TARNWICK_INSTALLER_TRUSTED_HOSTS}
-  COMMENT "Making the installer ${TARNWICK_MSI}")
-add_custom_target(windows_installer ALL DEPENDS ${TARNWICK_MSI})
+# Each scope: its name's end, its own upgrade code (a newer version replaces an older one of the same scope
+# only), where the program goes, where its link and entries are registered.
+set(TARNWICK_MSIS "")
+foreach(scope perMachine perUser)
+  set(TARNWICK_MSI_SCOPE ${scope})
+  if(scope STREQUAL perMachine)
+    set(suffix "")
+    set(TARNWICK_MSI_UPGRADE_CODE 5D1B7C3E-1C0B-4E0A-9F7E-2B7E3C1A9D10)
+    set(TARNWICK_MSI_ROOT HKLM)
+    set(TARNWICK_MSI_PROGRAMS_OPEN "      <Directory Id=\"ProgramFiles64Folder\">")
+    set(TARNWICK_MSI_PROGRAMS_CLOSE "      </Directory>")
+  else()
+    set(suffix -per-user)
+    set(TARNWICK_MSI_UPGRADE_CODE F39EDC10-FEA7-4CC4-8CF6-5BB4B6E146C4)
+    set(TARNWICK_MSI_ROOT HKCU)
+    set(TARNWICK_MSI_PROGRAMS_OPEN "      <Directory Id=\"LocalAppDataFolder\"><Directory Id=\"UserPrograms\" Name=\"Programs\">")
+    set(TARNWICK_MSI_PROGRAMS_CLOSE "      </Directory></Directory>")
+  endif()
+  # The .wxs beside its MSI, by the same name: the installer's test makes an older version from it.
+  set(name tarnwick-download-${PROJECT_VERSION}-windows-x64${suffix})
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/tarnwick-download.wxs.in ${CMAKE_BINARY_DIR}/${name}.wxs @ONLY)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${name}.msi
+    COMMAND ${TARNWICK_WIXL} --arch x64 -o ${CMAKE_BINARY_DIR}/${name}.msi ${name}.wxs
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DEPENDS ${TARNWICK_ZIP} ${CMAKE_BINARY_DIR}/${name}.wxs ${images} ${TARNWICK_INSTALLER_CONFIG}
+            ${TARNWICK_INSTALLER_TRUSTED_HOSTS} ${TARNWICK_ICON}
+    COMMENT "Making the installer ${name}.msi")
+  list(APPEND TARNWICK_MSIS ${CMAKE_BINARY_DIR}/${name}.msi)
+endforeach()
+list(GET TARNWICK_MSIS 0 TARNWICK_MSI)
+list(GET TARNWICK_MSIS 1 TARNWICK_MSI_PER_USER)
+add_custom_target(windows_installer ALL DEPENDS ${TARNWICK_MSIS})
 add_dependencies(windows_installer windows_zip)

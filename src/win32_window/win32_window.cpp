@@ -28,6 +28,8 @@ constexpr UINT kPressOkMessage = WM_APP + 2;
 constexpr UINT kInterruptMessage = WM_APP + 3;
 constexpr UINT_PTR kBoxTickTimer = 1;
 constexpr UINT_PTR kOkButtonSubclass = 1;
+// The program's icon among the .exe's resources (packaging/tarnwick-download.rc.in).
+constexpr WORD kProgramIconId = 1;
 // The controls' ids. OK's is IDOK, as Enter (IsDialogMessage) sends it; the label's commands (SS_NOTIFY)
 // must not read as OK's.
 constexpr int kProgressBarId = 101;
@@ -36,23 +38,37 @@ constexpr int kStatusLabelId = 102;
 constexpr wchar_t kWindowClass[] = L"TarnwickDownloadWindow";
 constexpr wchar_t kMessageBoxClass[] = L"#32770";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+// A tool window, as designed (its caption has no icon), with a taskbar button all the same: a window that
+// has no owner would otherwise be lost behind the browser.
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
 // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803 and later), which these headers do not name yet.
 constexpr DWORD kHighResolutionTimer = 0x00000002;
 
 COLORREF ToColorRef(layout::Colour colour) { return RGB(colour.Red(), colour.Green(), colour.Blue()); }
 
-using layout::TwipsToPixels;
+// The DPI of the window's monitor (Windows 10 1607 and later, looked up so that older systems still start
+// the program), else the system's, which is the only one they scale by.
+int DotsPerInchOf(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow != nullptr) {
+    if (const UINT dotsPerInch = getDpiForWindow(window); dotsPerInch != 0) {
+      return static_cast<int>(dotsPerInch);
+    }
+  }
+  const HDC screen = GetDC(nullptr);
+  const int dotsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dotsPerInch;
+}
 
 // Faces that stand in for the design's MS Sans Serif with Thai letters, best first: its TrueType successor
 // and the interface faces of Windows, then the TLWG faces that a Linux desktop gives Wine (the Qt window's
 // first choices too).
 constexpr const wchar_t* kThaiFaces[] = {L"Microsoft Sans Serif", L"Tahoma", L"Leelawadee UI", L"Loma", L"Garuda"};
 
-HFONT CreateThaiFont(const std::wstring& face, double sizePt, bool bold) {
-  const HDC screen = GetDC(nullptr);
-  const int dotsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+HFONT CreateThaiFont(const std::wstring& face, double sizePt, bool bold, int dotsPerInch) {
   const int height = -static_cast<int>(std::lround(sizePt * dotsPerInch / 72.0));
   return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, THAI_CHARSET, OUT_DEFAULT_PRECIS,
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face.c_str());
@@ -63,7 +79,7 @@ HFONT CreateThaiFont(const std::wstring& face, double sizePt, bool bold) {
 bool HasLetters(HDC dc, const std::wstring& face) {
   const std::wstring letters =
       WideFromUtf8(std::string(layout::kStatusCaption) + "OK" + std::string(texts::kUpToDateCaption));
-  const HFONT font = CreateThaiFont(face, layout::kStatusFont.sizePt, false);
+  const HFONT font = CreateThaiFont(face, layout::kStatusFont.sizePt, false, layout::kDesignDotsPerInch);
   const HGDIOBJ old = SelectObject(dc, font);
   std::vector<WORD> glyphs(letters.size());
   const bool all = GetGlyphIndicesW(dc, letters.c_str(), static_cast<int>(letters.size()), glyphs.data(),
@@ -150,6 +166,10 @@ struct Win32Window::Native {
   static LRESULT CALLBACK OkButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR subclass,
                                        DWORD_PTR host);
   void SetOkFont(const OkButtonState& state);
+  void ApplyDotsPerInch(int dots);
+  int Pixels(int twips) const { return layout::TwipsToPixels(twips, dotsPerInch); }
+  void Place(HWND control, int left, int top, int width, int height) const;
+  void SizeClient(const POINT* topLeft) const;
   void DrawOkButton(const DRAWITEMSTRUCT& item) const;
 
   HWND window = nullptr;  // written under the host's mutex: other threads post to it
@@ -160,7 +180,8 @@ struct Win32Window::Native {
   HBRUSH okBrush = nullptr;
   HFONT statusFont = nullptr;
   HFONT okFont = nullptr;
-  std::wstring textFace;  // of both fonts: ChooseThaiFace
+  std::wstring textFace;                         // of both fonts: ChooseThaiFace
+  int dotsPerInch = layout::kDesignDotsPerInch;  // of the window's monitor: everything is laid out at it
   OkButtonState okFontState;
   HANDLE tickTimer = nullptr;
 };
@@ -195,11 +216,56 @@ void Win32Window::Native::SetOkFont(const OkButtonState& state) {
     return;
   }
   const HFONT old = okFont;
-  okFont = CreateThaiFont(textFace, state.fontSize, state.bold);
+  okFont = CreateThaiFont(textFace, state.fontSize, state.bold, dotsPerInch);
   okFontState = state;
   SendMessageW(okButton, WM_SETFONT, reinterpret_cast<WPARAM>(okFont), TRUE);
   if (old != nullptr) {
     DeleteObject(old);
+  }
+}
+
+// The design's pixels and fonts at the monitor's DPI: the fonts made anew (the OK button's first one comes
+// with the first Sync), the bar and the button placed; the status line moves, so Sync places it.
+void Win32Window::Native::ApplyDotsPerInch(int dots) {
+  dotsPerInch = dots;
+  const HFONT oldStatus = statusFont;
+  statusFont = CreateThaiFont(textFace, layout::kStatusFont.sizePt, layout::kStatusFont.bold, dotsPerInch);
+  SendMessageW(statusLabel, WM_SETFONT, reinterpret_cast<WPARAM>(statusFont), FALSE);
+  if (oldStatus != nullptr) {
+    DeleteObject(oldStatus);
+  }
+  if (okFont != nullptr) {
+    const HFONT oldOk = okFont;
+    okFont = nullptr;
+    SetOkFont(okFontState);
+    DeleteObject(oldOk);
+  }
+  const layout::Rect& bar = layout::kProgressBar;
+  Place(progressBar, bar.left, bar.top, bar.width, bar.height);
+  const layout::Rect& ok = layout::kOkButton;
+  Place(okButton, ok.left, ok.top, ok.width, ok.height);
+}
+
+void Win32Window::Native::Place(HWND control, int left, int top, int width, int height) const {
+  SetWindowPos(control, nullptr, Pixels(left), Pixels(top), Pixels(width), Pixels(height),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The frame around the design's client area at the window's DPI, its top left at `topLeft`, else centred on
+// the work area. Twice: the frame's own thickness follows a new DPI only once the window has been sized.
+void Win32Window::Native::SizeClient(const POINT* topLeft) const {
+  for (int pass = 0; pass < 2; ++pass) {
+    RECT frame{}, client{};
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &client);
+    const int width = Pixels(layout::kClientWidth) + (frame.right - frame.left) - client.right;
+    const int height = Pixels(layout::kClientHeight) + (frame.bottom - frame.top) - client.bottom;
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const POINT place = topLeft != nullptr ? *topLeft
+                                           : POINT{work.left + (work.right - work.left - width) / 2,
+                                                   work.top + (work.bottom - work.top - height) / 2};
+    SetWindowPos(window, nullptr, place.x, place.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -236,6 +302,8 @@ Win32Window::Win32Window(std::string applicationName, bool autoConfirm)
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);  // a resource number: no text to widen
   windowClass.lpszClassName = kWindowClass;
+  // The icon of the taskbar button and of Alt+Tab, each at the size the system draws it.
+  windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(kProgramIconId));
   RegisterClassExW(&windowClass);  // fails harmlessly for a second window of the process: the class is there
 
   native_->tickTimer = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
@@ -248,7 +316,6 @@ Win32Window::Win32Window(std::string applicationName, bool autoConfirm)
   native_->backBrush = CreateSolidBrush(ToColorRef(layout::kBackColour));
   native_->okBrush = CreateSolidBrush(ToColorRef(layout::kOkBackColour));
   native_->textFace = ChooseThaiFace();
-  native_->statusFont = CreateThaiFont(native_->textFace, layout::kStatusFont.sizePt, layout::kStatusFont.bold);
 }
 
 Win32Window::~Win32Window() = default;
@@ -276,33 +343,23 @@ void Win32Window::ShowModal(WindowEvents& events) {
 }
 
 void Win32Window::CreateWindowAndControls() {
-  RECT frame{0, 0, TwipsToPixels(layout::kClientWidth), TwipsToPixels(layout::kClientHeight)};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  const HWND window = CreateWindowExW(kExStyle, kWindowClass, WideFromUtf8(layout::kCaption).c_str(), kStyle,
-                                      work.left + (work.right - work.left - width) / 2,
-                                      work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr,
-                                      instance, this);
+  // Made on the primary monitor, where it is centred, then laid out at that monitor's DPI.
+  const HWND window = CreateWindowExW(kExStyle, kWindowClass, WideFromUtf8(layout::kCaption).c_str(), kStyle, 0, 0, 0,
+                                      0, nullptr, nullptr, instance, this);
   if (window == nullptr) {
     throw std::runtime_error("cannot create the download window (error " + std::to_string(GetLastError()) + ")");
   }
-  const auto child = [&](const wchar_t* windowClass, std::string_view text, DWORD style, const layout::Rect& place,
-                         int id) {
-    return CreateWindowExW(0, windowClass, WideFromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-                           TwipsToPixels(place.left), TwipsToPixels(place.top), TwipsToPixels(place.width),
-                           TwipsToPixels(place.height), window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           instance, nullptr);
+  const auto child = [&](const wchar_t* windowClass, std::string_view text, DWORD style, int id) {
+    return CreateWindowExW(0, windowClass, WideFromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                           window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
   // Created in the design's tab order. SS_NOTIFY: the pointer over the label is not over the bare surface.
-  native_->progressBar = child(PROGRESS_CLASSW, "", 0, layout::kProgressBar, kProgressBarId);
-  native_->statusLabel =
-      child(WC_STATICW, "", SS_CENTER | SS_NOPREFIX | SS_NOTIFY, layout::kStatusLabel, kStatusLabelId);
-  native_->okButton = child(WC_BUTTONW, layout::kOkCaption, BS_OWNERDRAW | WS_TABSTOP, layout::kOkButton, IDOK);
-  SendMessageW(native_->statusLabel, WM_SETFONT, reinterpret_cast<WPARAM>(native_->statusFont), FALSE);
+  native_->progressBar = child(PROGRESS_CLASSW, "", 0, kProgressBarId);
+  native_->statusLabel = child(WC_STATICW, "", SS_CENTER | SS_NOPREFIX | SS_NOTIFY, kStatusLabelId);
+  native_->okButton = child(WC_BUTTONW, layout::kOkCaption, BS_OWNERDRAW | WS_TABSTOP, IDOK);
+  native_->ApplyDotsPerInch(DotsPerInchOf(window));
+  native_->SizeClient(nullptr);
   SetWindowSubclass(native_->okButton, Native::OkButtonProc, kOkButtonSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -387,8 +444,7 @@ void Win32Window::Sync() {
   }
   if (!drawnOnce_ || status.left != drawnStatus.left || status.top != drawnStatus.top ||
       status.width != drawnStatus.width || status.height != drawnStatus.height) {
-    SetWindowPos(native.statusLabel, nullptr, TwipsToPixels(status.left), TwipsToPixels(status.top),
-                 TwipsToPixels(status.width), TwipsToPixels(status.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    native.Place(native.statusLabel, status.left, status.top, status.width, status.height);
   }
 
   const ProgressBarState& bar = now.progress;
@@ -480,6 +536,17 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(layout::kBackColour));
       return reinterpret_cast<LRESULT>(native_->backBrush);
+    case WM_DPICHANGED: {
+      // Moved to a monitor with another scaling, or the scaling changed: laid out anew at the window's
+      // new DPI, where the system suggests.
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      native_->ApplyDotsPerInch(HIWORD(wParam));
+      const POINT topLeft{suggested.left, suggested.top};
+      native_->SizeClient(&topLeft);
+      drawnOnce_ = false;
+      Sync();
+      return 0;
+    }
     case WM_DRAWITEM:
       if (wParam == IDOK) {
         native_->DrawOkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));

@@ -1,7 +1,13 @@
 // The download window as a native Windows window, on the wide-character Win32 API and the common controls.
 //
-// - [x] the window as designed: caption, 422 x 119 client pixels, pale yellow, fixed tool window with a
-//       close box, centred on the work area, modal without an owner
+// - [x] the window as designed: caption, 422 x 119 client pixels at 96 dots per inch, pale yellow, fixed tool
+//       window with a close box, centred on the work area, modal without an owner, with a taskbar button
+// - [x] DPI scaling: the design's pixels and fonts at the DPI of the window's monitor (the program's manifest
+//       declares per-monitor awareness, v2 with the per-monitor fallback), laid out anew on WM_DPICHANGED;
+//       the system's DPI before Windows 10 1607
+// - [x] visual styles: the common controls 6 (the program's manifest); the OK button keeps its own colour
+// - [x] the program's icon (its resource 1) on the taskbar button and in Alt+Tab; a tool window's caption has
+//       none
 // - [x] every control at its design place: the status label, a common-controls progress bar, the OK
 //       button in its own colour (drawn by the window), "&OK" with Alt+O and Enter
 // - [x] Thai text through UTF-16, at the design's sizes, in the first face installed with the Thai
@@ -17,8 +23,7 @@
 // - [x] auto-confirm: no box shown; each printed to standard output (UTF-8) as "[title] text", its
 //       detail on the next line; OK pressed as soon as it is enabled
 // - [ ] resizing
-// - [ ] DPI scaling of its own: the design's pixels at 96 dots per inch; a system set higher stretches it
-// - [ ] visual styles (no manifest: the classic controls)
+// - [ ] DPI awareness in a program without the manifest (its own resources): the system stretches the window
 // - [ ] Thai letters on a system without a Thai face, and in message boxes when the system's font has
 //       none (Wine's Tahoma, unless the prefix links it to a Thai face)
 // - [ ] queue ticks finer than the system timer (15.6 ms) while a message box is open (the box's own

@@ -5,9 +5,13 @@
 
 namespace tarnwick::layout {
 
-inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kTwipsPerInch = 1440;
+// The design's pixels are at 96 dots per inch (15 twips a pixel); a screen scaled higher has more of them.
+inline constexpr int kDesignDotsPerInch = 96;
 
-constexpr int TwipsToPixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+constexpr int TwipsToPixels(int twips, int dotsPerInch = kDesignDotsPerInch) {
+  return (twips * dotsPerInch + kTwipsPerInch / 2) / kTwipsPerInch;
+}
 
 // Colours are stored as &H00BBGGRR.
 struct Colour {

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs a Windows program under Wine on a virtual X display of its own: Xvfb on a free display number, and
 # the Wine prefix in $WINEPREFIX with its server and desktop on that display. Both end before this does.
-# Usage: run_on_virtual_display.sh program.exe [argument...]
+# Usage: [TARNWICK_DPI=144] run_on_virtual_display.sh program.exe [argument...]
 set -u
 display_file=$(mktemp)
 xvfb=
@@ -41,5 +41,10 @@ fi
 if ! grep -qs '^"Tahoma"=str(7):"Garuda.ttf,Garuda' "$WINEPREFIX/system.reg"; then
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
     /t REG_MULTI_SZ /d 'Garuda.ttf,Garuda' /f >/dev/null 2>&1
+fi
+# The scaling of the display: $TARNWICK_DPI dots per inch (96, 100 %, when unset), as Windows keeps it.
+dots=${TARNWICK_DPI:-96}
+if ! grep -qs "^\"LogPixels\"=dword:$(printf %08x "$dots")" "$WINEPREFIX/user.reg"; then
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dots" /f >/dev/null 2>&1
 fi
 wine "$@"

@@ -39,6 +39,19 @@ constexpr char kApplicationName[] = "tarnwick-download";
 constexpr char kCurrentManifest[] = "G\r\nR\r\n";
 constexpr char kCookie[] = "HOST=127%2E0%2E0%2E1:21;LOGIN=meeting;PWD=pw;SUBSOURCE=m\\TW3;TIMESOURCE=t1";
 
+// The client area at the DPIs that the window is tested at: the design's 422 x 119 pixels scaled from 96.
+struct ClientAt {
+  int dotsPerInch;
+  LONG width, height;
+};
+constexpr ClientAt kClientAt[] = {{96, 422, 119}, {144, 633, 179}};
+
+// The DPI of the prefix that the test runs in (its LogPixels, set by run_on_virtual_display.sh).
+int PrefixDotsPerInch() {
+  const char* dots = std::getenv("TARNWICK_DPI");
+  return dots != nullptr ? std::atoi(dots) : 96;
+}
+
 // Answers every request at once through the window's queue: the manifest with `manifest`, any other file
 // with a line of text.
 class ServingControl : public TransferControl {
@@ -200,11 +213,15 @@ LOGFONTW FontOf(HWND control) {
   return font;
 }
 
-LONG FontHeight(double sizePt) {
-  const HDC screen = GetDC(nullptr);
-  const int dotsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return -std::lround(sizePt * dotsPerInch / 72.0);
+LONG FontHeight(double sizePt, int dotsPerInch) { return -std::lround(sizePt * dotsPerInch / 72.0); }
+
+// The process loaded the common controls 6 (visual styles), as its manifest asks: their side-by-side
+// assembly, whose folder names the version, on Windows as under Wine (where DllGetVersion says 5.81 for both).
+bool CommonControls6Loaded() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
+  CharLowerW(path);
+  return std::wstring_view(path).find(L"common-controls_6595b64144ccf1df_6.") != std::wstring_view::npos;
 }
 
 void SendInputs(std::initializer_list<INPUT> inputs) {
@@ -360,15 +377,20 @@ class Win32WindowTest : public ::testing::Test {
   Win32FileSystem fs_;
 };
 
-TEST_F(Win32WindowTest, AnUpToDateRunIsDrawnFromTheDesignFollowsThePointerAndAltOPressesOk) {
+TEST_F(Win32WindowTest, AnUpToDateRunIsDrawnFromTheDesignAtTheMonitorsDpiFollowsThePointerAndAltOPressesOk) {
   Win32Window window(kApplicationName, false);
-  RECT client{}, frame{}, work{}, label{};
+  const int dots = PrefixDotsPerInch();
+  const int otherDots = dots == 96 ? 144 : 96;  // of a monitor that the window is moved to
+  int windowDots = 0;
+  RECT client{}, frame{}, work{}, label{}, movedClient{}, movedFrame{}, movedLabel{};
   std::wstring caption;
-  bool barShown = true;
-  LOGFONTW overOk{}, overSurface{};
+  bool barShown = true, hasIcon = false;
+  LOGFONTW overOk{}, overSurface{}, movedStatus{}, movedOk{};
   const RunResult run = Run(window, kCurrentManifest, [&](HWND shown) {
     const HWND ok = ChildOfClass(shown, L"Button");
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(ok) != FALSE; }));
+    windowDots = static_cast<int>(GetDpiForWindow(shown));
+    hasIcon = GetClassLongPtrW(shown, GCLP_HICON) != 0;
     GetClientRect(shown, &client);
     GetWindowRect(shown, &frame);
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -384,23 +406,48 @@ TEST_F(Win32WindowTest, AnUpToDateRunIsDrawnFromTheDesignFollowsThePointerAndAlt
     PointAt(shown, 3, client.bottom - 3);  // the bare surface left of OK
     WaitUntil([&] { return FontOf(ok).lfWeight < FW_BOLD; });
     overSurface = FontOf(ok);
+
+    RECT suggested;
+    GetWindowRect(shown, &suggested);
+    SendMessageW(shown, WM_DPICHANGED, MAKEWPARAM(otherDots, otherDots), reinterpret_cast<LPARAM>(&suggested));
+    GetClientRect(shown, &movedClient);
+    GetWindowRect(shown, &movedFrame);
+    movedLabel = PlaceIn(shown, ChildOfClass(shown, L"Static"));
+    movedStatus = FontOf(ChildOfClass(shown, L"Static"));
+    movedOk = FontOf(ok);
     PressAltO(shown);
   });
-  EXPECT_EQ(client.right, 422);
-  EXPECT_EQ(client.bottom, 119);
+  EXPECT_TRUE(CommonControls6Loaded()) << "visual styles";
+  EXPECT_TRUE(hasIcon);
+  EXPECT_EQ(windowDots, dots) << "the window takes the monitor's DPI";
+  for (const ClientAt& expected : kClientAt) {
+    if (expected.dotsPerInch == dots) {
+      EXPECT_EQ(client.right, expected.width);
+      EXPECT_EQ(client.bottom, expected.height);
+    } else if (expected.dotsPerInch == otherDots) {
+      EXPECT_EQ(movedClient.right, expected.width) << "laid out anew on another monitor";
+      EXPECT_EQ(movedClient.bottom, expected.height);
+    }
+  }
   EXPECT_LE(std::abs((frame.left + frame.right) - (work.left + work.right)), 2) << "centred across";
   EXPECT_LE(std::abs((frame.top + frame.bottom) - (work.top + work.bottom)), 2) << "centred down";
   EXPECT_EQ(caption, Wide(texts::kUpToDateCaption));
   const StatusLabelState& s = run.status;
-  EXPECT_EQ(label.left, layout::TwipsToPixels(s.left));
-  EXPECT_EQ(label.top, layout::TwipsToPixels(s.top));
-  EXPECT_EQ(label.right - label.left, layout::TwipsToPixels(s.width));
-  EXPECT_EQ(label.bottom - label.top, layout::TwipsToPixels(s.height));
+  for (const auto& [place, at] : {std::pair{label, dots}, std::pair{movedLabel, otherDots}}) {
+    EXPECT_EQ(place.left, layout::TwipsToPixels(s.left, at)) << at;
+    EXPECT_EQ(place.top, layout::TwipsToPixels(s.top, at)) << at;
+    EXPECT_EQ(place.right - place.left, layout::TwipsToPixels(s.width, at)) << at;
+    EXPECT_EQ(place.bottom - place.top, layout::TwipsToPixels(s.height, at)) << at;
+  }
+  EXPECT_EQ(movedFrame.left, frame.left) << "where the system suggests";
+  EXPECT_EQ(movedFrame.top, frame.top);
   EXPECT_FALSE(barShown);
   EXPECT_GE(overOk.lfWeight, FW_BOLD);
-  EXPECT_EQ(overOk.lfHeight, FontHeight(layout::kOkHoverSizePt));
+  EXPECT_EQ(overOk.lfHeight, FontHeight(layout::kOkHoverSizePt, dots));
   EXPECT_LT(overSurface.lfWeight, FW_BOLD);
-  EXPECT_EQ(overSurface.lfHeight, FontHeight(layout::kOkPlainSizePt));
+  EXPECT_EQ(overSurface.lfHeight, FontHeight(layout::kOkPlainSizePt, dots));
+  EXPECT_EQ(movedStatus.lfHeight, FontHeight(layout::kStatusFont.sizePt, otherDots));
+  EXPECT_EQ(movedOk.lfHeight, FontHeight(layout::kOkPlainSizePt, otherDots));
   EXPECT_EQ(run.reason, CloseReason::Ok);
   EXPECT_FALSE(fs_.FileExists(Component("CodeWork")));
 }
