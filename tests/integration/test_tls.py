@@ -24,23 +24,23 @@ def openssl(*args):
     return subprocess.run(["openssl", *args], check=True, capture_output=True).stdout
 
 
-def make_certificates(base):
-    """A certificate authority of the test's own (`ca.pem`) and a server certificate for 127.0.0.1 that it
+def make_certificates(base, address="127.0.0.1"):
+    """A certificate authority of the test's own (`ca.pem`) and a server certificate for `address` that it
     signed: the paths of the authority's certificate, the server's certificate and its key."""
     ca = os.path.join(base, "ca.pem")
     key, csr, cert = (os.path.join(base, name) for name in ("server.key", "server.csr", "server.pem"))
     openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", os.path.join(base, "ca.key"), "-out",
             ca, "-days", "1", "-subj", "/CN=tarnwick-download test authority")
-    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr, "-subj", "/CN=127.0.0.1")
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr, "-subj", f"/CN={address}")
     with open(os.path.join(base, "ext"), "w") as f:
-        f.write("subjectAltName=IP:127.0.0.1,DNS:127.0.0.1\n")  # Schannel matches DNS names alone
+        f.write(f"subjectAltName=IP:{address},DNS:{address}\n")  # Schannel matches DNS names alone
     openssl("x509", "-req", "-in", csr, "-CA", ca, "-CAkey", os.path.join(base, "ca.key"),
             "-CAcreateserial", "-out", cert, "-days", "1", "-extfile", os.path.join(base, "ext"))
     return ca, cert, key
 
 
-def trust(test, ca):
-    """The system's store trusts `ca` until `test` ends."""
+def trust(ca):
+    """The system's store trusts `ca` until the function this returns is called."""
     installed = os.path.join(STORE, f"tarnwick-download-test-{os.getpid()}.crt")
     shutil.copy(ca, installed)
     subprocess.run(["update-ca-certificates"], check=True, capture_output=True)
@@ -48,19 +48,7 @@ def trust(test, ca):
     def untrust():
         os.remove(installed)
         subprocess.run(["update-ca-certificates", "--fresh"], capture_output=True)
-    test.addCleanup(untrust)
-
-
-def wait_until_listening(port, process, what):
-    deadline = time.monotonic() + 10
-    while True:
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=1):
-                return
-        except OSError:
-            if process.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError(f"{what} did not start")
-            time.sleep(0.05)
+    return untrust
 
 
 class TlsServer:
@@ -116,9 +104,11 @@ class WebServer:
     beside its configuration exists it answers 503 with Retry-After: 3; big.bin goes at 64 KiB/s. Its
     request log has a line a request: the connection's number, the status, the user, the time, the path."""
 
-    def __init__(self, base, root):
+    def __init__(self, base, root, address="127.0.0.1", launch=list):
+        """`launch` turns nginx's command into the one that starts it (the benchmark's: in another network
+        namespace)."""
         self.base = base
-        self.ca, cert, key = make_certificates(base)
+        self.ca, cert, key = make_certificates(base, address)
         self.port = free_port()
         self.log_path = os.path.join(base, "access.log")
         self.busy_flag = os.path.join(base, "busy")
@@ -136,7 +126,7 @@ http {{
   client_body_temp_path {base}/body;
   default_type application/octet-stream;
   server {{
-    listen 127.0.0.1:{self.port} ssl http2;
+    listen {address}:{self.port} ssl http2;
     ssl_certificate {cert}; ssl_certificate_key {key};
     root {root};
     auth_basic meeting; auth_basic_user_file {users};
@@ -147,9 +137,13 @@ http {{
   }}
 }}
 """)
-        self.process = subprocess.Popen([NGINX, "-c", config, "-p", base], stdout=subprocess.DEVNULL,
+        self.process = subprocess.Popen(launch([NGINX, "-c", config, "-p", base]), stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
-        wait_until_listening(self.port, self.process, "nginx")
+        # nginx writes its pid file once it listens.
+        wait_for(lambda: os.path.exists(os.path.join(base, "nginx.pid")) or self.process.poll() is not None,
+                 "nginx to start", timeout=10)
+        if self.process.poll() is not None:
+            raise RuntimeError("nginx did not start")
 
     def stop(self):
         self.process.terminate()
@@ -217,7 +211,7 @@ class Https(unittest.TestCase):
             self.assertIn("| Load FileUpdate Error 906", result.text)
             self.assertIn(f"the certificate of 127.0.0.1:{self.server.port} does not check out", result.text)
             self.assertEqual(self.server.requests(), [])
-            trust(self, self.server.ca)
+            self.addCleanup(trust(self.server.ca))
             shutil.rmtree(self.ws.local("TW3"), ignore_errors=True)
 
         result = self.run_meeting()
@@ -237,7 +231,7 @@ class Https(unittest.TestCase):
 
     def test_the_boxes_of_ftp_and_a_busy_server_waited_for_as_it_asks(self):
         if not WINDOWS:
-            trust(self, self.server.ca)
+            self.addCleanup(trust(self.server.ca))
         result = self.run_meeting(password="wrong")
         self.assertIn("| Load FileUpdate Error 530", result.text)
         self.assertIn(f"refused the login of {USER} (401 Unauthorized)", result.text)
@@ -306,7 +300,7 @@ class Tls(unittest.TestCase):
             self.assertIn(f"the certificate of 127.0.0.1:{self.server.port} does not check out", result.text)
             self.assertEqual(self.server.commands(), ["AUTH TLS"])
 
-        trust(self, self.server.ca)
+        self.addCleanup(trust(self.server.ca))
         self.server.clear_log()
         shutil.rmtree(self.ws.local("TW3"), ignore_errors=True)
         with open(self.ws.local("Tarnwick.cfg"), "wb") as f:
