@@ -54,7 +54,8 @@ std::optional<std::int64_t> HttpDate(std::string_view text) {
     return std::nullopt;
   }
   const int monthNumber = static_cast<int>(month - kMonths.begin()) + 1;
-  return DaysFromCivil(*year, monthNumber, *day) * 86400 + *hour * 3600 + *minute * 60 + *second;
+  const std::int64_t seconds = std::int64_t{*hour} * 3600 + std::int64_t{*minute} * 60 + *second;
+  return DaysFromCivil(*year, monthNumber, *day) * 86400 + seconds;
 }
 
 std::string_view ReasonOrKnown(const HttpResponse& response) {
