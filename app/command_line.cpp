@@ -12,10 +12,12 @@ constexpr int kMaxTries = 20;
 // An hour without progress: no meeting server answers later, and libcurl keeps every time-out up to this
 // (it refuses one past about 24 days, and would then wait its own default instead of the one the box names).
 constexpr int kMaxTimeoutSeconds = 3600;
+// An hour of waiting for a busy server: a meeting is long over by then.
+constexpr int kMaxBusyWaitSeconds = 3600;
 
 bool TakesValue(const std::string& option) {
   return option == "--folder" || option == "--cookie-file" || option == "--ui" || option == "--timeout" ||
-         option == "--log" || option == "--tls" || option == "--tries";
+         option == "--log" || option == "--tls" || option == "--tries" || option == "--busy-wait";
 }
 
 // Stores the value of an option that takes one; false with a reason when it cannot be used.
@@ -52,14 +54,14 @@ bool StoreValue(CommandLine& line, const std::string& option, const std::string&
       error = "--tls takes off, auto or require";
       return false;
     }
-  } else {  // --timeout, --tries
-    const bool timeout = option == "--timeout";
-    int& number = timeout ? line.timeoutSeconds : line.tries;
+  } else {  // --timeout, --tries, --busy-wait
+    const bool tries = option == "--tries";
+    int& number = tries ? line.tries : option == "--timeout" ? line.timeoutSeconds : line.busyWaitSeconds;
+    const int most = tries ? kMaxTries : option == "--timeout" ? kMaxTimeoutSeconds : kMaxBusyWaitSeconds;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
-    const int most = timeout ? kMaxTimeoutSeconds : kMaxTries;
     if (ec != std::errc() || end != value.data() + value.size() || number <= 0 || number > most) {
-      error = timeout ? "--timeout takes a number of seconds from 1 to " + std::to_string(most)
-                      : "--tries takes a number from 1 to " + std::to_string(most);
+      error = option + (tries ? " takes a number from 1 to " : " takes a number of seconds from 1 to ") +
+              std::to_string(most);
       return false;
     }
   }
@@ -134,7 +136,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
   }
   if (line.action != Action::Run) {
     const bool runOptions = line.frontEnd != FrontEnd::Auto || line.yes || line.timeoutSeconds != 0 ||
-                            !line.logFile.empty() || line.quiet || line.tls || line.tries != 0;
+                            !line.logFile.empty() || line.quiet || line.tls || line.tries != 0 ||
+                            line.busyWaitSeconds != 0;
     const bool source = !line.cookieFile.empty() || !line.link.empty();
     if (line.action == Action::Register && source) {
       error = "--register takes run options, not a cookie file or a link";
@@ -176,6 +179,9 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
   if (line.tries != 0) {
     args.insert(args.end(), {"--tries", std::to_string(line.tries)});
   }
+  if (line.busyWaitSeconds != 0) {
+    args.insert(args.end(), {"--busy-wait", std::to_string(line.busyWaitSeconds)});
+  }
   if (line.tls) {
     args.insert(args.end(), {"--tls", *line.tls == TlsMode::Off           ? "off"
                                       : *line.tls == TlsMode::WhenOffered ? "auto"
@@ -187,7 +193,9 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
   return args;
 }
 
-TransferOverrides OverridesOf(const CommandLine& line) { return {line.timeoutSeconds, line.tls, line.tries}; }
+TransferOverrides OverridesOf(const CommandLine& line) {
+  return {line.timeoutSeconds, line.tls, line.tries, line.busyWaitSeconds};
+}
 
 std::string CookieFromFileText(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {

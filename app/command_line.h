@@ -24,6 +24,7 @@ struct CommandLine {
   bool quiet = false;
   std::optional<TlsMode> tls;  // nothing: as the component folder's configuration says
   int tries = 0;               // 0: the window's own number
+  int busyWaitSeconds = 0;     // 0: the window's own time
 };
 
 // What the command line puts in place of the window's transfer settings.
@@ -63,8 +64,9 @@ inline constexpr const char* kUsage =
     "  --yes               acknowledge every message box and press OK when it is enabled (default: off;\n"
     "                      nothing waits either when standard input is not a terminal)\n"
     "  --timeout SECONDS   time without progress after which an FTP request fails (default: 60)\n"
-    "  --tries N           tries of a request that a busy server refuses for now, with growing pauses\n"
-    "                      (default: 6, within about 40 s of pauses; 1: no second try)\n"
+    "  --busy-wait SECONDS how long a request waits for a busy server that refuses it for now, trying\n"
+    "                      again after pauses that grow to about a minute (default: 600)\n"
+    "  --tries N           tries of a request at most, within that time (default: no count; 1: no second try)\n"
     "  --tls MODE          off, auto (when the server offers it) or require (TLS or nothing) (default: require\n"
     "                      when line 3 of Tarnwick.cfg says FTPS, else off; HTTPS there: always TLS)\n"
     "  --log FILE          append what each run fetched and how it ended to FILE (default: no log)\n"

@@ -4,7 +4,7 @@
 
 #include "app/run.h"
 #include "base/ascii.h"
-#include "terminal/escaped_text.h"
+#include "base/escaped_text.h"
 
 namespace tarnwick {
 namespace {

@@ -13,9 +13,9 @@
 #include "app/component_folder.h"
 #include "app/run.h"
 #include "base/ascii.h"
+#include "base/escaped_text.h"
 #include "base/utf8.h"
 #include "portal/portal_update.h"
-#include "terminal/escaped_text.h"
 
 extern char** environ;  // posix_spawnp passes it on
 

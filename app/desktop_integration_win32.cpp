@@ -10,8 +10,8 @@
 
 #include "app/component_folder.h"
 #include "app/run.h"
+#include "base/escaped_text.h"
 #include "portal/portal_update.h"
-#include "terminal/escaped_text.h"
 #include "win32_codec/windows874_win32.h"
 
 namespace tarnwick {

@@ -16,9 +16,9 @@
 #include "app/component_folder.h"
 #include "app/desktop_integration.h"
 #include "app/run.h"
+#include "base/escaped_text.h"
 #include "launch/launch_link.h"
 #include "posix_fs/posix_file_system.h"
-#include "terminal/escaped_text.h"
 #include "terminal/terminal_window.h"
 #include "window/launcher.h"
 #ifdef TARNWICK_WITH_QT

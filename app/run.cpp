@@ -7,7 +7,7 @@
 
 #include "app/component_folder.h"
 #include "app/run_log.h"
-#include "terminal/escaped_text.h"
+#include "base/escaped_text.h"
 #include "window/texts.h"
 
 namespace tarnwick {

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "terminal/escaped_text.h"
+#include "base/escaped_text.h"
 #include "terminal/run_report.h"
 
 namespace tarnwick {

@@ -2,31 +2,24 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iterator>
 
 #include "curl_ftp/curl_transfer.h"
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_request.h"
+#include "platform/busy_wait.h"
 
 namespace tarnwick {
 namespace {
 
-// The pause before try `nextTry` (2, 3, ...) of a request that a busy server refused: growing, with a random
-// part of two thirds of it, so that a hall of participants refused at once does not come back in step.
-std::chrono::milliseconds BusyPause(int nextTry, std::minstd_rand& random) {
-  static constexpr int kPauseSeconds[] = {1, 2, 4, 8, 15};
-  const int base = kPauseSeconds[std::min<size_t>(static_cast<size_t>(nextTry - 2), std::size(kPauseSeconds) - 1)];
-  const double share = std::uniform_real_distribution<double>(2.0 / 3, 4.0 / 3)(random);
-  return std::chrono::milliseconds(static_cast<long long>(base * 1000 * share));
-}
-
-// A web server that says when to come back (Retry-After) is taken at its word, up to a minute.
-std::chrono::milliseconds PauseBefore(int nextTry, const TransferOutcome& refusal, std::minstd_rand& random) {
-  constexpr std::chrono::seconds kLongestRetryAfter{60};
-  if (refusal.retryAfterSeconds > 0) {
-    return std::min<std::chrono::milliseconds>(std::chrono::seconds(refusal.retryAfterSeconds), kLongestRetryAfter);
+// A web server that says when to come back (Retry-After) is taken at its word, within the longest pause and
+// what is left of the busy wait.
+std::chrono::milliseconds PauseLength(const BusyPause& pause, const TransferOutcome& refusal,
+                                      std::chrono::milliseconds left) {
+  if (refusal.retryAfterSeconds <= 0) {
+    return pause.length;
   }
-  return BusyPause(nextTry, random);
+  return std::min<std::chrono::milliseconds>(
+      {std::chrono::seconds(refusal.retryAfterSeconds), std::chrono::milliseconds(kBusyLongestPauseMs), left});
 }
 
 }  // namespace
@@ -98,7 +91,7 @@ void CurlSession::Work() {
 }
 
 // A busy server's refusal is waited out: the request is made again, the file from nothing, after
-// growing pauses, until it gets through, the tries are spent or the control goes.
+// growing pauses, until it gets through, the busy wait is spent or the control goes. The login stays.
 TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
   const TransferSettings& settings = channel.Settings();
   const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
@@ -108,16 +101,24 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
   if (easy_ == nullptr || multi_ == nullptr) {
     return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
   }
-  for (int attempt = 1;; ++attempt) {
+  BusyWait busyWait(std::chrono::seconds(settings.busyWaitSeconds), settings.tries);
+  const auto started = std::chrono::steady_clock::now();
+  for (;;) {
     TransferOutcome outcome = TransferOnce(channel, *request);
-    if (outcome.completed || !outcome.transient || attempt >= settings.tries || cut_) {
+    if (outcome.completed || !outcome.transient || cut_) {
       return outcome;
     }
-    const auto pause = PauseBefore(attempt + 1, outcome, random_);
-    channel.Wait({attempt + 1, settings.tries, static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause).count()),
-                  outcome.detail});
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    const auto pause = busyWait.NextPause(elapsed, random_);
+    if (!pause) {
+      return outcome;
+    }
+    const auto length = PauseLength(*pause, outcome, std::chrono::seconds(settings.busyWaitSeconds) - elapsed);
+    channel.Wait({pause->nextTry, settings.tries,
+                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(length).count()), outcome.detail});
     std::unique_lock lock(mutex_);
-    if (wake_.wait_for(lock, pause, [&] { return cut_.load() || stopped_; })) {
+    if (wake_.wait_for(lock, length, [&] { return cut_.load() || stopped_; })) {
       return outcome;  // the control is going: nobody waits for this outcome
     }
   }

@@ -5,13 +5,14 @@
 //       one kept connection for the run; HTTP/2 where libcurl has it (not in the Windows build: HTTP/1.1)
 // - [x] over HTTPS: LOGIN/PWD as basic authentication, never plain HTTP; the size checked with Content-Length
 // - [x] over HTTPS: 401/403 as 530, 404/410 as 550 (with the status and reason), 503/429 a busy server's
-//       refusal for now, waited for as long as Retry-After says (up to a minute)
+//       refusal for now, each pause as long as Retry-After says (up to a minute, within the busy wait)
 // - [x] over HTTPS: redirects followed only on the same scheme, host and port (at most five)
 // - [x] one login per run: the controls of one factory share one worker thread and one kept connection
 // - [x] the requests of a run one at a time, in the order the controls asked
 // - [x] a kept login that the server closed meanwhile (421, or gone before any data) made again once, silently
 // - [x] a busy server's refusal for now (refused, reset, no answer, 421, 425, 426, 450) tried again, pauses growing
-// - [x] each pause before a next try told to the wait handler; the pauses with a random part, the tries as set
+// - [x] a busy server waited for up to a time in all (and at most the tries, when set), the pauses drawn at random
+//       over their whole length (platform/busy_wait.h); each told to the wait handler; the login kept meanwhile
 // - [x] passive mode: PASV, never EPSV; data to the control connection's address, not the one PASV names
 // - [x] per file on plain FTP only PASV and RETR, the whole path with RETR (no CWD, no SIZE)
 // - [x] names sent in Windows-874; a remote path with a leading "\" from the server's root, else from the home

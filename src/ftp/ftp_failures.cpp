@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/escaped_text.h"
 #include "platform/response_codes.h"
 
 namespace tarnwick::ftp_failure {
@@ -16,12 +17,13 @@ bool BusyReply(int code) { return code == 421 || code == 425 || code == 426 || c
 }  // namespace
 
 TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_view replyLine) {
+  // The remote path and the user name are the link's values (SUBSOURCE, TIMESOURCE, LOGIN).
   if (code == 550) {
-    return TransferOutcome::Failed(code, "the server has no file " + request.remotePath + " (550)");
+    return TransferOutcome::Failed(code, "the server has no file " + ShownValue(request.remotePath) + " (550)");
   }
   if (code == 530) {
-    return TransferOutcome::Failed(code,
-                                   "the server " + Where(request) + " refused the login of " + request.user + " (530)");
+    return TransferOutcome::Failed(
+        code, "the server " + Where(request) + " refused the login of " + ShownValue(request.user) + " (530)");
   }
   return TransferOutcome::Failed(code, "the server " + Where(request) + " answered: " + std::string(replyLine),
                                  BusyReply(code));

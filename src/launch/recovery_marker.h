@@ -1,5 +1,6 @@
-// The recovery marker "CodeWork" in the component folder: written when a run starts, removed only by OK.
-// A marker found at the start of a run means that the previous run did not end through OK.
+// The recovery marker "CodeWork" in the component folder: written just before a run first changes the
+// component folder, removed only by OK. A marker found at the start of a run means that an earlier run
+// began to change the folder and did not end through OK.
 #pragma once
 
 #include <string>

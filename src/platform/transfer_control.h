@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/busy_wait.h"
 #include "platform/event_poster.h"
 
 namespace tarnwick {
@@ -31,7 +32,7 @@ struct TransferOutcome {
 // The server refused for now: the request is made again after a pause.
 struct TransferWait {
   int nextTry = 0;     // counting the first as 1
-  int tries = 0;       // in all
+  int tries = 0;       // in all at most; 0: as many as the busy wait's time allows
   int seconds = 0;     // until the next try
   std::string reason;  // the refusal, in plain words
 };
@@ -75,9 +76,6 @@ enum class TlsMode {
   Required,     // TLS or nothing: the password never goes in clear
 };
 
-// A busy server is waited for: so many tries of a request in all, with growing pauses between them.
-inline constexpr int kDefaultTries = 6;
-
 // Where the meeting comes from: the FTP server (with TlsMode), or a web server over HTTPS (TLS always,
 // whatever TlsMode says).
 enum class Protocol { Ftp, Https };
@@ -90,14 +88,16 @@ struct TransferSettings {
   int remotePort = kFtpPort;       // when the host names none
   int requestTimeoutSeconds = 60;  // time without progress after which a request fails
   TlsMode tls = TlsMode::Off;
-  int tries = kDefaultTries;  // of a request that a busy server refuses; 1: no second try
+  int tries = 0;  // of a request that a busy server refuses, at most; 0: no count; 1: no second try
+  int busyWaitSeconds = kDefaultBusyWaitSeconds;  // the time a request waits for a busy server in all
 };
 
 // What a user's command line puts in place of the window's settings (for tests, slow links, busy servers).
 struct TransferOverrides {
   int timeoutSeconds = 0;  // positive: the request time-out
   std::optional<TlsMode> tls;
-  int tries = 0;  // positive: the tries of a request
+  int tries = 0;            // positive: the tries of a request
+  int busyWaitSeconds = 0;  // positive: the time a request waits for a busy server
 
   TransferSettings AppliedTo(TransferSettings settings) const {
     if (timeoutSeconds > 0) {
@@ -108,6 +108,9 @@ struct TransferOverrides {
     }
     if (tries > 0) {
       settings.tries = tries;
+    }
+    if (busyWaitSeconds > 0) {
+      settings.busyWaitSeconds = busyWaitSeconds;
     }
     return settings;
   }

@@ -16,7 +16,7 @@
 
 #include <unistd.h>
 
-#include "terminal/escaped_text.h"
+#include "base/escaped_text.h"
 #include "window/layout.h"
 
 namespace tarnwick {
@@ -184,8 +184,7 @@ void QtWindow::Close() {
 
 void QtWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
                           const std::string& detail) {
-  QString shownText = FromUtf8(text);
-  shownText.replace("\r\n", "\n");
+  const QString shownText = FromUtf8(EscapedBoxText(text, "\n"));
   const QString shownTitle = title.empty() ? applicationName_ : FromUtf8(title);
   emit messageShown(shownText, shownTitle);
   if (autoConfirm_) {
@@ -196,7 +195,7 @@ void QtWindow::MessageBox(const std::string& text, const std::string& title, Mes
   }
   QMessageBox box(ToQIcon(icon), shownTitle, shownText, QMessageBox::Ok, dialog_.get());
   box.setTextFormat(Qt::PlainText);
-  box.setDetailedText(FromUtf8(detail));  // always plain text, behind the box's "Show Details..." button
+  box.setDetailedText(FromUtf8(EscapeControls(detail)));  // plain text, behind the box's "Show Details..." button
   if (autoConfirm_) {
     QTimer::singleShot(0, &box, &QMessageBox::accept);
   }

@@ -5,7 +5,8 @@
 // - [x] Thai text ("MS Sans Serif" mapped to a Thai sans-serif face)
 // - [x] hover emphasis, the right-click credits box, Alt+O for OK
 // - [x] the 10 ms timer; events posted from the transfer threads
-// - [x] Qt message boxes in plain text: what the server names is never read as markup
+// - [x] Qt message boxes in plain text: what the server names is never read as markup; control and
+//       bidirectional-format characters in them shown as escapes
 // - [x] an interruption, which closes the window as the close box does
 // - [x] auto-confirm: every box acknowledged at once, OK pressed as soon as it is enabled
 // - [ ] resizing (the size is fixed, so the first resize on showing is the only one)

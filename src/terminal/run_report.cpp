@@ -58,8 +58,9 @@ std::vector<std::string> SummaryLines(const RunSummary& summary, double seconds)
 }
 
 std::string BusyLine(const TransferWait& wait) {
-  return texts::ServerBusyCaption(wait.seconds) + " (try " + std::to_string(wait.nextTry) + " of " +
-         std::to_string(wait.tries) + "; " + wait.reason + ")";
+  const std::string of = wait.tries > 0 ? " of " + std::to_string(wait.tries) : "";
+  return texts::ServerBusyCaption(wait.seconds) + " (try " + std::to_string(wait.nextTry) + of + "; " + wait.reason +
+         ")";
 }
 
 }  // namespace tarnwick

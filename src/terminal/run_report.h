@@ -18,7 +18,7 @@ std::string FormatBytes(std::uint64_t bytes);
 std::string FormatSeconds(double seconds);
 // Bytes over seconds as "850 KiB/s"; "-" when no time has passed.
 std::string FormatRate(std::uint64_t bytes, double seconds);
-// "Server busy: next try in 8 s (try 3 of 6; <the refusal>)".
+// "Server busy: next try in 8 s (try 3 of 6; <the refusal>)"; without " of 6" when the tries have no count.
 std::string BusyLine(const TransferWait& wait);
 // The end of a completed run: what came, how much, how fast; and the names no longer listed.
 std::vector<std::string> SummaryLines(const RunSummary& summary, double seconds);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "terminal/escaped_text.h"
+#include "base/escaped_text.h"
 #include "terminal/run_report.h"
 #include "window/layout.h"
 

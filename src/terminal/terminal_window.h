@@ -11,7 +11,7 @@
 // - [x] the 10 ms timer; events posted from other threads
 // - [x] an interruption, which closes the window as a close box would and says so
 // - [x] quiet: only error boxes and the OK prompt that waits
-// - [x] control characters in the run's texts printed as escapes
+// - [x] control and bidirectional-format characters in the run's texts printed as escapes
 // - [x] auto-confirm: every box acknowledged at once, OK pressed as soon as it is enabled
 // - [ ] mouse events: no hover emphasis, no credits box
 // - [ ] a close box

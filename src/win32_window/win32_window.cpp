@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "terminal/escaped_text.h"
+#include "base/escaped_text.h"
 #include "win32_codec/windows874_win32.h"
 #include "window/layout.h"
 #include "window/texts.h"
@@ -584,7 +584,8 @@ void Win32Window::MessageBox(const std::string& text, const std::string& title, 
   if (interruptRequested_) {
     return;  // the window is closing: the box would only hold it open
   }
-  const std::string shownText = detail.empty() ? text : text + "\r\n\r\n" + detail;
+  const std::string shownText =
+      EscapedBoxText(text, "\r\n") + (detail.empty() ? "" : "\r\n\r\n" + EscapeControls(detail));
   MessageBoxW(native_->window, WideFromUtf8(shownText).c_str(), WideFromUtf8(shownTitle).c_str(),
               MB_OK | BoxIcon(icon));
 }

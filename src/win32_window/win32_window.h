@@ -18,7 +18,7 @@
 //       1803 and later; a plain waitable timer elsewhere)
 // - [x] events posted from other threads
 // - [x] message boxes (MessageBoxW, owned by the window, in the system's font, the detail on a line of
-//       its own below the text)
+//       its own below the text); control and bidirectional-format characters in them shown as escapes
 // - [x] an interruption from any thread, which closes open boxes and then the window as the close box does
 // - [x] auto-confirm: no box shown; each printed to standard output (UTF-8) as "[title] text", its
 //       detail on the next line; OK pressed as soon as it is enabled

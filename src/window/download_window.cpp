@@ -193,10 +193,9 @@ std::optional<RunFailure> DownloadWindow::StartRun() {
     // What an interrupted earlier run was writing is of no use to anyone.
     platform_.fs.RemoveLeftovers(componentFolder_);
     platform_.fs.RemoveLeftovers(LocalFolder().Path());
-    RecoveryMarker marker(platform_.fs, componentFolder_);
     // The folder is not emptied here: a run that cannot reach the server must leave the user's documents.
-    recovering_ = marker.Present();
-    marker.Write();
+    recovering_ = RecoveryMarker(platform_.fs, componentFolder_).Present();
+    markerWritten_ = false;
     FetchManifest();
   } catch (const FileError& error) {
     return RunFailure{FailureBox::Start, 0, error.what()};
@@ -205,6 +204,23 @@ std::optional<RunFailure> DownloadWindow::StartRun() {
   } catch (const std::bad_alloc&) {
     return RunFailure{FailureBox::Start, 0, std::string(texts::kOutOfMemoryDetail)};
   }
+  return std::nullopt;
+}
+
+// Before the run's first change to the component folder: the first deletion or the first file asked for
+// (the transfer puts it in place on its own; the kept copy is replaced only after the queue's files).
+// A run that ends before then leaves the marker as it found it: a page that only names a server, with
+// a wrong password, cannot plant one.
+std::optional<RunFailure> DownloadWindow::MarkChangesBegin() {
+  if (markerWritten_) {
+    return std::nullopt;
+  }
+  try {
+    RecoveryMarker(platform_.fs, componentFolder_).Write();
+  } catch (const FileError& error) {
+    return RunFailure{FailureBox::Start, 0, error.what()};
+  }
+  markerWritten_ = true;
   return std::nullopt;
 }
 
@@ -264,6 +280,9 @@ std::optional<RunFailure> DownloadWindow::CompareAndHandOver() {
   // Everything is checked before anything is deleted.
   comparedManifest_ = std::move(fetchedBytes);
   if (difference.newGeneration) {
+    if (auto failure = MarkChangesBegin()) {
+      return failure;
+    }
     if (auto failure = folder.ClearForNewGeneration()) {
       return failure;
     }
@@ -313,6 +332,9 @@ void DownloadWindow::QueueTick() {
 std::optional<RunFailure> DownloadWindow::StartFile(const std::string& name) {
   if (!StaysInsideFolder(name)) {
     return RunFailure{FailureBox::Transfer, codes::kNameOutsideFolder, std::string(texts::kNameOutsideFolderDetail)};
+  }
+  if (auto failure = MarkChangesBegin()) {
+    return failure;
   }
   Journal().FileStarted(name, queue_.Position(), queue_.DownloadList().size());
   // The old copy stays until the new one is complete: the transfer replaces it in one step.

@@ -49,7 +49,7 @@ class DownloadWindow : public WindowEvents {
   enum class RunPhase {
     Closed,            // the window is not open
     Opened,            // open; the run starts when the window is shown
-    Starting,          // launch parameters, recovery marker, the manifest request
+    Starting,          // launch parameters, the recovery marker looked for, the manifest request
     FetchingManifest,  // the manifest is on its way; once it is there it is compared
     Downloading,       // the queue fetches the download list, one file at a time
     Finishing,         // the compared manifest is kept and the portal page written
@@ -65,6 +65,7 @@ class DownloadWindow : public WindowEvents {
 
   void EnterPhase(RunPhase phase);
   std::optional<RunFailure> StartRun();
+  std::optional<RunFailure> MarkChangesBegin();
   void FetchManifest();
   void ManifestFetched(const TransferOutcome& outcome);
   std::optional<RunFailure> CompareAndHandOver();
@@ -98,6 +99,8 @@ class DownloadWindow : public WindowEvents {
   LaunchParameters parameters_;
   // A recovery marker was found at the start: once a usable manifest has arrived, everything is fetched again.
   bool recovering_ = false;
+  // This run wrote the recovery marker: it has begun to change the component folder.
+  bool markerWritten_ = false;
   // The manifest this run compared, kept only when the run completes.
   std::string comparedManifest_;
   RunSummary summary_;

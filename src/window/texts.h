@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/escaped_text.h"
+
 namespace tarnwick::texts {
 
 inline constexpr std::string_view kErrorTitle = "มีข้อผิดพลาด";
@@ -39,9 +41,9 @@ inline constexpr std::string_view kRequestRefusedDetail = "the request could not
 inline constexpr std::string_view kNameOutsideFolderDetail =
     "the name leads outside the meeting folder; it was not requested";
 
-// The texts above that carry a value, with the value filled in.
+// The texts above that carry a value, with the value filled in. The host came from a link.
 inline std::string UntrustedServerText(std::string_view host) {
-  return std::string(kUntrustedServerPrefix).append(host).append(kUntrustedServerSuffix);
+  return std::string(kUntrustedServerPrefix).append(ShownValue(host)).append(kUntrustedServerSuffix);
 }
 inline std::string ManifestErrorText(int code) { return std::string(kManifestErrorPrefix) + std::to_string(code); }
 inline std::string FileErrorText(std::string_view name, int code) {

@@ -17,10 +17,14 @@ Faults are injected per file through the file given with --faults, read at every
 connection), "drop" (half the file is sent, then both connections close), "short" (the 150 announces the
 whole file, half of it is sent and the transfer is reported complete with 226: a data connection cut short
 on the way), "long" (the 150 announces half the file and the whole file is sent), "stall" (the RETR is
-never answered), or "hangup" (the file is sent, then the server says 421 and closes the login, as an idle
-time-out does). A third field N makes the fault strike the first N requests only. With --max-cons the
-server refuses connections beyond that many at once with 421, as busy servers do. The name "<connect>" with a reply code answers
-every new connection with that code in place of the greeting and closes it.
+never answered), or "hangup" (the file is sent; the login's next command then gets 421 and the login
+closes, as when a server's idle time-out struck while the client kept the login open: the client cannot
+tell before it asks). A third field N makes the fault strike the first N requests only. With --max-cons the
+server refuses connections beyond that many at once with 421, as busy servers do (a PASV then gets 425),
+and with --max-cons-per-ip those beyond that many logins from one address. The name "<connect>" with a
+reply code answers every new connection with that code in place of the greeting and closes it; so does
+--busy-seconds S with 421 for the first S seconds after the server starts. Each refusal for being full or
+busy is logged as REFUSED.
 """
 import argparse
 import os
@@ -54,7 +58,7 @@ def announcement(path, size):
     return f"150 Opening BINARY mode data connection for {os.path.basename(path)} ({size} bytes)."
 
 
-def make_handler(log_path, faults_path):
+def make_handler(log_path, faults_path, busy_until=0.0):
     log = open(log_path, "a", buffering=1, encoding="utf-8")
 
     fired = {}  # (name, fault) -> how often it struck, for faults that strike a given number of times
@@ -84,8 +88,21 @@ def make_handler(log_path, faults_path):
         def _log(self, event, detail=""):
             log.write(f"{time.monotonic_ns()} {id(self)} {event} {detail}\n")
 
+        def handle_max_cons(self):
+            self._log("REFUSED", "max-cons")
+            super().handle_max_cons()
+
+        def handle_max_cons_per_ip(self):
+            self._log("REFUSED", "max-cons-per-ip")
+            super().handle_max_cons_per_ip()
+
         def on_connect(self):
             self._log("CONNECT")
+            if time.monotonic() < busy_until:
+                self._log("REFUSED", "busy")
+                self.respond("421 Too many connections. Service temporarily unavailable.")
+                self.close_when_done()
+                return
             fault = fault_for("<connect>")
             if fault is not None and fault.isdigit():
                 # Refused the way a server at its connection limit refuses: no greeting, then closed.
@@ -101,6 +118,8 @@ def make_handler(log_path, faults_path):
                 self._announcing = None
 
         def respond(self, resp, *args, **kwargs):
+            if resp.startswith("425 Too many connections"):
+                self._log("REFUSED", "data connection")
             # pyftpdlib's own 150/125 for RETR carries no size; announce the file's whole size in its place.
             file = getattr(self, "_announcing", None)
             if file is not None and resp[:4] in ("150 ", "125 "):
@@ -111,18 +130,24 @@ def make_handler(log_path, faults_path):
 
         def pre_process_command(self, line, cmd, arg):
             self._log("CMD", cmd if cmd == "PASS" else f"{cmd} {arg}".rstrip())
+            if getattr(self, "_gone", False):
+                self.respond("421 Timeout.")
+                self.close_when_done()
+                return None
             return super().pre_process_command(line, cmd, arg)
 
         def on_login(self, username):
             self._log("LOGIN", username)
+
+        def on_disconnect(self):
+            self._log("DISCONNECT")
 
         def on_file_sent(self, file):
             self._log("SENT", os.path.basename(file))
             if getattr(self, "_hangup", False):
                 self._hangup = False
                 self._log("FAULT", f"{os.path.basename(file)} hangup")
-                self.respond("421 Timeout.")
-                self.close_when_done()
+                self._gone = True
 
         def on_incomplete_file_sent(self, file):
             self._log("INCOMPLETE", os.path.basename(file))
@@ -172,17 +197,20 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--faults")
     parser.add_argument("--max-cons", type=int, default=64, help="connections at once, data connections included")
+    parser.add_argument("--max-cons-per-ip", type=int, default=0, help="logins at once from one address")
+    parser.add_argument("--busy-seconds", type=float, default=0, help="every connection refused for so long")
     args = parser.parse_args()
 
     authorizer = DummyAuthorizer()
     with open(args.password_file, encoding="utf-8") as f:
         password = f.read().rstrip("\n")
     authorizer.add_user(args.user, password, args.root, perm="elr")
-    handler = make_handler(args.log, args.faults)
+    handler = make_handler(args.log, args.faults, time.monotonic() + args.busy_seconds)
     handler.authorizer = authorizer
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", args.port), handler)
     server.max_cons = args.max_cons
+    server.max_cons_per_ip = args.max_cons_per_ip
     port = server.socket.getsockname()[1]
     with open(args.ready + ".tmp", "w") as ready:
         ready.write(str(port))

@@ -55,8 +55,9 @@ def crlf(lines):
 class MeetingServer:
     """pyftpdlib serving `root`, started in its own process and stopped by stop()."""
 
-    def __init__(self, root, max_cons=64, launch=None):
-        """`launch` turns ftp_server.py's arguments into the command that starts it (by default, on loopback)."""
+    def __init__(self, root, max_cons=64, launch=None, options=()):
+        """`options`: more of ftp_server.py's arguments (--max-cons-per-ip, --busy-seconds). `launch` turns
+        its arguments into the command that starts it (by default, on loopback)."""
         self.root = root
         self.log_path = os.path.join(root, "..", "server.log")
         self.faults_path = os.path.join(root, "..", "server.faults")
@@ -68,7 +69,7 @@ class MeetingServer:
             if os.path.exists(stale):
                 os.remove(stale)
         arguments = ["--root", root, "--user", USER, "--password-file", password_file, "--log", self.log_path,
-                     "--ready", ready, "--faults", self.faults_path, "--max-cons", str(max_cons)]
+                     "--ready", ready, "--faults", self.faults_path, "--max-cons", str(max_cons), *options]
         launch = launch or (lambda args: [SYSTEM_PYTHON, os.path.join(HERE, "ftp_server.py"), *args])
         self.process = subprocess.Popen(launch(arguments), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 20
@@ -110,6 +111,10 @@ class MeetingServer:
     def logins(self):
         return sum(1 for entry in self.log() if entry[2] == "LOGIN")
 
+    def refusals(self):
+        """The connections and data connections refused for a full or busy server."""
+        return sum(1 for entry in self.log() if entry[2] == "REFUSED")
+
 
 class Workspace:
     """A server folder, a component folder, and helpers to write meetings and run downloads."""
@@ -122,8 +127,8 @@ class Workspace:
         os.makedirs(self.component)
         self.server = None
 
-    def start_server(self, max_cons=64):
-        self.server = MeetingServer(self.server_root, max_cons)
+    def start_server(self, max_cons=64, options=()):
+        self.server = MeetingServer(self.server_root, max_cons, options=options)
         return self.server
 
     def close(self):

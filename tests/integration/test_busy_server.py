@@ -1,13 +1,21 @@
 """Whole runs against a busy meeting server: a refusal for now is waited out with growing pauses and the
-run completes; a refusal for good ends the run at once; a server busy for longer than the tries gets
-today's box with its last reply; and a hall of participants at once against a server that takes few
-connections all get the meeting."""
+run completes, also when the server stays busy for longer than a minute of pauses; a refusal for good ends
+the run at once; a server busy for longer than the tries gets today's box with its last reply; and a hall
+of participants at once against a server that takes few connections, in all or from one address, all get
+the meeting, about when the hall model says."""
+import math
 import os
+import re
+import statistics
 import subprocess
+import sys
 import time
 import unittest
 
-from harness import PASSWORD, Workspace, native, program
+from harness import HERE, PASSWORD, Workspace, native, program
+
+sys.path.insert(0, os.path.join(HERE, "..", "..", "bench"))
+import hall_model  # noqa: E402
 
 
 class BusyServer(unittest.TestCase):
@@ -15,8 +23,8 @@ class BusyServer(unittest.TestCase):
         self.ws = Workspace()
         self.addCleanup(self.ws.close)
 
-    def serve(self, max_cons=64):
-        self.ws.start_server(max_cons)
+    def serve(self, max_cons=64, options=()):
+        self.ws.start_server(max_cons, options)
         self.ws.publish_tail(["ประชุม"])
         self.ws.publish("G1", "R1", {"a.doc": b"A" * 50000, "b.doc": "b"})
 
@@ -35,6 +43,7 @@ class BusyServer(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"A" * 50000)
         self.assertIn("\n   Server busy: next try in ", result.text)  # the status line
+        self.assertEqual(self.ws.server.logins(), 1)  # the run that is in keeps its login through the 425
         self.assertEqual(self.ws.partial_files(), [])
 
         self.ws.publish("G1", "R2", {"a.doc": "a2", "b.doc": "b2"})
@@ -55,11 +64,47 @@ class BusyServer(unittest.TestCase):
         with open(log, encoding="utf-8") as f:
             self.assertEqual(f.read().count("Server busy: next try in"), 2)  # before tries 2 and 3
         self.assertLess(result.seconds, (1 + 2) * 4 / 3 + 5)
-        self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
+        self.assertFalse(os.path.exists(self.ws.local("CodeWork")))
+
+    def test_a_server_busy_for_longer_than_a_minute_of_pauses_is_waited_for_within_the_time_given(self):
+        self.serve(options=("--busy-seconds", "42"))
+        log = os.path.join(self.ws.base, "runs.log")
+        result = self.run_yes("--busy-wait", "50", "--log", native(log))
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"A" * 50000)
+        self.assertLess(result.seconds, 50 + 10)
+        # Each pause as the log tells it, against its ceiling for that try.
+        constants = hall_model.rule_constants()
+        with open(log, encoding="utf-8") as f:
+            waits = re.findall(r"Server busy: next try in (\d+) s \(try (\d+);", f.read())
+        self.assertGreater(len(waits), 3)
+        for seconds, next_try in waits:
+            ceiling = hall_model.BusyWait.ceiling(constants["kBusyFirstPauseMs"], constants["kBusyLongestPauseMs"],
+                                                  int(next_try))
+            self.assertLessEqual(int(seconds), math.ceil(ceiling / 1000), waits)
 
     def test_a_hall_of_participants_all_get_the_meeting(self):
-        participants = 12
-        self.serve(max_cons=6)  # three participants at once, each with a data connection
+        # Against 6 connections in all: three participants at once, each with a data connection. Against 2
+        # logins from one address: six participants behind it, and the hall model's halls of the same kind
+        # (the first tries' spread and each login's time as the server's log shows them) end about when
+        # this one did.
+        for participants, max_cons, per_address in ((12, 6, 0), (6, 64, 2)):
+            with self.subTest(participants=participants, max_cons=max_cons, per_address=per_address):
+                self.ws = Workspace()
+                self.addCleanup(self.ws.close)
+                self.serve(max_cons, ("--max-cons-per-ip", str(per_address)))
+                self.hall(participants)
+                if per_address:
+                    spread, last, runs = hall_model.hall_in_the_server(self.ws.server.log(), participants)
+                    halls = sorted(hall_model.simulate(participants, max_cons, statistics.median(runs),
+                                                       per_address=per_address, behind_one=participants,
+                                                       spread=spread, seed=seed)["last"] for seed in range(200))
+                    # Within the middle 90 % of the model's halls, widened by half a second.
+                    self.assertGreaterEqual(last, halls[10] - 0.5, halls)
+                    self.assertLessEqual(last, halls[190] + 0.5, halls)
+
+    def hall(self, participants):
+        """Runs the participants at once; each gets the meeting."""
         runs = []
         for n in range(participants):
             folder = os.path.join(self.ws.base, f"participant-{n}")
@@ -75,6 +120,7 @@ class BusyServer(unittest.TestCase):
             self.assertEqual(process.returncode, 0, output)
             with open(os.path.join(folder, "TW3", "a.doc"), "rb") as f:
                 self.assertEqual(f.read(), b"A" * 50000)
+
 
 
 if __name__ == "__main__":

@@ -7,7 +7,8 @@ import subprocess
 import time
 import unittest
 
-from harness import ONE_TRY, PASSWORD, WINDOWS, Workspace, free_port, linux_only, native, program, wait_for
+from harness import (ONE_TRY, PASSWORD, TAIL, WINDOWS, Workspace, free_port, linux_only, native, program, remote,
+                     wait_for)
 
 EXE = os.environ.get("TARNWICK_DOWNLOAD", "")
 # The Qt window, on Qt's offscreen platform; the Windows build's window has tests of its own.
@@ -54,17 +55,22 @@ class Cases(unittest.TestCase):
         self.addCleanup(lambda: process.poll() is None and (process.kill(), process.communicate()))
         return process
 
-    def stalled_run(self, ui="terminal"):
-        """A run that has fetched a.doc and waits on z.doc, which the server never sends."""
+    def stalled_run(self, ui="terminal", busy=False):
+        """A run that has fetched a.doc and waits on z.doc, which the server never sends; `busy`: which the
+        server refuses for now, again and again, so that the run waits in its pause before a fourth try."""
+        if busy:
+            self.ws = Workspace()
+            self.addCleanup(self.ws.close)
         if self.ws.server is None:
             self.ws.start_server()
             self.ws.publish_tail(["Stalled"])
             self.ws.publish("G1", "R1", {"a.doc": "a", "z.doc": "z" * 1000})
-            self.ws.server.inject("z.doc", "stall")
+            self.ws.server.inject("z.doc", "425" if busy else "stall")
         stalls = lambda: sum(1 for entry in self.ws.server.log() if entry[2] == "FAULT")
         stalled_before = stalls()
-        process = self.start("--yes", *ONE_TRY, ui=ui)
-        in_flight = lambda: stalls() > stalled_before and any(os.path.basename(path).startswith(".z.doc.part-") for path in self.ws.partial_files())
+        process = self.start("--yes", *(() if busy else ONE_TRY), ui=ui)
+        in_flight = lambda: (stalls() >= stalled_before + 3 if busy else stalls() > stalled_before and any(
+            os.path.basename(path).startswith(".z.doc.part-") for path in self.ws.partial_files()))
         wait_for(lambda: in_flight() or process.poll() is not None, "z.doc in flight")
         self.assertIsNone(process.poll(), "the run ended before z.doc")
         self.assertTrue(os.path.exists(self.ws.local("TW3", "a.doc")))
@@ -76,15 +82,19 @@ class Cases(unittest.TestCase):
 @linux_only
 class Signals(Cases):
     def test_a_signal_mid_file_removes_the_temporary_file_and_keeps_the_marker(self):
-        cases = [(ui, [signal.SIGINT], 130) for ui in FRONT_ENDS]
-        cases += [("terminal", [signal.SIGTERM], 143), ("terminal", [signal.SIGINT, signal.SIGTERM], 130)]
-        for ui, signals, status in cases:
-            with self.subTest(ui=ui, signals=[s.name for s in signals]):
-                process = self.stalled_run(ui)
+        cases = [(ui, [signal.SIGINT], 130, False) for ui in FRONT_ENDS]
+        cases += [("terminal", [signal.SIGTERM], 143, False), ("terminal", [signal.SIGINT, signal.SIGTERM], 130, False)]
+        # Closed while the run waits for a busy server: the pause ends at once (the next is up to 8 s).
+        cases += [(ui, [signal.SIGINT], 130, True) for ui in FRONT_ENDS]
+        for ui, signals, status, busy in cases:
+            with self.subTest(ui=ui, signals=[s.name for s in signals], busy=busy):
+                process = self.stalled_run(ui, busy)
+                signalled = time.monotonic()
                 for number in signals:
                     process.send_signal(number)
                     time.sleep(0.05)  # a later signal comes while the window closes
                 text = finish(process)
+                self.assertLess(time.monotonic() - signalled, 1.5)
                 self.assertEqual(process.returncode, status, text)
                 self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
                 self.assertEqual(self.ws.partial_files(), [])
@@ -93,6 +103,12 @@ class Signals(Cases):
                 if ui == "terminal":
                     self.assertIn("\n   Interrupted: the file in flight was not kept; the next run fetches everything"
                                   " again.\n", text)
+        os.remove(self.ws.server.faults_path)
+        self.ws.server.clear_log()
+        result = self.ws.run(self.ws.cookie(), "--yes")
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.server.retrieved(), remote("FileUpDate.dat", "a.doc", "z.doc", *TAIL))
+        self.assertFalse(os.path.exists(self.ws.local("CodeWork")))
 
     def test_a_signal_while_a_box_waits_for_its_user_ends_the_run(self):
         for ui in FRONT_ENDS:
@@ -101,7 +117,7 @@ class Signals(Cases):
                 self.addCleanup(os.close, leader)
                 self.addCleanup(os.close, follower)
                 process = self.start(ui=ui, stdin=follower, cookie=self.ws.cookie(port=free_port()))
-                wait_for(lambda: os.path.exists(self.ws.local("CodeWork")), "the marker")
+                wait_for(lambda: os.path.exists(self.ws.local("TW3")), "the meeting folder")
                 time.sleep(1)  # the refused connection's box is up
                 self.assertIsNone(process.poll(), "the box did not wait")
                 process.send_signal(signal.SIGTERM)

@@ -42,6 +42,12 @@ class Links(unittest.TestCase):
     def test_a_link_runs_as_a_cookie_file_does_and_the_password_stays_out_of_sight(self):
         self.trust("http://127.0.0.1:8080/meeting")
         log = os.path.join(self.ws.base, "runs.log")
+        # Any page can name a trusted server with a wrong password: refused by the server, the run plants no
+        # recovery marker that would empty the meeting folder next time.
+        wrong = self.run_link(self.ws.link(self.cookie.replace(PASSWORD, "wrong")))
+        self.assertEqual(wrong.returncode, 1, wrong.text)
+        self.assertIn("Load FileUpdate Error 530", wrong.text)
+        self.assertFalse(os.path.exists(self.ws.local("CodeWork")))
         result = self.run_link(self.ws.link(self.cookie), "--log", native(log))
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
@@ -59,7 +65,8 @@ class Links(unittest.TestCase):
     def test_the_process_list_shows_the_scheme_and_not_the_password(self):
         self.trust("http://127.0.0.1/")
         self.ws.server.inject("a.doc", "stall")
-        process = subprocess.Popen(self.start(self.ws.link(self.cookie)), stdin=subprocess.DEVNULL,
+        link = self.ws.link(self.cookie).replace("tarnwick-download:", "Tarnwick-Download:")  # as a page may write it
+        process = subprocess.Popen(self.start(link), stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             wait_for(lambda: any(e[2] == "FAULT" for e in self.ws.server.log()), "a.doc in flight")
@@ -68,7 +75,7 @@ class Links(unittest.TestCase):
         finally:
             process.send_signal(signal.SIGTERM)
             process.wait(timeout=20)
-        self.assertIn(b"\0tarnwick-download:\0", cmdline)
+        self.assertIn(b"\0Tarnwick-Download:\0", cmdline)
         self.assertNotIn(b"meeting", cmdline)
 
     def test_a_refused_link_touches_nothing_and_connects_nowhere(self):

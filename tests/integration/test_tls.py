@@ -312,6 +312,20 @@ class Tls(unittest.TestCase):
         self.assertEqual(commands[:2], ["AUTH TLS", "USER anonymous"])
         self.assertEqual(commands.count("USER anonymous"), 1)  # one login for the manifest and every file
 
+        # The command line's choice over the folder's: auto asks for TLS and takes it, off never asks.
+        for tls, status, first in (("auto", 0, "AUTH TLS"), ("off", 1, "USER anonymous")):
+            self.server.clear_log()
+            result = self.ws.run(self.cookie, "--yes", "--tries", "1", "--tls", tls)
+            self.assertEqual(result.returncode, status, result.text)
+            self.assertEqual(self.server.commands()[0], first, tls)
+
+        # A certificate for another name than the host's does not check out, though its authority is trusted.
+        if not WINDOWS:
+            self.server.clear_log()
+            result = self.ws.run(self.cookie.replace("127.0.0.1", "localhost"), "--yes")
+            self.assertIn("| Load FileUpdate Error 906", result.text)
+            self.assertEqual(self.server.commands(), ["AUTH TLS"])
+
         # A server that offers no TLS gets nothing when TLS is required.
         self.ws.server_root = os.path.join(self.ws.base, "server")
         plain = self.ws.start_server()

@@ -25,7 +25,8 @@ class TransferFaults(unittest.TestCase):
         self.assertIn(f"| {box}", result.text)
         self.assertFalse(os.path.exists(self.ws.local("TW3", leftover)))
         self.assertFalse(os.path.exists(self.ws.local("Tarnwick.html")))
-        self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
+        if leftover != "oFileUpdate.dat":  # a failed file came after the run's first change: the marker
+            self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
         self.assertEqual(self.ws.partial_files(), [])
 
     def test_a_file_cut_short_or_longer_than_announced_is_not_kept(self):
@@ -38,7 +39,7 @@ class TransferFaults(unittest.TestCase):
 
     def test_a_login_that_the_server_closed_between_requests_is_made_again(self):
         self.ws.server.inject("FileUpdate.dat", "hangup")
-        result = self.run_yes()
+        result = self.run_yes(*ONE_TRY)  # the new login is no second try: one is enough
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"A" * 200000)
         self.assertEqual(self.ws.server.retrieved().count("m/TW3/t1/a.doc"), 1)

@@ -50,7 +50,7 @@ class Launch(WholeRun):
         self.assertEqual(result.returncode, 1)
         self.assertTrue(os.path.exists(self.ws.local("TW3", "a.doc")))
         self.assertTrue(os.path.exists(self.ws.local("TW3", "sub", "b.doc")))
-        self.assertEqual(self.ws.read_local("CodeWork"), b" 1 \r\n")
+        self.assertEqual(self.ws.read_local("CodeWork"), b"x")  # as it was found: the next run still recovers
         self.assertNotIn(PASSWORD, result.text)
 
     def test_usage_errors_exit_with_two(self):
@@ -126,7 +126,7 @@ class ManifestRuns(WholeRun):
         self.assertEqual(result.returncode, 1)
         self.assertIn("| Load FileUpdate Error 550", result.text)
         self.assertFalse(os.path.exists(self.ws.local("TW3", "oFileUpdate.dat")))
-        self.assertTrue(os.path.exists(self.ws.local("CodeWork")))
+        self.assertFalse(os.path.exists(self.ws.local("CodeWork")))  # nothing changed: no marker
         self.assert_no_partial_files()
 
     def test_a_changed_manifest_fetches_changed_and_new_files_then_the_tail(self):

@@ -209,8 +209,8 @@ class QtWindowTest : public QObject {
         }
       }
     });
-    window.MessageBox("Load File  <b>x</b>.doc Error 550", "", MessageIcon::None, "");
-    QCOMPARE(shown, QString("Load File  <b>x</b>.doc Error 550"));
+    window.MessageBox("Load File  <b>x</b>\u202Ecod.exe\x1b[2J Error 550\r\nline 2", "", MessageIcon::None, "");
+    QCOMPARE(shown, QString("Load File  <b>x</b>\\u202ecod.exe\\x1b[2J Error 550\nline 2"));
   }
 
   void aWholeRunThroughTheWindowAgainstARealServer() {

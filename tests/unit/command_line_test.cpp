@@ -94,6 +94,8 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {{"--cookie-file", "c", "--timeout", "5s"}, "--timeout takes a number of seconds from 1 to 3600"},
       {{"--cookie-file", "c", "--timeout", "3601"}, "--timeout takes a number of seconds from 1 to 3600"},
       {{"--cookie-file", "c", "--tries", "21"}, "--tries takes a number from 1 to 20"},
+      {{"--cookie-file", "c", "--busy-wait", "3601"}, "--busy-wait takes a number of seconds from 1 to 3600"},
+      {{"--open-portal", "--busy-wait=60"}, "--open-portal takes only --folder"},
   };
   for (const auto& [args, reason] : cases) {
     std::string error;
@@ -110,9 +112,11 @@ TEST(CommandLine, ALinkOrRegistrationWithTheRunOptionsThatTheHandlerPassesOn) {
     EXPECT_EQ(link->link, "TARNWICK-DOWNLOAD:HOST%3Dh");
     EXPECT_EQ(link->action, Action::Run);
   }
-  const auto limits = Parse({"--tries", "20", "--timeout", "3600", "--tls", "off", "--", "tarnwick-download:x"});
+  const auto limits =
+      Parse({"--tries", "20", "--timeout", "3600", "--busy-wait=3600", "--tls", "off", "--", "tarnwick-download:x"});
   ASSERT_TRUE(limits);
   EXPECT_EQ(OverridesOf(*limits).tries, 20);
+  EXPECT_EQ(OverridesOf(*limits).busyWaitSeconds, 3600);
   EXPECT_EQ(OverridesOf(*limits).timeoutSeconds, 3600);
   EXPECT_EQ(limits->tls, TlsMode::Off);
   EXPECT_EQ(Parse({"--tls=require", "--cookie-file", "c"})->tls, TlsMode::Required);

@@ -47,10 +47,10 @@ class Start : public ::testing::Test {
   Component c;
 };
 
-TEST_F(Start, ACompleteCookieWritesTheMarkerAndRequestsTheManifestIntoTheFetchedCopy) {
+TEST_F(Start, ACompleteCookieRequestsTheManifestIntoTheFetchedCopyAndWritesNoMarkerYet) {
   c.Write("TW3/oFileUpdate.dat", "left over");
   c.Start(GoodCookie());
-  EXPECT_EQ(c.Read("CodeWork"), " 1 \r\n");
+  EXPECT_FALSE(c.Exists("CodeWork"));
   EXPECT_TRUE(c.host.boxes.empty());
   EXPECT_GE(c.host.repaints, 1);
   EXPECT_FALSE(c.Exists("TW3/oFileUpdate.dat"));
@@ -100,6 +100,23 @@ TEST_F(Start, ALocalFolderThatDoesNotNameOneFolderInsideIsRefusedBeforeTheMarker
   }
 }
 
+TEST_F(Start, ALinkToAnUntrustedServerIsRefusedBeforeAnythingIsTouchedAndItsHostShownSafely) {
+  c.Write("TW3/.a.doc.part-Ab12cD", "half");
+  c.Write(".Tarnwick.html.part-XyZ789", "half");
+  const std::string host = "evil\u202Ecod.exe\x1b[2J" + std::string(3000, 'h');
+  c.window.SetLaunchCookie("HOST=" + host + ";LOGIN=u;PWD=p;SUBSOURCE=m\\TW3;TIMESOURCE=t", LaunchSource::Link);
+  c.host.ShowModal(c.window);
+  ASSERT_EQ(c.host.boxes.size(), 1u);
+  EXPECT_EQ(c.host.boxes[0].text, "The meeting server evil\\u202ecod.exe\\x1b[2J" + std::string(200 - 16, 'h') +
+                                      "… is not trusted on this computer. Nothing was downloaded.");
+  EXPECT_EQ(c.host.boxes[0].title, "Error");
+  EXPECT_EQ(c.window.LastCloseReason(), CloseReason::ArgumentError);
+  EXPECT_TRUE(c.ManifestTransfer().calls.empty());
+  EXPECT_FALSE(c.Exists("CodeWork"));
+  EXPECT_TRUE(c.Exists("TW3/.a.doc.part-Ab12cD"));  // leftovers are swept only for a run that may start
+  EXPECT_TRUE(c.Exists(".Tarnwick.html.part-XyZ789"));
+}
+
 TEST_F(Start, AnUnreadableCookieEndsAtStartOne) {
   c.Start(GoodCookie() + ";novalue");
   ExpectStartBox(c);
@@ -134,16 +151,18 @@ TEST_F(Start, AMarkerLeftByAnUnconfirmedRunEmptiesTheFolderOnlyOnceAUsableManife
     m.Write("TW3/.hidden", "h");
     m.Write("TW3/sub/inner.txt", "inner");
     m.Start(GoodCookie());
-    EXPECT_EQ(m.Read("codework"), " 1 \r\n");  // found case-blind, rewritten in place
-    EXPECT_FALSE(m.ExistsAsWritten("CodeWork"));
+    EXPECT_EQ(m.Read("codework"), "x");
     EXPECT_TRUE(m.Exists("TW3/doc.pdf"));
     if (!serverAnswers) {
-      m.ManifestTransfer().Fail(901);  // offline: the user keeps every document
+      m.ManifestTransfer().Fail(901);  // offline: the user keeps every document, and the marker stays
       EXPECT_TRUE(m.Exists("TW3/doc.pdf"));
       EXPECT_TRUE(m.Exists("TW3/FileUpdate.dat"));
+      EXPECT_EQ(m.Read("codework"), "x");
       continue;
     }
     m.AnswerManifest({"A", "1", "doc.pdf 1"});  // the same as the kept copy, yet everything comes again
+    EXPECT_EQ(m.Read("codework"), " 1 \r\n");   // found case-blind, rewritten in place
+    EXPECT_FALSE(m.ExistsAsWritten("CodeWork"));
     EXPECT_FALSE(m.Exists("TW3/doc.pdf"));
     EXPECT_TRUE(m.Exists("TW3/.hidden"));
     EXPECT_TRUE(m.Exists("TW3/sub/inner.txt"));
@@ -179,8 +198,12 @@ TEST_F(Start, WithoutAMarkerNothingIsDeletedAndAMissingLocalFolderIsCreated) {
 TEST_F(Start, AMarkerThatCannotBeWrittenOrARefusedRequestEndAtStartOne) {
   Component unwritable;
   unwritable.fs.unwritable.insert("CodeWork");
+  unwritable.Write("TW3/x.doc", "x");
   unwritable.Start(GoodCookie());
+  EXPECT_TRUE(unwritable.host.boxes.empty());
+  unwritable.AnswerManifest({"A", "5", "x.doc 1"});  // a new generation: the marker before the first deletion
   EXPECT_EQ(unwritable.LastBoxText(), "Start-1");
+  EXPECT_TRUE(unwritable.Exists("TW3/x.doc"));
 
   Component refused;
   refused.window.SetLaunchCookie(GoodCookie());
@@ -219,6 +242,7 @@ TEST_F(ManifestArrival, WithoutAKeptCopyTheFolderIsClearedAndTheQueueStarts) {
   c.Write("TW3/old.doc", "old");
   c.Write("TW3/sub/keep.doc", "keep");
   Compare({}, {"A", "5", "y.doc 1", "x.doc 1"});
+  EXPECT_TRUE(c.Exists("CodeWork"));
   EXPECT_FALSE(c.Exists("TW3/old.doc"));
   EXPECT_TRUE(c.Exists("TW3/sub/keep.doc"));
   EXPECT_FALSE(c.Exists("TW3/oFileUpdate.dat"));
@@ -238,6 +262,7 @@ TEST_F(ManifestArrival, AnIdenticalManifestReportsTheDataAsCurrent) {
   EXPECT_FALSE(w.queueTimer.enabled);
   EXPECT_FALSE(c.Exists("TW3/oFileUpdate.dat"));
   EXPECT_TRUE(c.Exists("TW3/FileUpdate.dat"));
+  EXPECT_FALSE(c.Exists("CodeWork"));  // nothing changed
 }
 
 TEST_F(ManifestArrival, ANewGenerationKeepsOnlyTheKeptCopyAndFetchesEverything) {
@@ -255,6 +280,7 @@ TEST_F(ManifestArrival, AnUnusableManifestEndsTheRunBeforeAnythingIsDeleted) {
   c.Write("TW3/x.doc", "x");
   Compare({"A", "5"}, {"only one line"});
   EXPECT_EQ(c.LastBoxText(), "Load FileUpdate Error 910");
+  EXPECT_FALSE(c.Exists("CodeWork"));
   EXPECT_EQ(c.host.boxes.back().title, "");
   EXPECT_EQ(c.window.LastCloseReason(), CloseReason::ErrorBox);
   EXPECT_TRUE(c.Exists("TW3/x.doc"));
@@ -295,10 +321,10 @@ TEST_F(ManifestArrival, AFileThatCannotBeClearedEndsTheRunWith912) {
 
 TEST_F(ManifestArrival, AFailedRequestShowsItsCodeAndAFetchedCopyThatCannotGoShows912) {
   c.Start(GoodCookie());
-  c.ManifestTransfer().Fail(550);
-  EXPECT_EQ(c.LastBoxText(), "Load FileUpdate Error 550");
+  c.ManifestTransfer().Fail(530);  // a wrong password plants no marker
+  EXPECT_EQ(c.LastBoxText(), "Load FileUpdate Error 530");
   EXPECT_EQ(c.window.LastCloseReason(), CloseReason::ErrorBox);
-  EXPECT_TRUE(c.Exists("CodeWork"));
+  EXPECT_FALSE(c.Exists("CodeWork"));
 
   Component locked;
   locked.fs.undeletable.insert("oFileUpdate.dat");
@@ -510,6 +536,7 @@ TEST(Window, OnlyARightClickShowsTheCredits) {
 
 TEST(Window, OkCannotBePressedBeforeTheEndOfARun) {
   Component c;
+  c.Write("CodeWork", "");
   c.Start(GoodCookie());
   c.window.OkPressed();
   EXPECT_FALSE(c.Closed());
@@ -520,8 +547,8 @@ TEST(Window, OkRemovesTheMarkerAndClosesEvenWhenTheMarkerIsGoneOrStays) {
   for (const std::string marker : {"there", "gone", "undeletable"}) {
     Component c;
     c.Start(GoodCookie());
-    c.Write("TW3/FileUpdate.dat", Crlf({"G", "5"}));
     c.AnswerManifest({"G", "5"});
+    c.RunQueueToEnd();
     ASSERT_TRUE(c.window.Controls().okButton.enabled);
     if (marker == "gone") {
       std::filesystem::remove(c.Path("CodeWork"));
@@ -539,6 +566,10 @@ TEST(Window, OkRemovesTheMarkerAndClosesEvenWhenTheMarkerIsGoneOrStays) {
 TEST(Window, ClosingWithoutOkLeavesTheMarker) {
   Component c;
   c.Start(GoodCookie());
+  c.Write("TW3/FileUpdate.dat", Crlf({"G", "5"}));
+  c.AnswerManifest({"G", "6"});  // nothing to delete: the marker comes with the first file asked for
+  EXPECT_FALSE(c.Exists("CodeWork"));
+  c.Tick();
   c.window.Closed();
   EXPECT_EQ(c.window.LastCloseReason(), CloseReason::ClosedByUser);
   EXPECT_TRUE(c.Exists("CodeWork"));

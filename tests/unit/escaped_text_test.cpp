@@ -1,4 +1,4 @@
-#include "terminal/escaped_text.h"
+#include "base/escaped_text.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +30,23 @@ TEST(EscapeControls, EscapesC1WhetherEncodedOrLone) {
   EXPECT_EQ(EscapeControls("\xe0\xb8"), "\\xe0\\xb8");
   EXPECT_EQ(EscapeControls("\xc0\x9b"), "\\xc0\\x9b");
   EXPECT_EQ(EscapeControls("\xed\xa0\x80"), "\\xed\\xa0\\x80");
+}
+
+TEST(EscapeControls, EscapesBidirectionalFormatCharactersAtTheEdgesOfTheirRanges) {
+  EXPECT_EQ(EscapeControls("a\u202Eexe.doc"), "a\\u202eexe.doc");
+  EXPECT_EQ(EscapeControls("\u061C\u200E\u200F\u202A\u2066\u2069"), "\\u061c\\u200e\\u200f\\u202a\\u2066\\u2069");
+  EXPECT_EQ(EscapeControls("\u200D\u2029\u202F\u2065\u206A"), "\u200D\u2029\u202F\u2065\u206A");
+}
+
+TEST(ShownValue, IsEscapedAndCutAfter200CharactersNeverInsideALetter) {
+  EXPECT_EQ(ShownValue(std::string(200, 'h')), std::string(200, 'h'));
+  EXPECT_EQ(ShownValue(std::string(3000, 'h')), std::string(200, 'h') + "…");
+  std::string thai;
+  for (int i = 0; i < 201; ++i) {
+    thai += "ก";
+  }
+  EXPECT_EQ(ShownValue(thai), thai.substr(0, 600) + "…");
+  EXPECT_EQ(ShownValue("\u202E\x1b" + std::string(198, 'h') + "\x1b"), "\\u202e\\x1b" + std::string(198, 'h') + "…");
 }
 
 }  // namespace

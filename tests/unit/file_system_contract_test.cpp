@@ -100,10 +100,11 @@ TYPED_TEST(FileSystemContract, OnlyItsOwnTemporaryFilesAreLeftovers) {
   c.Write(".a.doc.part-Ab12c", "five letters: not ours");
   c.Write(".a.doc.part-Ab_2cD", "not a letter: not ours");
   c.Write(".x.part-ab.cde", "the user's own");
+  c.Write("..part-Ab12cD", "the user's own: no name is empty, so none has this temporary name");
   c.MakeFolder(".b.part-Ab12cD");
   fs.RemoveLeftovers(this->root);
-  EXPECT_EQ(EntriesIn(c.root), (Names{".a.doc.part-Ab12c", ".a.doc.part-Ab_2cD", ".b.part-Ab12cD", ".x.part-ab.cde",
-                                      "วาระ.txt.part-Ab12cD"}));
+  EXPECT_EQ(EntriesIn(c.root), (Names{"..part-Ab12cD", ".a.doc.part-Ab12c", ".a.doc.part-Ab_2cD", ".b.part-Ab12cD",
+                                      ".x.part-ab.cde", "วาระ.txt.part-Ab12cD"}));
   EXPECT_NO_THROW(fs.RemoveLeftovers(this->root + "\\missing"));
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/escaped_text.h"
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_request.h"
 
@@ -70,6 +71,16 @@ TEST(FtpFailures, ARefusalForNowIsTransientAndEveryOtherIsForGood) {
   for (const auto& [outcome, transient] : cases) {
     EXPECT_EQ(outcome.transient, transient) << outcome.code << " " << outcome.detail;
   }
+}
+
+// The user name and the remote path are a link's values: shown escaped and cut, as every such value.
+TEST(FtpFailures, TheLinksValuesInATextAreShownSafely) {
+  const std::string value = "\u202E" + std::string(300, 'x');
+  const FtpRequest r{"h", 21, value, "p", value, value, "C:\\a.doc"};
+  EXPECT_EQ(ftp_failure::ServerReply(r, 530, "530 Login incorrect").detail,
+            "the server h:21 refused the login of " + ShownValue(value) + " (530)");
+  EXPECT_EQ(ftp_failure::ServerReply(r, 550, "550 No such file").detail,
+            "the server has no file " + ShownValue(value) + " (550)");
 }
 
 }  // namespace

@@ -51,12 +51,15 @@ TEST(LaunchLink, RefusesWhatIsNotOneStrictEncodingWithoutQuotingIt) {
        "the link has a \"%\" that is not followed by two hexadecimal digits, at character 27"},
       {"tarnwick-download:%C3%28", "the link's text is not UTF-8"},
       {"tarnwick-download:%C0%AE", "the link's text is not UTF-8"},     // an overlong "."
-      {"tarnwick-download:%ED%A0%80", "the link's text is not UTF-8"},  // a surrogate
+      {"tarnwick-download:%E0%9F%BF", "the link's text is not UTF-8"},  // U+07FF in three bytes: overlong
+      {"tarnwick-download:%ED%A0%80", "the link's text is not UTF-8"},  // the first surrogate
+      {"tarnwick-download:%ED%BF%BF", "the link's text is not UTF-8"},  // the last surrogate
       {"tarnwick-download:\xff", "the link's text is not UTF-8"},
       {"tarnwick-download:PWD=a%0Ab", "the link holds a control character"},
       {"tarnwick-download:PWD=a%00b", "the link holds a control character"},
       {"tarnwick-download:PWD=a%7F", "the link holds a control character"},
       {"tarnwick-download:PWD=a%C2%85", "the link holds a control character"},
+      {"tarnwick-download:PWD=a%C2%9F", "the link holds a control character"},  // the last C1 control
       {"tarnwick-download:PWD=a\tb", "the link holds a control character"},
       {"tarnwick-download:HOST=h\" --folder \"C:\\x", "the link holds a quote or a blank that is not percent-encoded"},
       {"tarnwick-download:PWD=a b", "the link holds a quote or a blank that is not percent-encoded"},

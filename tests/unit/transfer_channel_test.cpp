@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "curl_ftp/curl_transfer_control.h"
 #include "ftp/transfer_channel.h"
+#include "platform/busy_wait.h"
 #include "platform/response_codes.h"
 #include "window/posted_events.h"
 
@@ -108,6 +111,44 @@ TEST(TransferChannel, ArrivesInCallOrderOnTheWindowsThreadAndNeverOnceTheControl
   run.Drain();
   EXPECT_TRUE(heard.empty());
   EXPECT_EQ(heardByKept, std::vector<std::string>{"outcome " + std::to_string(codes::kBadRequest)});
+}
+
+// A hall refused at once spreads out only when every pause is drawn over its whole length, in fractions of a
+// second, and the pauses double from 2 s to a minute, try by try; the budget ends the waiting with a last try.
+TEST(BusyWait, PausesDoubleToAMinuteDrawnOverTheirWholeLengthAndTheBudgetOrTheTriesEndThem) {
+  using std::chrono::milliseconds;
+  const std::initializer_list<long long> ceilings = {2000, 4000, 8000, 16000, 32000, 60000, 60000};
+  std::minstd_rand random(7);
+  std::vector<long long> shortest(ceilings.size(), 1'000'000), longest(ceilings.size(), 0);
+  int fractions = 0;
+  for (int walk = 0; walk < 400; ++walk) {
+    BusyWait wait(std::chrono::hours(1), 0);
+    for (size_t n = 0; n < ceilings.size(); ++n) {
+      const BusyPause next = wait.NextPause(milliseconds(0), random).value();
+      EXPECT_EQ(next.nextTry, static_cast<int>(n) + 2);
+      const long long pause = next.length.count();
+      shortest[n] = std::min(shortest[n], pause);
+      longest[n] = std::max(longest[n], pause);
+      fractions += pause % 1000 != 0;
+    }
+  }
+  size_t n = 0;
+  for (const long long ceiling : ceilings) {
+    EXPECT_LT(shortest[n], ceiling / 10) << "before try " << n + 2;
+    EXPECT_GT(longest[n], ceiling * 9 / 10) << "before try " << n + 2;
+    EXPECT_LE(longest[n], ceiling) << "before try " << n + 2;
+    ++n;
+  }
+  EXPECT_GT(fractions, 400 * 6);
+
+  BusyWait budget(std::chrono::seconds(10), 0);
+  EXPECT_LE(budget.NextPause(milliseconds(9700), random).value().length, milliseconds(300));  // the last try at the end
+  EXPECT_FALSE(budget.NextPause(milliseconds(10000), random));
+
+  BusyWait tries(std::chrono::hours(1), 3);
+  EXPECT_EQ(tries.NextPause(milliseconds(0), random).value().nextTry, 2);
+  EXPECT_EQ(tries.NextPause(milliseconds(0), random).value().nextTry, 3);
+  EXPECT_FALSE(tries.NextPause(milliseconds(0), random));
 }
 
 }  // namespace

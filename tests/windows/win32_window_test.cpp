@@ -37,6 +37,8 @@ namespace {
 
 constexpr char kApplicationName[] = "tarnwick-download";
 constexpr char kCurrentManifest[] = "G\r\nR\r\n";
+// A new revision: the run fetches the fixed names, and its first file writes the recovery marker.
+constexpr char kNextRevision[] = "G\r\nR2\r\n";
 constexpr char kCookie[] = "HOST=127%2E0%2E0%2E1:21;LOGIN=meeting;PWD=pw;SUBSOURCE=m\\TW3;TIMESOURCE=t1";
 
 // The client area at the DPIs that the window is tested at: the design's 422 x 119 pixels scaled from 96.
@@ -456,7 +458,7 @@ TEST_F(Win32WindowTest, OnlyARightClickOnTheSurfaceShowsTheCreditsAndTheCloseBox
   Win32Window window(kApplicationName, false);
   bool boxFromLabel = true;
   std::wstring title, text;
-  const RunResult run = Run(window, kCurrentManifest, [&](HWND shown) {
+  const RunResult run = Run(window, kNextRevision, [&](HWND shown) {
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(ChildOfClass(shown, L"Button")) != FALSE; }));
     const RECT label = PlaceIn(shown, ChildOfClass(shown, L"Static"));
     PointAt(shown, label.left + 5, label.top + 5);
@@ -486,7 +488,7 @@ TEST_F(Win32WindowTest, OnlyARightClickOnTheSurfaceShowsTheCreditsAndTheCloseBox
 TEST_F(Win32WindowTest, AnInterruptionClosesTheOpenBoxThenTheWindowAsTheCloseBoxDoes) {
   Win32Window window(kApplicationName, false);
   bool boxOpened = false;
-  const RunResult run = Run(window, kCurrentManifest, [&](HWND shown) {
+  const RunResult run = Run(window, kNextRevision, [&](HWND shown) {
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(ChildOfClass(shown, L"Button")) != FALSE; }));
     RECT client;
     GetClientRect(shown, &client);
