@@ -68,7 +68,7 @@ inline constexpr const char* kUsage =
     "                      again after pauses that grow to about a minute (default: 600)\n"
     "  --tries N           tries of a request at most, within that time (default: no count; 1: no second try)\n"
     "  --tls MODE          off, auto (when the server offers it) or require (TLS or nothing) (default: require\n"
-    "                      when line 3 of Tarnwick.cfg says FTPS, else off)\n"
+    "                      when line 3 of Tarnwick.cfg says FTPS, else off; HTTPS there: always TLS)\n"
     "  --log FILE          append what each run fetched and how it ended to FILE (default: no log)\n"
     "  -q, --quiet         print only errors (default: off)\n"
     "  -h, --help          print this help and exit\n"

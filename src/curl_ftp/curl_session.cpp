@@ -1,5 +1,6 @@
 #include "curl_ftp/curl_session.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "curl_ftp/curl_transfer.h"
@@ -8,6 +9,21 @@
 #include "platform/busy_wait.h"
 
 namespace tarnwick {
+namespace {
+
+// A web server that says when to come back (Retry-After) is taken at its word, within the longest pause and
+// what is left of the busy wait.
+std::chrono::milliseconds PauseLength(const BusyPause& pause, const TransferOutcome& refusal,
+                                      std::chrono::milliseconds left) {
+  if (refusal.retryAfterSeconds <= 0) {
+    return pause.length;
+  }
+  return std::min<std::chrono::milliseconds>(
+      {std::chrono::seconds(refusal.retryAfterSeconds), std::chrono::milliseconds(kBusyLongestPauseMs), left});
+}
+
+}  // namespace
+
 CurlSession::CurlSession() : easy_(curl_easy_init()), multi_(curl_multi_init()) {
   worker_ = std::thread([this] { Work(); });
 }
@@ -100,10 +116,11 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
     if (!pause) {
       return outcome;
     }
+    const auto length = PauseLength(*pause, outcome, std::chrono::seconds(settings.busyWaitSeconds) - elapsed);
     channel.Wait({pause->nextTry, settings.tries,
-                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(pause->length).count()), outcome.detail});
+                  static_cast<int>(std::chrono::ceil<std::chrono::seconds>(length).count()), outcome.detail});
     std::unique_lock lock(mutex_);
-    if (wake_.wait_for(lock, pause->length, [&] { return cut_.load() || stopped_; })) {
+    if (wake_.wait_for(lock, length, [&] { return cut_.load() || stopped_; })) {
       return outcome;  // the control is going: nobody waits for this outcome
     }
   }

@@ -9,12 +9,14 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string_view>
 
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_reply.h"
+#include "http/http_response.h"
 #ifdef _WIN32
 #include "win32_fs/win32_file_system.h"
 #else
@@ -51,6 +53,8 @@ struct Receipt {
   std::optional<std::string> writeError;   // why a write failed
   std::string lastReply;                   // the server's last reply line, for a failure's detail
   std::string unwritten;                   // received, for the file's next large write
+  bool http = false;
+  HttpResponse response;  // over HTTPS: what the header lines said
 
   // The bytes received so far to the file; false (and why in writeError) when the write failed.
   bool WriteOut() {
@@ -63,6 +67,11 @@ struct Receipt {
   }
 };
 
+// Over HTTPS only a 2xx response's body is the file; another's (a page saying 404) is dropped.
+bool IsTheFile(const Receipt& receipt) {
+  return !receipt.http || (receipt.response.status >= 200 && receipt.response.status < 300);
+}
+
 // Where the progress of the request in flight goes, a few times a second at most, and whether to cut it.
 struct ProgressReports {
   TransferChannel* channel = nullptr;
@@ -74,6 +83,9 @@ struct ProgressReports {
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   auto& receipt = *static_cast<Receipt*>(user);
   const size_t total = size * count;
+  if (!IsTheFile(receipt)) {
+    return total;
+  }
   receipt.unwritten.append(data, total);
   if (receipt.unwritten.size() >= kLargeBlock && !receipt.WriteOut()) {
     return 0;  // libcurl ends the transfer with a write error
@@ -82,11 +94,16 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   return total;
 }
 
-// libcurl hands every reply line of the control connection here.
+// libcurl hands every reply line of the control connection, or every header line, here.
 size_t ReadReply(char* data, size_t size, size_t count, void* user) {
   const size_t total = size * count;
   auto& receipt = *static_cast<Receipt*>(user);
   std::string_view line(data, total);
+  if (receipt.http) {
+    ReadHeaderLine(line, receipt.response, static_cast<std::int64_t>(std::time(nullptr)));
+    receipt.announced = IsTheFile(receipt) ? receipt.response.contentLength : std::nullopt;
+    return total;
+  }
   // After REST a 150 names the whole or the rest, as servers differ: the first try's size stands.
   if (const auto announced = AnnouncedSize(line); announced && receipt.from == 0) {
     receipt.announced = announced;
@@ -180,22 +197,9 @@ bool LoginWasGone(CURLcode result, CURL* easy, const Receipt& receipt) {
 // ftp://host:port/ + the server path percent-encoded; a path from the root opens with "%2F", libcurl's
 // way of saying that the first folder hangs off "/", not off the login's home.
 std::string LibcurlUrl(const FtpRequest& request) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const bool fromRoot = request.serverPath.starts_with('/');
-  std::string url = "ftp://" + request.host + ":" + std::to_string(request.port) + "/" + (fromRoot ? "%2F" : "");
-  for (const char c : std::string_view(request.serverPath).substr(fromRoot ? 1 : 0)) {
-    const auto u = static_cast<unsigned char>(c);
-    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
-                       u == '.' || u == '_' || u == '~' || u == '/';
-    if (plain) {
-      url += c;
-    } else {
-      url += '%';
-      url += kHex[u >> 4];
-      url += kHex[u & 0xF];
-    }
-  }
-  return url;
+  return "ftp://" + request.host + ":" + std::to_string(request.port) + "/" + (fromRoot ? "%2F" : "") +
+         PercentEncoded(std::string_view(request.serverPath).substr(fromRoot ? 1 : 0));
 }
 
 long UseSsl(TlsMode tls) {
@@ -210,14 +214,33 @@ long UseSsl(TlsMode tls) {
   return CURLUSESSL_NONE;
 }
 
+// Over HTTPS alone, never plain HTTP, so the login goes only where TLS protects it; the certificate is
+// checked (libcurl's default). Basic authentication when the cookie names a login. Redirects are not left
+// to libcurl: TryTransfer follows those that stay on the same host. HTTP/2 where libcurl has it.
+void SetHttpsOptions(CURL* easy, const FtpRequest& request) {
+  curl_easy_setopt(easy, CURLOPT_URL, HttpsUrl(request).c_str());
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+  if (!request.user.empty()) {
+    curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.c_str());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
+  }
+}
+
 // `from`: the bytes already kept, asked to be skipped with REST.
 void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSettings& settings, Receipt* receipt,
                         ProgressReports* reports, char* errorBuffer, std::uint64_t from) {
   const auto timeoutSeconds = static_cast<long>(settings.requestTimeoutSeconds);
-  curl_easy_setopt(easy, CURLOPT_URL, LibcurlUrl(request).c_str());
-  curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
-  curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+  if (receipt->http) {
+    SetHttpsOptions(easy, request);
+  } else {
+    curl_easy_setopt(easy, CURLOPT_URL, LibcurlUrl(request).c_str());
+    curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.empty() ? "anonymous" : request.user.c_str());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+  }
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   // AUTH TLS before USER when asked for; the certificate is always checked (libcurl's default).
@@ -229,7 +252,8 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   // Over TLS the size is read (SIZE, one command more a file): with Schannel, a read to the end of a
   // protected data connection waits for the server's close, while the server waits for the client's.
   // libcurl sends REST only after SIZE: a try that resumes reads the size.
-  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, settings.tls == TlsMode::Off && from == 0 ? 1L : 0L);
+  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH,
+                   settings.tls == TlsMode::Off && !receipt->http && from == 0 ? 1L : 0L);
   curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(from));
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
@@ -323,7 +347,9 @@ CurlTry CurlFileTransfer::Try() {
     }
   }
   if (kept_->bytes > 0) {
-    const std::optional<CurlTry> failed = AskForTheRest();
+    // A web server's file comes again whole: only an FTP server is asked for the rest.
+    const std::optional<CurlTry> failed =
+        channel_.Settings().protocol == Protocol::Https ? StartFromNothing() : AskForTheRest();
     if (failed) {
       return *failed;
     }
@@ -331,6 +357,7 @@ CurlTry CurlFileTransfer::Try() {
   const TransferSettings& settings = channel_.Settings();
   Receipt receipt;
   receipt.file = kept_->file.get();
+  receipt.http = settings.protocol == Protocol::Https;
   receipt.written = kept_->bytes;
   receipt.from = kept_->bytes;
   if (receipt.from > 0) {
@@ -339,10 +366,26 @@ CurlTry CurlFileTransfer::Try() {
   ProgressReports reports{&channel_, &receipt, &cut_};
   char curlError[CURL_ERROR_SIZE] = {};
   SetTransferOptions(easy_, request_, settings, &receipt, &reports, curlError, kept_->bytes);
-  const CURLcode result = Drive(multi_, easy_, cut_);
+  CURLcode result = Drive(multi_, easy_, cut_);
+  // A web server's redirect is followed while it stays on the meeting server's scheme, host and port.
+  constexpr int kMostRedirects = 5;
+  for (int hop = 0; receipt.http && result == CURLE_OK && receipt.response.status / 100 == 3 && hop < kMostRedirects;
+       ++hop) {
+    char* target = nullptr;
+    curl_easy_getinfo(easy_, CURLINFO_REDIRECT_URL, &target);
+    if (target == nullptr || !SameOrigin(request_, target)) {
+      break;
+    }
+    const std::string next = target;
+    curl_easy_setopt(easy_, CURLOPT_URL, next.c_str());
+    result = Drive(multi_, easy_, cut_);
+  }
   ClearTransferOptions(easy_);
   if (!receipt.WriteOut()) {
     return {ftp_failure::CannotWrite(request_, *receipt.writeError)};
+  }
+  if (receipt.http && receipt.response.status >= 300 && !cut_) {
+    return {HttpFailure(request_, receipt.response)};
   }
   if (receipt.from > 0 && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME)) {
     // The server would not skip what is kept: the file from nothing, on this try still.
@@ -401,6 +444,10 @@ std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
     kept_->modified = modified;
     return std::nullopt;
   }
+  return StartFromNothing();
+}
+
+std::optional<CurlTry> CurlFileTransfer::StartFromNothing() {
   if (!kept_->file->Restart()) {
     return CurlTry{ftp_failure::CannotWrite(request_, WriteReason(*kept_->file))};
   }

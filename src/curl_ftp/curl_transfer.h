@@ -23,7 +23,7 @@ struct CurlTry {
 };
 
 // One request's file over its tries. What arrived stays in the temporary file from one try to the next, and
-// a try after a broken link asks only for the rest (REST) while the server's file is the one those bytes came
+// a try after a broken link asks an FTP server only for the rest (REST) while the server's file is the one those bytes came
 // from; the temporary file goes with this object unless the file was put in place.
 class CurlFileTransfer {
  public:
@@ -39,6 +39,8 @@ class CurlFileTransfer {
  private:
   struct Kept;
   std::optional<CurlTry> AskForTheRest();
+  // Drops the kept bytes; the next try asks for the whole file.
+  std::optional<CurlTry> StartFromNothing();
 
   CURL* easy_;
   CURLM* multi_;

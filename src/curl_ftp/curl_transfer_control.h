@@ -1,6 +1,12 @@
 // The internet transfer control on libcurl, on Linux and on Windows.
 //
-// - [x] FTP "Get" of a file into a local file; libcurl is let speak no other protocol
+// - [x] FTP "Get" of a file into a local file; libcurl is let speak no other protocol but HTTPS, when asked for
+// - [x] HTTPS from a web server (https://host:port/ + the remote path, Windows-874 bytes percent-encoded), on
+//       one kept connection for the run; HTTP/2 where libcurl has it (not in the Windows build: HTTP/1.1)
+// - [x] over HTTPS: LOGIN/PWD as basic authentication, never plain HTTP; the size checked with Content-Length
+// - [x] over HTTPS: 401/403 as 530, 404/410 as 550 (with the status and reason), 503/429 a busy server's
+//       refusal for now, each pause as long as Retry-After says (up to a minute, within the busy wait)
+// - [x] over HTTPS: redirects followed only on the same scheme, host and port (at most five)
 // - [x] one login per run: the controls of one factory share one worker thread and one kept connection
 // - [x] the requests of a run one at a time, in the order the controls asked
 // - [x] a kept login that the server closed meanwhile (421, or gone before any data) made again once, silently
@@ -37,6 +43,7 @@
 // - [ ] client certificates
 // - [ ] IPv6 address literals in the host (the port is read after the last ":")
 // - [ ] on plain FTP, a length check when the server announces no size (SIZE would cost a command per file)
+// - [ ] over HTTPS: compressed transfers, resuming a file, a redirect to another host (a CDN's own name)
 #pragma once
 
 #include <memory>

@@ -68,4 +68,22 @@ std::optional<FtpRequest> ParseFtpRequest(const std::string& url, const std::str
   return request;
 }
 
+std::string PercentEncoded(std::string_view serverPath) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const char c : serverPath) {
+    const auto u = static_cast<unsigned char>(c);
+    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
+                       u == '.' || u == '_' || u == '~' || u == '/';
+    if (plain) {
+      encoded += c;
+    } else {
+      encoded += '%';
+      encoded += kHex[u >> 4];
+      encoded += kHex[u & 0xF];
+    }
+  }
+  return encoded;
+}
+
 }  // namespace tarnwick

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -23,5 +24,8 @@ struct FtpRequest {
 // line end in the user or password or a control character in the remote path: each goes into an FTP
 // command line, where it would end the command early.
 std::optional<FtpRequest> ParseFtpRequest(const std::string& url, const std::string& operation, int defaultPort);
+
+// A server path as it goes into a URL: every byte but letters, digits, "-._~" and "/" as "%XX".
+std::string PercentEncoded(std::string_view serverPath);
 
 }  // namespace tarnwick

@@ -27,12 +27,17 @@ std::optional<std::string> ConfiguredServerUrl(FileSystem& fs, const std::string
   return std::move(lines[1]);
 }
 
-TlsMode ConfiguredTls(FileSystem& fs, const std::string& componentFolder) {
+TransferSettings ConfiguredTransfer(FileSystem& fs, const std::string& componentFolder) {
   const auto lines = ConfigurationLines(fs, componentFolder);
-  if (lines.size() < 3) {
-    return TlsMode::Off;
+  const std::string_view transport = lines.size() < 3 ? std::string_view() : TrimAscii(lines[2]);
+  TransferSettings settings;
+  if (EqualIgnoringAsciiCase(transport, "FTPS")) {
+    settings.tls = TlsMode::Required;
+  } else if (EqualIgnoringAsciiCase(transport, "HTTPS")) {
+    settings.protocol = Protocol::Https;
+    settings.remotePort = kHttpsPort;
   }
-  return EqualIgnoringAsciiCase(TrimAscii(lines[2]), "FTPS") ? TlsMode::Required : TlsMode::Off;
+  return settings;
 }
 
 }  // namespace tarnwick

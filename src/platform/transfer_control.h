@@ -18,9 +18,10 @@ namespace tarnwick {
 struct TransferOutcome {
   bool completed = false;
   int code = 0;
-  std::string detail;       // a failure in plain words, with the host and the remote path; never the password
-  std::uint64_t bytes = 0;  // received, when completed
-  bool transient = false;   // a busy server's refusal, which the same request may get past later
+  std::string detail;         // a failure in plain words, with the host and the remote path; never the password
+  std::uint64_t bytes = 0;    // received, when completed
+  bool transient = false;     // a busy server's refusal, which the same request may get past later
+  int retryAfterSeconds = 0;  // positive: when the busy server said to come back
 
   static TransferOutcome Completed(std::uint64_t bytes) { return {true, 0, {}, bytes, false}; }
   static TransferOutcome Failed(int code, std::string detail, bool transient = false) {
@@ -75,8 +76,16 @@ enum class TlsMode {
   Required,     // TLS or nothing: the password never goes in clear
 };
 
+// Where the meeting comes from: the FTP server (with TlsMode), or a web server over HTTPS (TLS always,
+// whatever TlsMode says).
+enum class Protocol { Ftp, Https };
+
+inline constexpr int kFtpPort = 21;
+inline constexpr int kHttpsPort = 443;
+
 struct TransferSettings {
-  int remotePort = 21;             // when the host names none
+  Protocol protocol = Protocol::Ftp;
+  int remotePort = kFtpPort;       // when the host names none
   int requestTimeoutSeconds = 60;  // time without progress after which a request fails
   TlsMode tls = TlsMode::Off;
   int tries = 0;  // of a request that a busy server refuses, at most; 0: no count; 1: no second try

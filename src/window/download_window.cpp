@@ -31,8 +31,7 @@ void DownloadWindow::Opened() {
   controls_.queueTimer = {false, layout::kQueueTimerIntervalMs};
   queue_ = DownloadQueue{};
 
-  TransferSettings settings;
-  settings.tls = ConfiguredTls(platform_.fs, componentFolder_);
+  const TransferSettings settings = ConfiguredTransfer(platform_.fs, componentFolder_);
   fileTransfer_ = {platform_.transfers.Create(settings), {}};
   manifestTransfer_ = {platform_.transfers.Create(settings), {}};
   manifestTransfer_.control->SetOutcomeHandler([this](const TransferOutcome& outcome) {

@@ -1,23 +1,54 @@
-"""Whole runs over explicit FTPS against Debian's vsftpd on loopback, with a certificate authority made for
-the test and added to the system's store while it runs: nothing goes in clear when TLS is required, a
+"""Whole runs over TLS on loopback, with a certificate authority made for the test and added to the system's
+store while it runs. Explicit FTPS against Debian's vsftpd: nothing goes in clear when TLS is required, a
 certificate that does not check out and a server without TLS end the run with 906, and the component
-folder's configuration asks for TLS on its own."""
+folder's configuration asks for TLS on its own. HTTPS against Debian's nginx (nginx-light), the meeting
+published as static files: the same runs and boxes as over FTP, on one TLS connection."""
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
-from harness import WINDOWS, Workspace, crlf, free_port
+from harness import PASSWORD, TAIL, USER, WINDOWS, Workspace, crlf, free_port, remote, wait_for
 
 VSFTPD = shutil.which("vsftpd") or "/usr/sbin/vsftpd"
+NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
 STORE = "/usr/local/share/ca-certificates"
 
 
 def openssl(*args):
-    subprocess.run(["openssl", *args], check=True, capture_output=True)
+    return subprocess.run(["openssl", *args], check=True, capture_output=True).stdout
+
+
+def make_certificates(base, address="127.0.0.1"):
+    """A certificate authority of the test's own (`ca.pem`) and a server certificate for `address` that it
+    signed: the paths of the authority's certificate, the server's certificate and its key."""
+    ca = os.path.join(base, "ca.pem")
+    key, csr, cert = (os.path.join(base, name) for name in ("server.key", "server.csr", "server.pem"))
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", os.path.join(base, "ca.key"), "-out",
+            ca, "-days", "1", "-subj", "/CN=tarnwick-download test authority")
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr, "-subj", f"/CN={address}")
+    with open(os.path.join(base, "ext"), "w") as f:
+        f.write(f"subjectAltName=IP:{address},DNS:{address}\n")  # Schannel matches DNS names alone
+    openssl("x509", "-req", "-in", csr, "-CA", ca, "-CAkey", os.path.join(base, "ca.key"),
+            "-CAcreateserial", "-out", cert, "-days", "1", "-extfile", os.path.join(base, "ext"))
+    return ca, cert, key
+
+
+def trust(ca):
+    """The system's store trusts `ca` until the function this returns is called."""
+    installed = os.path.join(STORE, f"tarnwick-download-test-{os.getpid()}.crt")
+    shutil.copy(ca, installed)
+    subprocess.run(["update-ca-certificates"], check=True, capture_output=True)
+
+    def untrust():
+        os.remove(installed)
+        subprocess.run(["update-ca-certificates", "--fresh"], capture_output=True)
+    return untrust
 
 
 class TlsServer:
@@ -26,15 +57,7 @@ class TlsServer:
 
     def __init__(self, base, root):
         self.base = base
-        self.ca = os.path.join(base, "ca.pem")
-        key, csr, cert = (os.path.join(base, name) for name in ("server.key", "server.csr", "server.pem"))
-        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", os.path.join(base, "ca.key"), "-out",
-                self.ca, "-days", "1", "-subj", "/CN=tarnwick-download test authority")
-        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr, "-subj", "/CN=127.0.0.1")
-        with open(os.path.join(base, "ext"), "w") as f:
-            f.write("subjectAltName=IP:127.0.0.1,DNS:127.0.0.1\n")  # Schannel matches DNS names alone
-        openssl("x509", "-req", "-in", csr, "-CA", self.ca, "-CAkey", os.path.join(base, "ca.key"),
-                "-CAcreateserial", "-out", cert, "-days", "1", "-extfile", os.path.join(base, "ext"))
+        self.ca, cert, key = make_certificates(base)
         self.port = free_port()
         self.log_path = os.path.join(base, "vsftpd.log")
         empty = os.path.join(base, "empty")
@@ -75,6 +98,179 @@ class TlsServer:
                     for line in f if "FTP command:" in line]
 
 
+class WebServer:
+    """nginx serving `root` over HTTPS (HTTP/2 offered) on loopback to the meeting's login (basic
+    authentication), with a certificate signed by an authority of its own (`ca`). While the file `busy`
+    beside its configuration exists it answers 503 with Retry-After: 3; big.bin goes at 64 KiB/s. Its
+    request log has a line a request: the connection's number, the status, the user, the time, the path."""
+
+    def __init__(self, base, root, address="127.0.0.1", launch=list):
+        """`launch` turns nginx's command into the one that starts it (the benchmark's: in another network
+        namespace)."""
+        self.base = base
+        self.ca, cert, key = make_certificates(base, address)
+        self.port = free_port()
+        self.log_path = os.path.join(base, "access.log")
+        self.busy_flag = os.path.join(base, "busy")
+        users = os.path.join(base, "htpasswd")
+        with open(users, "w") as f:
+            f.write(f"{USER}:{openssl('passwd', '-apr1', PASSWORD).decode().strip()}\n")
+        config = os.path.join(base, "nginx.conf")
+        with open(config, "w") as f:
+            f.write(f"""
+daemon off; user root; worker_processes 1; pid {base}/nginx.pid; error_log {base}/error.log;
+events {{ worker_connections 64; }}
+http {{
+  log_format meeting '$connection $status $remote_user $msec $request_uri';
+  access_log {self.log_path} meeting;
+  client_body_temp_path {base}/body;
+  default_type application/octet-stream;
+  server {{
+    listen {address}:{self.port} ssl http2;
+    ssl_certificate {cert}; ssl_certificate_key {key};
+    root {root};
+    auth_basic meeting; auth_basic_user_file {users};
+    location / {{
+      if (-f {self.busy_flag}) {{ add_header Retry-After 3 always; return 503; }}
+    }}
+    location ~ /big\.bin$ {{ limit_rate 64k; }}
+  }}
+}}
+""")
+        self.process = subprocess.Popen(launch([NGINX, "-c", config, "-p", base]), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        # nginx writes its pid file once it listens.
+        wait_for(lambda: os.path.exists(os.path.join(base, "nginx.pid")) or self.process.poll() is not None,
+                 "nginx to start", timeout=10)
+        if self.process.poll() is not None:
+            raise RuntimeError("nginx did not start")
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+    def cut_connections(self):
+        """Its worker ends at once, cutting what it sends; the master starts another."""
+        children = subprocess.run(["pgrep", "-P", str(self.process.pid)], capture_output=True, text=True).stdout
+        for pid in children.split():
+            os.kill(int(pid), signal.SIGKILL)
+
+    def requests(self):
+        """Each request: (connection, status, user, time, path)."""
+        if not os.path.exists(self.log_path):
+            return []
+        with open(self.log_path) as f:
+            return [(c, int(status), user, float(at), path) for c, status, user, at, path in
+                    (line.split() for line in f)]
+
+    def clear_log(self):
+        open(self.log_path, "w").close()
+
+
+@unittest.skipUnless(os.path.exists(NGINX) and os.geteuid() == 0, "needs nginx and root (the system's store)")
+class Https(unittest.TestCase):
+    """The meeting from a web server: Tarnwick.cfg's line 3 says HTTPS."""
+
+    def setUp(self):
+        self.ws = Workspace()
+        self.addCleanup(self.ws.close)
+        self.ws.publish_tail(["ประชุม"])
+        self.publish("R1", {"a.doc": "alpha", "รายงาน#1.doc": b"\x00\xffreport\r\n"})
+        self.tls_base = tempfile.mkdtemp(prefix="tarnwick-https-")
+        self.addCleanup(shutil.rmtree, self.tls_base, ignore_errors=True)
+        self.server = WebServer(self.tls_base, self.ws.server_root)
+        self.addCleanup(self.server.stop)
+        with open(self.ws.local("Tarnwick.cfg"), "wb") as f:
+            f.write(crlf(["Tarnwick portal configuration", "https://127.0.0.1/meeting", "HTTPS"]))
+
+    def run_meeting(self, password=PASSWORD):
+        result = self.ws.run(f"HOST=127.0.0.1:{self.server.port};LOGIN={USER};PWD={password};SUBSOURCE=m\\TW3;"
+                             "TIMESOURCE=t1", "--yes")
+        self.assertNotIn(password, result.text)
+        return result
+
+    def publish(self, revision, files):
+        """As a meeting server holds them: the names in Windows-874 bytes, the manifest under both names."""
+        self.ws.publish("G1", revision, files)
+        folder = self.ws.remote_folder()
+        shutil.copy(os.path.join(folder, "FileUpdate.dat"), os.path.join(folder, "FileUpDate.dat"))
+        for name in files:
+            os.replace(os.path.join(folder, name), os.path.join(folder.encode(), name.encode("cp874")))
+
+    def assert_one_connection(self, paths):
+        requests = self.server.requests()
+        self.assertEqual([path for *_, path in requests], ["/" + p for p in paths])
+        self.assertEqual({(c, status, user) for c, status, user, *_ in requests}, {(requests[0][0], 200, USER)})
+
+    def test_a_meeting_and_its_second_revision_on_one_tls_connection(self):
+        # Not yet trusted: the certificate does not check out, and no request (nor the password) went out.
+        # (Wine's Schannel checks no certificate without a CA file: there this is Windows' part alone.)
+        if not WINDOWS:
+            result = self.run_meeting()
+            self.assertEqual(result.returncode, 1, result.text)
+            self.assertIn("| Load FileUpdate Error 906", result.text)
+            self.assertIn(f"the certificate of 127.0.0.1:{self.server.port} does not check out", result.text)
+            self.assertEqual(self.server.requests(), [])
+            self.addCleanup(trust(self.server.ca))
+            shutil.rmtree(self.ws.local("TW3"), ignore_errors=True)
+
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "รายงาน#1.doc"), b"\x00\xffreport\r\n")
+        thai = "%C3%D2%C2%A7%D2%B9%231.doc"  # the name's Windows-874 bytes
+        self.assert_one_connection(remote("FileUpDate.dat", "a.doc", thai, *TAIL))
+
+        self.server.clear_log()
+        self.publish("R2", {"a.doc": "alpha, second revision", "รายงาน#1.doc": b"\x00\xffreport\r\n"})
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assert_one_connection(remote("FileUpDate.dat", "a.doc", *TAIL))
+        for name in ("a.doc", "Enote.Doc", "FileUpdate.dat"):
+            with open(os.path.join(self.ws.remote_folder(), name), "rb") as published:
+                self.assertEqual(self.ws.read_local("TW3", name), published.read())
+
+    def test_the_boxes_of_ftp_and_a_busy_server_waited_for_as_it_asks(self):
+        if not WINDOWS:
+            self.addCleanup(trust(self.server.ca))
+        result = self.run_meeting(password="wrong")
+        self.assertIn("| Load FileUpdate Error 530", result.text)
+        self.assertIn(f"refused the login of {USER} (401 Unauthorized)", result.text)
+
+        os.remove(os.path.join(self.ws.remote_folder(), "a.doc"))
+        result = self.run_meeting()
+        self.assertIn("| Load File  a.doc Error 550", result.text)
+        self.assertIn("(the server has no file m/TW3/t1/a.doc (404 Not Found))", result.text)
+
+        # Busy until its first refusal has been seen: the next try comes as Retry-After says, not sooner.
+        self.server.clear_log()
+        self.publish("R2", {"a.doc": "alpha"})
+        open(self.server.busy_flag, "w").close()
+        done = []
+        runner = threading.Thread(target=lambda: done.append(self.run_meeting()))
+        runner.start()
+        wait_for(lambda: self.server.requests(), "the first refusal")
+        os.remove(self.server.busy_flag)
+        runner.join()
+        self.assertEqual(done[0].returncode, 0, done[0].text)
+        refused, *served = self.server.requests()
+        self.assertEqual(refused[1], 503)
+        self.assertGreaterEqual(served[0][3] - refused[3], 3)
+
+        # A connection cut in the middle of a file: 904, the old copy kept, nothing left half written.
+        self.publish("R3", {"a.doc": "alpha", "big.bin": b"B" * 400000})
+        with open(self.ws.local("TW3", "big.bin"), "wb") as f:
+            f.write(b"old")
+        runner = threading.Thread(target=lambda: done.append(self.run_meeting()))
+        runner.start()
+        wait_for(lambda: any(os.path.getsize(p) > 0 for p in self.ws.partial_files()), "big.bin under way")
+        self.server.cut_connections()
+        runner.join()
+        self.assertIn("| Load File  big.bin Error 904", done[1].text)
+        self.assertIn("(the file m/TW3/t1/big.bin was cut short", done[1].text)
+        self.assertEqual(self.ws.read_local("TW3", "big.bin"), b"old")
+        self.assertEqual(self.ws.partial_files(), [])
+
+
 @unittest.skipUnless(os.path.exists(VSFTPD) and os.geteuid() == 0, "needs vsftpd and root (the system's store)")
 class Tls(unittest.TestCase):
     def setUp(self):
@@ -94,16 +290,6 @@ class Tls(unittest.TestCase):
         self.addCleanup(self.server.stop)
         self.cookie = f"HOST=127.0.0.1:{self.server.port};LOGIN=anonymous;PWD=guest;SUBSOURCE=m\\TW3;TIMESOURCE=t1"
 
-    def trust_the_test_authority(self):
-        installed = os.path.join(STORE, f"tarnwick-download-test-{os.getpid()}.crt")
-        shutil.copy(self.server.ca, installed)
-        subprocess.run(["update-ca-certificates"], check=True, capture_output=True)
-
-        def untrust():
-            os.remove(installed)
-            subprocess.run(["update-ca-certificates", "--fresh"], capture_output=True)
-        self.addCleanup(untrust)
-
     def test_tls_when_required_or_configured_and_never_a_fall_back(self):
         # Not yet trusted: the certificate does not check out, and the login never went out. (Wine's
         # Schannel checks no certificate without a CA file: there this is Windows' part alone.)
@@ -114,7 +300,7 @@ class Tls(unittest.TestCase):
             self.assertIn(f"the certificate of 127.0.0.1:{self.server.port} does not check out", result.text)
             self.assertEqual(self.server.commands(), ["AUTH TLS"])
 
-        self.trust_the_test_authority()
+        self.addCleanup(trust(self.server.ca))
         self.server.clear_log()
         shutil.rmtree(self.ws.local("TW3"), ignore_errors=True)
         with open(self.ws.local("Tarnwick.cfg"), "wb") as f:

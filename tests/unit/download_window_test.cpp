@@ -62,6 +62,21 @@ TEST_F(Start, ACompleteCookieRequestsTheManifestIntoTheFetchedCopyAndWritesNoMar
   EXPECT_EQ(c.transfers.lastSettings.remotePort, 21);
 }
 
+// Line 3 of the configuration says how the meeting comes.
+TEST_F(Start, TheConfiguredTransportSetsTheProtocolTlsAndPort) {
+  const std::tuple<const char*, Protocol, TlsMode, int> cases[] = {{"", Protocol::Ftp, TlsMode::Off, 21},
+                                                                   {" ftps ", Protocol::Ftp, TlsMode::Required, 21},
+                                                                   {"HTTPS", Protocol::Https, TlsMode::Off, 443}};
+  for (const auto& [line, protocol, tls, port] : cases) {
+    Component other;
+    other.Write("Tarnwick.cfg", std::string("title\r\nhttps://x/meeting\r\n") + line + "\r\n");
+    other.Start(GoodCookie());
+    EXPECT_EQ(other.transfers.lastSettings.protocol, protocol) << line;
+    EXPECT_EQ(other.transfers.lastSettings.tls, tls) << line;
+    EXPECT_EQ(other.transfers.lastSettings.remotePort, port) << line;
+  }
+}
+
 TEST_F(Start, ACookieWithTheWrongCountIsAnArgumentErrorBeforeTheMarker) {
   for (const std::string cookie : {"", "HOST =v;SUBSOURCE=m\\TW3;TIMESOURCE=t;LOGIN=u;PWD=p",
                                    "HOST=h;SUBSOURCE=m\\TW3;TIMESOURCE=t;LOGIN=u;PWD=p;PWD=q"}) {

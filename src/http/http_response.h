@@ -1,0 +1,45 @@
+// The meeting from a web server over HTTPS: the address of a file, the reading of the response's header
+// lines, and what a response that is not the file means for the run, in the codes and boxes that FTP's
+// replies have where FTP has them. Pure: the libcurl control hands the lines in and sends the address out.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ftp/ftp_request.h"
+#include "platform/transfer_control.h"
+
+namespace tarnwick {
+
+// What the header lines of one response said.
+struct HttpResponse {
+  int status = 0;
+  std::string reason;                          // the reason phrase; HTTP/2 sends none
+  std::optional<std::uint64_t> contentLength;  // of a response with the file
+  std::optional<int> retryAfterSeconds;        // of a busy server's 503 or 429
+};
+
+// https://host:port/ + the server path percent-encoded from its Windows-874 bytes, from the web root
+// whether or not it begins with "/".
+std::string HttpsUrl(const FtpRequest& request);
+
+// Whether `url` (a redirect's target) is on the request's own scheme, host and port.
+bool SameOrigin(const FtpRequest& request, std::string_view url);
+
+// One header line as it came ("HTTP/1.1 404 Not Found", "content-length: 20480", with or without its line
+// end). A status line starts the response afresh: a redirect's or an interim response's lines go.
+// `nowSeconds` (since 1970) turns a Retry-After date into seconds.
+void ReadHeaderLine(std::string_view line, HttpResponse& response, std::int64_t nowSeconds);
+
+// A Retry-After value: seconds, or an HTTP date; nothing for what is neither. A date in the past is 0.
+std::optional<int> RetryAfterSeconds(std::string_view value, std::int64_t nowSeconds);
+
+// A status that is not the file (300 and above): 401 and 403 a refused login (530), 404 and 410 a missing
+// file (550), 503 and 429 a busy server (421, for now, with
+// its Retry-After), every other under its own status; the detail names
+// the status and its reason phrase.
+TransferOutcome HttpFailure(const FtpRequest& request, const HttpResponse& response);
+
+}  // namespace tarnwick
