@@ -168,8 +168,9 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
         return ftp_failure::ConnectionReset(request, curlError);
       }
       // After REST libcurl knows the size and ends a data connection that closes early itself, before the
-      // server's last reply (Windows reads a reset as such a close): when bytes came, the link broke.
-      if (result == CURLE_PARTIAL_FILE && receipt.from > 0 && receipt.written > receipt.from) {
+      // server's last reply (Windows reads a reset as such a close); over HTTPS it always knows it from
+      // Content-Length, and the connection's close is all there is: when bytes came, the link broke.
+      if (result == CURLE_PARTIAL_FILE && (receipt.from > 0 || receipt.http) && receipt.written > receipt.from) {
         return ftp_failure::ConnectionReset(request, curlError);
       }
       if (receipt.announced && receipt.written < *receipt.announced) {

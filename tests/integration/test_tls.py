@@ -19,10 +19,8 @@ VSFTPD = shutil.which("vsftpd") or "/usr/sbin/vsftpd"
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
 STORE = "/usr/local/share/ca-certificates"
 
-
 def openssl(*args):
     return subprocess.run(["openssl", *args], check=True, capture_output=True).stdout
-
 
 def make_certificates(base, address="127.0.0.1"):
     """A certificate authority of the test's own (`ca.pem`) and a server certificate for `address` that it
@@ -38,7 +36,6 @@ def make_certificates(base, address="127.0.0.1"):
             "-CAcreateserial", "-out", cert, "-days", "1", "-extfile", os.path.join(base, "ext"))
     return ca, cert, key
 
-
 def trust(ca):
     """The system's store trusts `ca` until the function this returns is called."""
     installed = os.path.join(STORE, f"tarnwick-download-test-{os.getpid()}.crt")
@@ -49,7 +46,6 @@ def trust(ca):
         os.remove(installed)
         subprocess.run(["update-ca-certificates", "--fresh"], capture_output=True)
     return untrust
-
 
 class TlsServer:
     """vsftpd serving `root` to anonymous logins over TLS only, with a certificate for 127.0.0.1 signed by
@@ -96,7 +92,6 @@ class TlsServer:
         with open(self.log_path, encoding="utf-8", errors="replace") as f:
             return [line.split('FTP command: Client "127.0.0.1", "', 1)[1].rstrip('"\n')
                     for line in f if "FTP command:" in line]
-
 
 class WebServer:
     """nginx serving `root` over HTTPS (HTTP/2 offered) on loopback to the meeting's login (basic
@@ -165,7 +160,6 @@ http {{
 
     def clear_log(self):
         open(self.log_path, "w").close()
-
 
 @unittest.skipUnless(os.path.exists(NGINX) and os.geteuid() == 0, "needs nginx and root (the system's store)")
 class Https(unittest.TestCase):
@@ -256,20 +250,21 @@ class Https(unittest.TestCase):
         self.assertEqual(refused[1], 503)
         self.assertGreaterEqual(served[0][3] - refused[3], 3)
 
-        # A connection cut in the middle of a file: 904, the old copy kept, nothing left half written.
-        self.publish("R3", {"a.doc": "alpha", "big.bin": b"B" * 400000})
+        # A connection cut in the middle of a file: waited for as a refusal for now, and the file comes
+        # again whole (a web server is not asked for the rest), never the old bytes and the new appended.
+        self.server.clear_log()
+        self.publish("R3", {"a.doc": "alpha", "big.bin": b"B" * 200000})
         with open(self.ws.local("TW3", "big.bin"), "wb") as f:
             f.write(b"old")
         runner = threading.Thread(target=lambda: done.append(self.run_meeting()))
         runner.start()
-        wait_for(lambda: any(os.path.getsize(p) > 0 for p in self.ws.partial_files()), "big.bin under way")
+        wait_for(lambda: self.ws.partial_files(), "big.bin under way")
+        time.sleep(1)  # some of it on its way at 64 KiB/s
         self.server.cut_connections()
         runner.join()
-        self.assertIn("| Load File  big.bin Error 904", done[1].text)
-        self.assertIn("(the file m/TW3/t1/big.bin was cut short", done[1].text)
-        self.assertEqual(self.ws.read_local("TW3", "big.bin"), b"old")
+        self.assertEqual(done[1].returncode, 0, done[1].text)
+        self.assertEqual(self.ws.read_local("TW3", "big.bin"), b"B" * 200000)
         self.assertEqual(self.ws.partial_files(), [])
-
 
 @unittest.skipUnless(os.path.exists(VSFTPD) and os.geteuid() == 0, "needs vsftpd and root (the system's store)")
 class Tls(unittest.TestCase):
@@ -333,7 +328,6 @@ class Tls(unittest.TestCase):
         self.assertIn("| Load FileUpdate Error 906", result.text)
         self.assertIn("offers no TLS", result.text)
         self.assertEqual([c for _, c in plain.commands() if not c.startswith("AUTH ")], [])  # no USER, no PASS
-
 
 if __name__ == "__main__":
     unittest.main()
