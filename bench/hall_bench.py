@@ -2,7 +2,7 @@
 accepts a limited number of connections at once (data connections included), as meeting servers do.
 
     /usr/bin/python3 bench/hall_bench.py [--participants 100] [--max-cons 64] [--per-address N] [--files 60]
-                                         [--link loopback|wan] [--delay-ms 25]
+                                         [--link loopback|wan] [--delay-ms 25] [--server ftp|https]
 
 Prints how many participants got the whole meeting, the time until the last one had it, the logins the
 server saw, the connections it refused (421, and 425 for data connections) per participant, and how long a
@@ -12,11 +12,16 @@ shows (the spread of the first tries, the median time a login was held), its med
 and the middle 90 % of its halls. With --per-address every participant is behind the one loopback address. --link wan puts the server
 behind the benchmark's slow link (bench/slow_link.py, a 50 ms round trip; needs root) and the participants
 on its other end, behind one address too.
+With --server https the same hall fetches the meeting over HTTPS from nginx on loopback (as an
+organisation would run it: 1,024 connections at once, Tarnwick.cfg saying HTTPS, its certificate authority
+trusted by the system's store while it runs; needs nginx and root), and the connections and the statuses
+come from nginx's log; the hall model, which knows FTP's limits, is left out.
 Fails when a participant did not get the meeting or the refusal took a second or more (40 round trips
 more: 3 s over the slow link).
 """
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -25,8 +30,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "integration"))
 os.environ.setdefault("TARNWICK_DOWNLOAD", os.path.join(HERE, "..", "build", "tarnwick-download"))
-from harness import SYSTEM_PYTHON, MeetingServer, Workspace, native, program  # noqa: E402
+from harness import SYSTEM_PYTHON, MeetingServer, Workspace, crlf, native, program  # noqa: E402
 from slow_link import SERVER_ADDRESS, SlowLink  # noqa: E402
+from test_tls import WebServer, trust  # noqa: E402
 import hall_model  # noqa: E402
 
 
@@ -38,7 +44,10 @@ def main():
     parser.add_argument("--files", type=int, default=60)
     parser.add_argument("--link", choices=("loopback", "wan"), default="loopback")
     parser.add_argument("--delay-ms", type=float, default=25, help="each way, over the slow link")
+    parser.add_argument("--server", choices=("ftp", "https"), default="ftp")
     args = parser.parse_args()
+    if args.server == "https":
+        return https_hall(args)
 
     ws = Workspace()
     link = None
@@ -115,6 +124,72 @@ def main():
     for failure in failures:
         print("  a participant without the meeting:", " / ".join(failure))
     return 0 if got == args.participants and refusal < 1 + 40 * rtt else 1
+
+
+def https_hall(args):
+    """The hall against nginx: who got the meeting, when the last had it, and what nginx saw."""
+    ws = Workspace()
+    cleanups = [ws.close]
+    try:
+        ws.publish_tail(["Hall"])
+        files = {f"doc{i:03}.pdf": os.urandom(20000) for i in range(args.files)}
+        ws.publish("G1", "R1", files)
+        remote = ws.remote_folder()
+        shutil.copy(os.path.join(remote, "FileUpdate.dat"), os.path.join(remote, "FileUpDate.dat"))
+        web_base = os.path.join(ws.base, "web")
+        os.makedirs(web_base)
+        web = WebServer(web_base, ws.server_root, connections=1024)
+        cleanups.append(web.stop)
+        cleanups.append(trust(web.ca))
+        cookie = os.path.join(ws.base, "cookie")
+        with open(cookie, "w") as f:
+            f.write(ws.cookie(port=web.port))
+
+        def participant(n):
+            folder = os.path.join(ws.base, f"participant-{n}")
+            os.makedirs(folder, exist_ok=True)
+            with open(os.path.join(folder, "Tarnwick.cfg"), "wb") as f:
+                f.write(crlf(["hall", "https://127.0.0.1/meeting", "HTTPS"]))
+            return folder, program("--folder", native(folder), "--cookie-file", native(cookie), "--ui", "terminal",
+                                   "--yes", "-q")
+
+        commands = [participant(n) for n in range(args.participants)]
+        started = time.monotonic()
+        runs = [(folder, subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                          stderr=subprocess.STDOUT)) for folder, command in commands]
+        ended, got, failures = [], 0, []
+        for folder, process in runs:
+            output = process.communicate()[0].decode("utf-8", "replace")
+            ended.append(time.monotonic() - started)
+            whole = process.returncode == 0 and len(os.listdir(os.path.join(folder, "TW3"))) == args.files + 4
+            got += whole
+            if not whole and len(failures) < 3:
+                failures.append(output.strip().splitlines()[:3])
+        requests = web.requests()
+        connections = len({connection for connection, *_ in requests})
+        refused = sum(1 for _, status, *_ in requests if status in (429, 503))
+
+        # A file the manifest lists and the server does not have: 404, a refusal for good.
+        ws.publish("G1", "R2", {"gone.pdf": b"x"})
+        shutil.copy(os.path.join(remote, "FileUpdate.dat"), os.path.join(remote, "FileUpDate.dat"))
+        os.remove(os.path.join(remote, "gone.pdf"))
+        refusal_start = time.monotonic()
+        subprocess.run(participant(0)[1], capture_output=True)
+        refusal = time.monotonic() - refusal_start
+    finally:
+        for cleanup in reversed(cleanups):
+            cleanup()
+
+    print(f"participants at once:          {args.participants} (nginx over HTTPS, 1024 connections, "
+          f"{args.files} files of 20 KB)")
+    print(f"got the whole meeting:         {got} of {args.participants}")
+    print(f"time until the last had it:    {max(ended):.1f} s")
+    print(f"connections nginx saw:         {connections} ({connections / args.participants:.2f} a participant)")
+    print(f"requests refused (503, 429):   {refused}")
+    print(f"a refusal for good (404) ends: {refusal:.2f} s after the start")
+    for failure in failures:
+        print("  a participant without the meeting:", " / ".join(failure))
+    return 0 if got == args.participants and refusal < 1 else 1
 
 
 if __name__ == "__main__":

@@ -99,9 +99,9 @@ class WebServer:
     beside its configuration exists it answers 503 with Retry-After: 3; big.bin goes at 64 KiB/s. Its
     request log has a line a request: the connection's number, the status, the user, the time, the path."""
 
-    def __init__(self, base, root, address="127.0.0.1", launch=list):
+    def __init__(self, base, root, address="127.0.0.1", launch=list, connections=64):
         """`launch` turns nginx's command into the one that starts it (the benchmark's: in another network
-        namespace)."""
+        namespace); `connections`, how many it holds at once."""
         self.base = base
         self.ca, cert, key = make_certificates(base, address)
         self.port = free_port()
@@ -114,7 +114,7 @@ class WebServer:
         with open(config, "w") as f:
             f.write(f"""
 daemon off; user root; worker_processes 1; pid {base}/nginx.pid; error_log {base}/error.log;
-events {{ worker_connections 64; }}
+events {{ worker_connections {connections}; }}
 http {{
   log_format meeting '$connection $status $remote_user $msec $request_uri';
   access_log {self.log_path} meeting;
