@@ -30,10 +30,12 @@ closes it; so does --busy-seconds S with 421 for the first S seconds after the s
 for being full or busy is logged as REFUSED.
 """
 import argparse
+import fcntl
 import os
 import socket
 import struct
 import sys
+import termios
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -221,8 +223,15 @@ def make_handler(log_path, faults_path, busy_until=0.0):
                 data = f.read()
             end = max(start, len(data) * int(fault.split("-")[1]) // 100)
             self.sending(os.path.basename(file), start, end)
+            # The whole span handed over and acknowledged (pyftpdlib's sockets do not wait), then a moment
+            # to be read by the client before the reset, which drops what it still buffers.
+            self.data_channel.socket.setblocking(True)
             self.data_channel.socket.sendall(data[start:end])
-            time.sleep(0.2)  # read by the client before the reset, which would drop what it still buffers
+            deadline = time.monotonic() + 30
+            while fcntl.ioctl(self.data_channel.socket, termios.TIOCOUTQ, b"\0" * 4) != b"\0" * 4 and \
+                    time.monotonic() < deadline:
+                time.sleep(0.01)
+            time.sleep(0.2)
             self.data_channel.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.data_channel.close()
             self.respond("426 Connection closed; transfer aborted.")
