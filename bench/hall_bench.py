@@ -69,26 +69,13 @@ def main():
         cookie = os.path.join(ws.base, "cookie")
         with open(cookie, "w") as f:
             f.write(ws.cookie() if link is None else ws.cookie().replace("127%2E0%2E0%2E1", SERVER_ADDRESS))
-        runs = []
-        started = time.monotonic()
+        commands = []
         for n in range(args.participants):
             folder = os.path.join(ws.base, f"participant-{n}")
             os.makedirs(folder)
-            process = subprocess.Popen(
-                in_client(program("--folder", native(folder), "--cookie-file", native(cookie), "--ui", "terminal",
-                                  "--yes", "-q")),
-                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-            runs.append((folder, process))
-        ended = []
-        got = 0
-        failures = []
-        for folder, process in runs:
-            output = process.communicate()[0].decode("utf-8", "replace")
-            ended.append(time.monotonic() - started)
-            whole = process.returncode == 0 and len(os.listdir(os.path.join(folder, "TW3"))) == args.files + 4
-            got += whole
-            if not whole and len(failures) < 3:
-                failures.append(output.strip().splitlines()[:3])
+            commands.append((folder, in_client(program("--folder", native(folder), "--cookie-file", native(cookie),
+                                                       "--ui", "terminal", "--yes", "-q"))))
+        ended, got, failures = hall(commands, args.files)
         logins = ws.server.logins()
         refusals = ws.server.refusals()
         data_refusals = sum(1 for entry in ws.server.log() if entry[2:] == ["REFUSED", "data connection"])
@@ -126,6 +113,23 @@ def main():
     return 0 if got == args.participants and refusal < 1 + 40 * rtt else 1
 
 
+def hall(commands, files):
+    """Starts every participant's (folder, command) at once: the seconds until each ended, how many got the
+    whole meeting, and what the first three without it said."""
+    started = time.monotonic()
+    runs = [(folder, subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                      stderr=subprocess.STDOUT)) for folder, command in commands]
+    ended, got, failures = [], 0, []
+    for folder, process in runs:
+        output = process.communicate()[0].decode("utf-8", "replace")
+        ended.append(time.monotonic() - started)
+        whole = process.returncode == 0 and len(os.listdir(os.path.join(folder, "TW3"))) == files + 4
+        got += whole
+        if not whole and len(failures) < 3:
+            failures.append(output.strip().splitlines()[:3])
+    return ended, got, failures
+
+
 def https_hall(args):
     """The hall against nginx: who got the meeting, when the last had it, and what nginx saw."""
     ws = Workspace()
@@ -153,18 +157,7 @@ def https_hall(args):
             return folder, program("--folder", native(folder), "--cookie-file", native(cookie), "--ui", "terminal",
                                    "--yes", "-q")
 
-        commands = [participant(n) for n in range(args.participants)]
-        started = time.monotonic()
-        runs = [(folder, subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                          stderr=subprocess.STDOUT)) for folder, command in commands]
-        ended, got, failures = [], 0, []
-        for folder, process in runs:
-            output = process.communicate()[0].decode("utf-8", "replace")
-            ended.append(time.monotonic() - started)
-            whole = process.returncode == 0 and len(os.listdir(os.path.join(folder, "TW3"))) == args.files + 4
-            got += whole
-            if not whole and len(failures) < 3:
-                failures.append(output.strip().splitlines()[:3])
+        ended, got, failures = hall(commands=[participant(n) for n in range(args.participants)], files=args.files)
         requests = web.requests()
         connections = len({connection for connection, *_ in requests})
         refused = sum(1 for _, status, *_ in requests if status in (429, 503))
