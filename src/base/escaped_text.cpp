@@ -37,9 +37,7 @@ std::string Escaped(std::string_view text, std::size_t maxCharacters) {
       AppendHex(out, "\\x", static_cast<unsigned char>(text[start]), 2);
     } else if (*cp < 0x20 || *cp == 0x7F) {
       AppendHex(out, "\\x", *cp, 2);
-    } else if (*cp >= 0x80 && *cp <= 0x9F) {
-      AppendHex(out, "\\u", *cp, 4);
-    } else if (IsBidirectionalFormat(*cp)) {
+    } else if ((*cp >= 0x80 && *cp <= 0x9F) || IsBidirectionalFormat(*cp)) {
       AppendHex(out, "\\u", *cp, 4);
     } else {
       out.append(text, start, pos - start);
