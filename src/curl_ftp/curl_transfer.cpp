@@ -67,9 +67,17 @@ struct Receipt {
   }
 };
 
-// Over HTTPS only a 2xx response's body is the file; another's (a page saying 404) is dropped.
+// Over HTTPS only a 2xx response's body is the file; another's (a page saying 404) is dropped, and so is a
+// 206 that is not the rest asked for.
 bool IsTheFile(const Receipt& receipt) {
-  return !receipt.http || (receipt.response.status >= 200 && receipt.response.status < 300);
+  const HttpResponse& response = receipt.response;
+  if (!receipt.http) {
+    return true;
+  }
+  if (response.status == 206) {
+    return response.rangeStart == receipt.from;
+  }
+  return response.status >= 200 && response.status < 300;
 }
 
 // Where the progress of the request in flight goes, a few times a second at most, and whether to cut it.
@@ -101,7 +109,21 @@ size_t ReadReply(char* data, size_t size, size_t count, void* user) {
   std::string_view line(data, total);
   if (receipt.http) {
     ReadHeaderLine(line, receipt.response, static_cast<std::int64_t>(std::time(nullptr)));
-    receipt.announced = IsTheFile(receipt) ? receipt.response.contentLength : std::nullopt;
+    const HttpResponse& response = receipt.response;
+    receipt.announced = !IsTheFile(receipt)      ? std::nullopt
+                        : response.status == 206 ? response.completeLength
+                                                 : response.contentLength;
+    // Asked for the rest, the web server sends the whole file (published anew since): from nothing.
+    const bool headerEnd = line == "\r\n" || line == "\n";
+    if (headerEnd && receipt.from > 0 && response.status == 200) {
+      if (!receipt.file->Restart()) {
+        receipt.writeError = WriteReason(*receipt.file);
+        return 0;  // libcurl ends the transfer with a write error
+      }
+      receipt.from = 0;
+      receipt.written = 0;
+      receipt.announced = response.contentLength;
+    }
     return total;
   }
   // After REST a 150 names the whole or the rest, as servers differ: the first try's size stands.
@@ -255,7 +277,7 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   // libcurl sends REST only after SIZE: a try that resumes reads the size.
   curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH,
                    settings.tls == TlsMode::Off && !receipt->http && from == 0 ? 1L : 0L);
-  curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(from));
+  curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(receipt->http ? 0 : from));
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
   // No progress for the time-out ends the request; a long transfer that moves does not.
@@ -284,6 +306,8 @@ void ClearTransferOptions(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 0L);
   curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
   curl_easy_setopt(easy, CURLOPT_FILETIME, 0L);
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(easy, CURLOPT_RANGE, nullptr);
 }
 
 // Drives one transfer through the multi interface. While libcurl opens the data connection it names no
@@ -331,6 +355,7 @@ struct CurlFileTransfer::Kept {
   std::uint64_t bytes = 0;
   std::optional<std::uint64_t> size;   // announced by the first try from nothing
   std::optional<curl_off_t> modified;  // by MDTM, at the first try that asked
+  std::string validator;               // over HTTPS: the first try's ETag or date, for If-Range
 };
 
 CurlFileTransfer::CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
@@ -348,9 +373,12 @@ CurlTry CurlFileTransfer::Try() {
     }
   }
   if (kept_->bytes > 0) {
-    // A web server's file comes again whole: only an FTP server is asked for the rest.
-    const std::optional<CurlTry> failed =
-        channel_.Settings().protocol == Protocol::Https ? StartFromNothing() : AskForTheRest();
+    // A web server is asked for the rest along with what names the file (If-Range): it answers with the
+    // rest, or with the whole file when it has another. Without an ETag or a date that cannot be asked.
+    const bool https = channel_.Settings().protocol == Protocol::Https;
+    const std::optional<CurlTry> failed = !https                     ? AskForTheRest()
+                                          : kept_->validator.empty() ? StartFromNothing()
+                                                                     : std::nullopt;
     if (failed) {
       return *failed;
     }
@@ -367,6 +395,14 @@ CurlTry CurlFileTransfer::Try() {
   ProgressReports reports{&channel_, &receipt, &cut_};
   char curlError[CURL_ERROR_SIZE] = {};
   SetTransferOptions(easy_, request_, settings, &receipt, &reports, curlError, kept_->bytes);
+  const std::unique_ptr<curl_slist, void (*)(curl_slist*)> ifRange(
+      receipt.http && receipt.from > 0 ? curl_slist_append(nullptr, ("If-Range: " + kept_->validator).c_str())
+                                       : nullptr,
+      curl_slist_free_all);
+  if (ifRange) {
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, ifRange.get());
+    curl_easy_setopt(easy_, CURLOPT_RANGE, (std::to_string(receipt.from) + "-").c_str());
+  }
   CURLcode result = Drive(multi_, easy_, cut_);
   // A web server's redirect is followed while it stays on the meeting server's scheme, host and port.
   constexpr int kMostRedirects = 5;
@@ -388,7 +424,8 @@ CurlTry CurlFileTransfer::Try() {
   if (receipt.http && receipt.response.status >= 300 && !cut_) {
     return {HttpFailure(request_, receipt.response)};
   }
-  if (receipt.from > 0 && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME)) {
+  const bool notTheRest = receipt.http && result == CURLE_OK && !IsTheFile(receipt);
+  if (receipt.from > 0 && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME || notTheRest)) {
     // The server would not skip what is kept: the file from nothing, on this try still.
     if (!receipt.file->Restart()) {
       return {ftp_failure::CannotWrite(request_, WriteReason(*receipt.file))};
@@ -396,10 +433,14 @@ CurlTry CurlFileTransfer::Try() {
     kept_->bytes = 0;
     return Try();
   }
+  if (notTheRest) {
+    return {HttpFailure(request_, receipt.response)};
+  }
   if (result != CURLE_OK) {
     kept_->bytes = receipt.written;
     if (receipt.from == 0) {
       kept_->size = receipt.announced;
+      kept_->validator = receipt.response.Validator();
     }
     return {Failure(result, easy_, request_, receipt, settings.requestTimeoutSeconds, curlError),
             !cut_ && LoginWasGone(result, easy_, receipt)};
@@ -455,6 +496,7 @@ std::optional<CurlTry> CurlFileTransfer::StartFromNothing() {
   kept_->bytes = 0;
   kept_->size.reset();
   kept_->modified.reset();
+  kept_->validator.clear();
   return std::nullopt;
 }
 

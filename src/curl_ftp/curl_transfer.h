@@ -23,8 +23,8 @@ struct CurlTry {
 };
 
 // One request's file over its tries. What arrived stays in the temporary file from one try to the next, and
-// a try after a broken link asks an FTP server only for the rest (REST) while the server's file is the one those bytes
-// came from; the temporary file goes with this object unless the file was put in place.
+// a try after a broken link asks only for the rest (REST, or over HTTPS Range) while the server's file is the
+// one those bytes came from; the temporary file goes with this object unless the file was put in place.
 class CurlFileTransfer {
  public:
   // Tries on `easy`, driven by `multi`, reporting progress to `channel`; cut short as soon as `cut` is set.

@@ -20,6 +20,8 @@
 // - [x] a try after a link broke in the middle of a file asks for the rest (REST) while the server's file has
 //       the size that the first try announced and the modification time of the first try that asked; otherwise,
 //       or when the server refuses REST, the file from nothing
+// - [x] over HTTPS, such a try asks for the rest (Range) of this very file (If-Range: its ETag, else its date);
+//       the web server's whole file when it has another since, the file from nothing without either
 // - [ ] a file changed between its first and second try that keeps its size (the first try asks no MDTM:
 //       a command more per file)
 // - [x] names sent in Windows-874; a remote path with a leading "\" from the server's root, else from the home
@@ -43,7 +45,7 @@
 // - [ ] client certificates
 // - [ ] IPv6 address literals in the host (the port is read after the last ":")
 // - [ ] on plain FTP, a length check when the server announces no size (SIZE would cost a command per file)
-// - [ ] over HTTPS: compressed transfers, resuming a file, a redirect to another host (a CDN's own name)
+// - [ ] over HTTPS: compressed transfers, a redirect to another host (a CDN's own name)
 #pragma once
 
 #include <memory>

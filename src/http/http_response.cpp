@@ -130,6 +130,19 @@ void ReadHeaderLine(std::string_view line, HttpResponse& response, std::int64_t 
     response.contentLength = Digits<std::uint64_t>(value);
   } else if (EqualIgnoringAsciiCase(name, "Retry-After")) {
     response.retryAfterSeconds = RetryAfterSeconds(value, nowSeconds);
+  } else if (EqualIgnoringAsciiCase(name, "ETag")) {
+    response.entityTag = StartsWithIgnoringAsciiCase(value, "W/") ? "" : std::string(value);
+  } else if (EqualIgnoringAsciiCase(name, "Last-Modified")) {
+    response.lastModified = value;
+  } else if (EqualIgnoringAsciiCase(name, "Content-Range") && StartsWithIgnoringAsciiCase(value, "bytes ")) {
+    // "bytes FIRST-LAST/COMPLETE"; COMPLETE may be "*", unknown.
+    const std::string_view range = value.substr(6);
+    const size_t dash = range.find('-');
+    const size_t slash = range.find('/');
+    if (dash != std::string_view::npos && slash != std::string_view::npos && dash < slash) {
+      response.rangeStart = Digits<std::uint64_t>(range.substr(0, dash));
+      response.completeLength = Digits<std::uint64_t>(range.substr(slash + 1));
+    }
   }
 }
 

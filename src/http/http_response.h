@@ -19,6 +19,13 @@ struct HttpResponse {
   std::string reason;                          // the reason phrase; HTTP/2 sends none
   std::optional<std::uint64_t> contentLength;  // of a response with the file
   std::optional<int> retryAfterSeconds;        // of a busy server's 503 or 429
+  std::string entityTag;                       // a strong ETag; a weak one cannot ask for the rest
+  std::string lastModified;
+  std::optional<std::uint64_t> rangeStart;      // of a 206: where its bytes begin in the file
+  std::optional<std::uint64_t> completeLength;  // of a 206: the whole file's length
+
+  // What If-Range names so that the rest comes only of this very file: its ETag, else its date.
+  std::string Validator() const { return entityTag.empty() ? lastModified : entityTag; }
 };
 
 // https://host:port/ + the server path percent-encoded from its Windows-874 bytes, from the web root
@@ -28,9 +35,9 @@ std::string HttpsUrl(const FtpRequest& request);
 // Whether `url` (a redirect's target) is on the request's own scheme, host and port.
 bool SameOrigin(const FtpRequest& request, std::string_view url);
 
-// One header line as it came ("HTTP/1.1 404 Not Found", "content-length: 20480", with or without its line
-// end). A status line starts the response afresh: a redirect's or an interim response's lines go.
-// `nowSeconds` (since 1970) turns a Retry-After date into seconds.
+// One header line as it came ("HTTP/1.1 404 Not Found", "content-length: 20480", "Content-Range: bytes
+// 100-199/1000", with or without its line end). A status line starts the response afresh: a redirect's or an interim
+// response's lines go. `nowSeconds` (since 1970) turns a Retry-After date into seconds.
 void ReadHeaderLine(std::string_view line, HttpResponse& response, std::int64_t nowSeconds);
 
 // A Retry-After value: seconds, or an HTTP date; nothing for what is neither. A date in the past is 0.

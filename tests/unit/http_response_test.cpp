@@ -37,6 +37,19 @@ TEST(Https, HeaderLinesTellTheStatusTheLengthAndWhenToComeBack) {
   ReadHeaderLine("content-length: 20480", r, kNow);
   EXPECT_EQ(r.status, 200);
   EXPECT_EQ(r.contentLength, 20480u);
+  // What asks for the rest of this very file: a strong ETag before the date, never a weak one.
+  ReadHeaderLine("Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT", r, kNow);
+  ReadHeaderLine("ETag: W/\"weak\"", r, kNow);
+  EXPECT_EQ(r.Validator(), "Sun, 06 Nov 1994 08:49:37 GMT");
+  ReadHeaderLine("etag: \"5f-1a\"\r\n", r, kNow);
+  EXPECT_EQ(r.Validator(), "\"5f-1a\"");
+  ReadHeaderLine("HTTP/1.1 206 Partial Content", r, kNow);
+  ReadHeaderLine("Content-Range: bytes 100-199/1000", r, kNow);
+  EXPECT_EQ(r.rangeStart, 100u);
+  EXPECT_EQ(r.completeLength, 1000u);
+  ReadHeaderLine("Content-Range: bytes 7-9/*", r, kNow);
+  EXPECT_EQ(r.rangeStart, 7u);
+  EXPECT_FALSE(r.completeLength);
   EXPECT_EQ(RetryAfterSeconds("Sun, 06 Nov 1994 08:51:07 GMT", kNow), 90);
   EXPECT_EQ(RetryAfterSeconds("Sat, 05 Nov 1994 08:49:37 GMT", kNow), 0);
   EXPECT_EQ(RetryAfterSeconds("Thu, 29 Feb 2024 00:00:00 GMT", 1709164800 - 5), 5);
@@ -63,7 +76,11 @@ TEST(Https, AStatusThatIsNotTheFileEndsInFtpsBoxOrIsWaitedOut) {
       {302, "Found", 302, false, "answered: 302 Found"},
   };
   for (const auto& c : cases) {
-    const auto outcome = HttpFailure(kRequest, {c.status, c.reason, {}, 7});
+    HttpResponse response;
+    response.status = c.status;
+    response.reason = c.reason;
+    response.retryAfterSeconds = 7;
+    const auto outcome = HttpFailure(kRequest, response);
     EXPECT_EQ(outcome.code, c.code) << c.status;
     EXPECT_EQ(outcome.transient, c.transient) << c.status;
     EXPECT_NE(outcome.detail.find(c.detail), std::string::npos) << outcome.detail;
