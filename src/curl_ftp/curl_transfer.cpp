@@ -122,7 +122,6 @@ size_t ReadReply(char* data, size_t size, size_t count, void* user) {
       }
       receipt.from = 0;
       receipt.written = 0;
-      receipt.announced = response.contentLength;
     }
     return total;
   }
@@ -252,9 +251,8 @@ void SetHttpsOptions(CURL* easy, const FtpRequest& request) {
   }
 }
 
-// `from`: the bytes already kept, asked to be skipped with REST.
 void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSettings& settings, Receipt* receipt,
-                        ProgressReports* reports, char* errorBuffer, std::uint64_t from) {
+                        ProgressReports* reports, char* errorBuffer) {
   const auto timeoutSeconds = static_cast<long>(settings.requestTimeoutSeconds);
   if (receipt->http) {
     SetHttpsOptions(easy, request);
@@ -274,10 +272,10 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
   // Over TLS the size is read (SIZE, one command more a file): with Schannel, a read to the end of a
   // protected data connection waits for the server's close, while the server waits for the client's.
-  // libcurl sends REST only after SIZE: a try that resumes reads the size.
+  // libcurl sends REST (the bytes kept, skipped) only after SIZE: a try that resumes reads the size.
   curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH,
-                   settings.tls == TlsMode::Off && !receipt->http && from == 0 ? 1L : 0L);
-  curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(receipt->http ? 0 : from));
+                   settings.tls == TlsMode::Off && !receipt->http && receipt->from == 0 ? 1L : 0L);
+  curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(receipt->http ? 0 : receipt->from));
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
   // No progress for the time-out ends the request; a long transfer that moves does not.
@@ -372,10 +370,11 @@ CurlTry CurlFileTransfer::Try() {
       return {ftp_failure::CannotCreateBeside(request_)};
     }
   }
+  const TransferSettings& settings = channel_.Settings();
   if (kept_->bytes > 0) {
     // A web server is asked for the rest along with what names the file (If-Range): it answers with the
     // rest, or with the whole file when it has another. Without an ETag or a date that cannot be asked.
-    const bool https = channel_.Settings().protocol == Protocol::Https;
+    const bool https = settings.protocol == Protocol::Https;
     const std::optional<CurlTry> failed = !https                     ? AskForTheRest()
                                           : kept_->validator.empty() ? StartFromNothing()
                                                                      : std::nullopt;
@@ -383,7 +382,6 @@ CurlTry CurlFileTransfer::Try() {
       return *failed;
     }
   }
-  const TransferSettings& settings = channel_.Settings();
   Receipt receipt;
   receipt.file = kept_->file.get();
   receipt.http = settings.protocol == Protocol::Https;
@@ -394,7 +392,7 @@ CurlTry CurlFileTransfer::Try() {
   }
   ProgressReports reports{&channel_, &receipt, &cut_};
   char curlError[CURL_ERROR_SIZE] = {};
-  SetTransferOptions(easy_, request_, settings, &receipt, &reports, curlError, kept_->bytes);
+  SetTransferOptions(easy_, request_, settings, &receipt, &reports, curlError);
   const std::unique_ptr<curl_slist, void (*)(curl_slist*)> ifRange(
       receipt.http && receipt.from > 0 ? curl_slist_append(nullptr, ("If-Range: " + kept_->validator).c_str())
                                        : nullptr,
@@ -427,10 +425,9 @@ CurlTry CurlFileTransfer::Try() {
   const bool notTheRest = receipt.http && result == CURLE_OK && !IsTheFile(receipt);
   if (receipt.from > 0 && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME || notTheRest)) {
     // The server would not skip what is kept: the file from nothing, on this try still.
-    if (!receipt.file->Restart()) {
-      return {ftp_failure::CannotWrite(request_, WriteReason(*receipt.file))};
+    if (const std::optional<CurlTry> failed = StartFromNothing()) {
+      return *failed;
     }
-    kept_->bytes = 0;
     return Try();
   }
   if (notTheRest) {
@@ -463,7 +460,7 @@ std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
   Receipt receipt;
   ProgressReports reports{&channel_, &receipt, &cut_};
   char curlError[CURL_ERROR_SIZE] = {};
-  SetTransferOptions(easy_, request_, channel_.Settings(), &receipt, &reports, curlError, 0);
+  SetTransferOptions(easy_, request_, channel_.Settings(), &receipt, &reports, curlError);
   curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(easy_, CURLOPT_FILETIME, 1L);
   // libcurl hands what it learnt to the body's writer too, as header lines; none of it belongs in the file.

@@ -258,38 +258,40 @@ class Https(unittest.TestCase):
 
         # A connection cut in the middle of a file: waited for as a refusal for now, and only the rest is
         # asked for (206, If-Range naming the file); the old copy stays until the file is whole.
-        self.server.clear_log()
-        self.publish("R3", {"a.doc": "alpha", "big.bin": b"B" * 200000})
         with open(self.ws.local("TW3", "big.bin"), "wb") as f:
             f.write(b"old")
-        runner = threading.Thread(target=lambda: done.append(self.run_meeting()))
-        runner.start()
-        wait_for(lambda: self.ws.partial_files(), "big.bin under way")
-        time.sleep(1)  # some of it on its way at 64 KiB/s
-        self.server.cut_connections()
-        runner.join()
-        self.assertEqual(done[1].returncode, 0, done[1].text)
+        result = self.cut_in_the_middle("R3", b"B" * 200000)
+        self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "big.bin"), b"B" * 200000)
         self.assertEqual(self.ws.partial_files(), [])
         self.assertEqual([r[1] for r in self.server.requests() if r[4].endswith("/big.bin")], [206])
 
         # Published anew while it came: If-Range no longer names the server's file, which comes whole.
+        def publish_anew():
+            anew = os.path.join(self.ws.remote_folder(), "big.bin.new")
+            with open(anew, "wb") as f:
+                f.write(b"D" * 200000)
+            os.utime(anew, (time.time() + 60, time.time() + 60))  # nginx's ETag is the time and the size
+            os.replace(anew, os.path.join(self.ws.remote_folder(), "big.bin"))
+
+        result = self.cut_in_the_middle("R4", b"C" * 200000, before_the_cut=publish_anew)
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "big.bin"), b"D" * 200000)
+        self.assertEqual([r[1] for r in self.server.requests() if r[4].endswith("/big.bin")], [200])
+
+    def cut_in_the_middle(self, revision, big, before_the_cut=lambda: None):
+        """A run of `revision` with big.bin, whose connection nginx cuts once some of it came; its result."""
         self.server.clear_log()
-        self.publish("R4", {"a.doc": "alpha", "big.bin": b"C" * 200000})
+        self.publish(revision, {"a.doc": "alpha", "big.bin": big})
+        done = []
         runner = threading.Thread(target=lambda: done.append(self.run_meeting()))
         runner.start()
         wait_for(lambda: self.ws.partial_files(), "big.bin under way")
-        time.sleep(1)
-        anew = os.path.join(self.ws.remote_folder(), "big.bin.new")
-        with open(anew, "wb") as f:
-            f.write(b"D" * 200000)
-        os.utime(anew, (time.time() + 60, time.time() + 60))  # nginx's ETag is the time and the size
-        os.replace(anew, os.path.join(self.ws.remote_folder(), "big.bin"))
+        time.sleep(1)  # some of it on its way at 64 KiB/s
+        before_the_cut()
         self.server.cut_connections()
         runner.join()
-        self.assertEqual(done[2].returncode, 0, done[2].text)
-        self.assertEqual(self.ws.read_local("TW3", "big.bin"), b"D" * 200000)
-        self.assertEqual([r[1] for r in self.server.requests() if r[4].endswith("/big.bin")], [200])
+        return done[0]
 
 
 @unittest.skipUnless(os.path.exists(VSFTPD) and os.geteuid() == 0, "needs vsftpd and root (the system's store)")
@@ -354,6 +356,7 @@ class Tls(unittest.TestCase):
         self.assertIn("| Load FileUpdate Error 906", result.text)
         self.assertIn("offers no TLS", result.text)
         self.assertEqual([c for _, c in plain.commands() if not c.startswith("AUTH ")], [])  # no USER, no PASS
+
 
 if __name__ == "__main__":
     unittest.main()
