@@ -22,9 +22,10 @@ one invocation each (one connection); per client the median wall time, its ratio
 FTP and to curl's, the TLS connections and the requests per file.
 
     /usr/bin/python3 bench/download_bench.py [--link loopback|wan] [--runs N] [--files 300] [--size 20480]
-                                             [--big-mb 20] [--delay-ms 25]
+                                             [--big-mb 20] [--delay-ms 25] [--checked]
 """
 import argparse
+import hashlib
 import os
 import shutil
 import signal
@@ -46,21 +47,28 @@ BIG_NAME = "big.bin"
 REMOTE = "m/TW3/t1"
 
 
-def publish(folder, files, size, big_mb):
+def publish(folder, files, size, big_mb, checked=False):
+    """`checked`: every entry lists the file's size= and sha256=, which the program checks."""
     os.makedirs(folder)
     entries = []
+
+    def entry(name, length, digest):
+        return f"{name} size={length} sha256={digest.hexdigest()}" if checked else f"{name} {length}"
+
     block = os.urandom(size)
     for i in range(files):
         name = f"doc{i:03d}.pdf"
         with open(os.path.join(folder, name), "wb") as f:
             f.write(block)
-        entries.append(f"{name} {size}")
+        entries.append(entry(name, size, hashlib.sha256(block)))
     if big_mb:
+        digest = hashlib.sha256()
         with open(os.path.join(folder, BIG_NAME), "wb") as f:
             chunk = os.urandom(1 << 20)
             for _ in range(big_mb):
                 f.write(chunk)
-        entries.append(f"{BIG_NAME} {big_mb << 20}")
+                digest.update(chunk)
+        entries.append(entry(BIG_NAME, big_mb << 20, digest))
     for name, data in (("Tarnwick.msg", crlf(["Benchmark", "line"])), ("Enote.Doc", b"e"),
                        ("MainTarnwick.html", b"<html></html>")):
         with open(os.path.join(folder, name), "wb") as f:
@@ -116,7 +124,7 @@ def loopback(args):
     base = tempfile.mkdtemp(prefix="tarnwick-bench-")
     server = None
     try:
-        publish(os.path.join(base, "server", REMOTE), args.files, args.size, args.big_mb)
+        publish(os.path.join(base, "server", REMOTE), args.files, args.size, args.big_mb, args.checked)
         server = MeetingServer(os.path.join(base, "server"))
         print(f"{args.files} x {args.size} B + 1 x {args.big_mb} MiB, loopback, pyftpdlib")
         print(f"{'run':>3} {'wall s':>8} {'peak MiB':>9} {'logins':>6} {'files':>5} {'cmds/file':>9} "
@@ -190,7 +198,7 @@ def compare(args):
     link = server = wine = None
     cleanups = []
     try:
-        publish(os.path.join(base, "server", REMOTE), args.files, args.size, 0)
+        publish(os.path.join(base, "server", REMOTE), args.files, args.size, 0, args.checked)
         try:
             if args.delay_ms <= 0:  # the comparison on loopback, for large files and many small ones
                 raise LinkUnavailable("--delay-ms 0")
@@ -359,6 +367,7 @@ def https_runs(args, base, web, host, in_client, wine, windows_exe, ftp_wall):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[1])
     parser.add_argument("--link", choices=("loopback", "wan"), default="loopback")
+    parser.add_argument("--checked", action="store_true", help="entries with size= and sha256=, checked")
     parser.add_argument("--runs", type=int, help="runs per client: 3 on loopback, 1 over the slow link")
     parser.add_argument("--files", type=int, default=300)
     parser.add_argument("--size", type=int, default=20 << 10)

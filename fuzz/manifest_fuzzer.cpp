@@ -84,6 +84,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kept = Manifest{"", "1", {}};
   }
 
+  // An entry's checks are what its words say or nothing: a digest is always 64 lower-case hex digits, and the
+  // name's own checks are those of its last entry.
+  const tarnwick::ManifestChecks checks(fetched->entries);
+  for (const auto& line : fetched->entries) {
+    const tarnwick::FileChecks own = tarnwick::EntryChecks(line);
+    FUZZ_REQUIRE(own.most == 0);
+    FUZZ_REQUIRE(own.sha256.empty() ||
+                 (own.sha256.size() == 64 && own.sha256.find_first_not_of("0123456789abcdef") == std::string::npos));
+  }
+  if (!fetched->entries.empty()) {
+    const std::string& last = fetched->entries.back();
+    FUZZ_REQUIRE(checks.For(tarnwick::EntryName(last)) == tarnwick::EntryChecks(last));
+  }
+
   // The walk on its own, whatever the generations and revisions say.
   Lines download, gone, expectedDownload, expectedGone;
   const Lines sortedKept = CheckedSort(kept->entries);

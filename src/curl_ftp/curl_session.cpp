@@ -102,7 +102,7 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
   if (easy_ == nullptr || multi_ == nullptr) {
     return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
   }
-  CurlFileTransfer file(easy_, multi_, channel, *request, cut_);
+  CurlFileTransfer file(easy_, multi_, channel, *request, pending.checks, cut_);
   BusyWait busyWait(std::chrono::seconds(settings.busyWaitSeconds), settings.tries);
   const auto started = std::chrono::steady_clock::now();
   for (;;) {

@@ -12,8 +12,11 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
+#include <utility>
 
+#include "digest/sha256.h"
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_reply.h"
 #include "http/http_response.h"
@@ -44,38 +47,130 @@ std::string WriteReason(const PendingFile&) { return std::strerror(errno); }
 // data over in 16 KiB at most, and a write each costs a big file its pace.
 constexpr size_t kLargeBlock = 1 << 20;
 
-// One request's file and what is known of its length.
+// A try that asks for the rest asks from this far before the end of the kept bytes: the server's bytes
+// there must equal the kept ones, which proves that the rest continues the same file.
+constexpr std::uint64_t kOverlap = 64 << 10;
+
+// The temporary file and what is known of the bytes in it, kept from one try to the next.
+struct FileSoFar {
+  std::unique_ptr<PendingFile> file;
+  std::uint64_t bytes = 0;       // in the file, or on their way to it
+  std::optional<Sha256> digest;  // of those bytes, when the manifest gives the file's digest
+  std::string tail;              // their last kOverlap bytes at most
+
+  void Append(std::string_view more) {
+    if (digest) {
+      digest->Add(more);
+    }
+    bytes += more.size();
+    if (more.size() >= kOverlap) {
+      tail.assign(more.substr(more.size() - kOverlap));
+    } else {
+      tail.append(more);
+      if (tail.size() >= 2 * kOverlap) {
+        tail.erase(0, tail.size() - kOverlap);
+      }
+    }
+  }
+  // Empties the file for a download from nothing; false when it cannot be emptied.
+  bool Restart() {
+    if (!file->Restart()) {
+      return false;
+    }
+    bytes = 0;
+    tail.clear();
+    try {
+      if (digest) {
+        digest->Reset();
+      }
+    } catch (const std::exception&) {  // the digest's library failed; its caller may be libcurl
+      return false;
+    }
+    return true;
+  }
+  std::string_view Tail(std::uint64_t length) const {
+    return std::string_view(tail).substr(tail.size() - static_cast<size_t>(length));
+  }
+};
+
+// Why a try stopped the bytes coming, when it did.
+enum class Stop {
+  None,
+  NotTheSameFile,  // the overlap differs from the kept bytes: the rest would splice two files
+  PastAnnounced,   // more than the server announced
+  PastListed,      // more than the manifest's size=
+  PastMost,        // more than the request's bound
+  DiskNearlyFull,  // no length known, and the disk's reserve reached
+};
+
+// One try of one request: where its bytes go and what is known of their length.
 struct Receipt {
-  PendingFile* file = nullptr;
-  std::uint64_t written = 0;               // the bytes kept from earlier tries included
-  std::optional<std::uint64_t> announced;  // the whole file's, by the 150 reply of a try from nothing
-  std::uint64_t from = 0;                  // kept from earlier tries: this try asked for the rest with REST
-  std::optional<std::string> writeError;   // why a write failed
-  std::string lastReply;                   // the server's last reply line, for a failure's detail
-  std::string unwritten;                   // received, for the file's next large write
+  FileSoFar* file = nullptr;
+  const FileChecks* checks = nullptr;
+  std::uint64_t written = 0;                 // the position in the file that the answer's bytes have come to
+  std::uint64_t from = 0;                    // asked for the rest from here (REST, or over HTTPS Range)
+  std::uint64_t keptEnd = 0;                 // the answer's bytes before here are the overlap, compared, not written
+  std::optional<std::uint64_t> announced;    // the whole file's length, as the server said it
+  std::optional<std::uint64_t> firstLength;  // the whole file's length, as the first answer said it
+  Stop stop = Stop::None;
+  std::uint64_t stoppedAt = 0;            // how far the answer had come when it was stopped
+  std::optional<std::string> writeError;  // why a write failed
+  std::string lastReply;                  // the server's last reply line, for a failure's detail
+  std::string unwritten;                  // received, for the file's next large write
   bool http = false;
   HttpResponse response;  // over HTTPS: what the header lines said
 
   // The bytes received so far to the file; false (and why in writeError) when the write failed.
   bool WriteOut() {
-    if (!unwritten.empty() && !file->Write(unwritten)) {
-      writeError = WriteReason(*file);
+    if (!unwritten.empty() && !file->file->Write(unwritten)) {
+      writeError = WriteReason(*file->file);
       return false;
     }
     unwritten.clear();
     return true;
   }
+
+  // The most bytes the file may have, and which bound that is.
+  std::pair<std::optional<std::uint64_t>, Stop> Bound() const {
+    std::pair<std::optional<std::uint64_t>, Stop> bound{announced, Stop::PastAnnounced};
+    const auto tighter = [&](std::optional<std::uint64_t> most, Stop which) {
+      if (most && (!bound.first || *most < *bound.first)) {
+        bound = {most, which};
+      }
+    };
+    tighter(checks->size, Stop::PastListed);
+    tighter(checks->most > 0 ? std::optional(checks->most) : std::nullopt, Stop::PastMost);
+    return bound;
+  }
+
+  // The answer's bytes stop coming: libcurl ends the transfer with a write error.
+  size_t Stopped(Stop why, std::uint64_t at) {
+    stop = why;
+    stoppedAt = at;
+    return 0;
+  }
+
+  // A file of no known length leaves the disk its reserve: an endless answer never fills it.
+  bool LeavesTheReserve() const {
+    const auto space = file->file->Space();
+    return !space || space->available >= DiskReserve(*space) + unwritten.size();
+  }
 };
 
 // Over HTTPS only a 2xx response's body is the file; another's (a page saying 404) is dropped, and so is a
-// 206 that is not the rest asked for.
+// 206 that is not the rest asked for: another start, or a whole file of another length than the one that
+// the first answer and the manifest name ("*" names none).
 bool IsTheFile(const Receipt& receipt) {
   const HttpResponse& response = receipt.response;
   if (!receipt.http) {
     return true;
   }
   if (response.status == 206) {
-    return response.rangeStart == receipt.from;
+    const auto agrees = [&](std::optional<std::uint64_t> length) {
+      return !length || response.completeLength == length;
+    };
+    return response.rangeStart == receipt.from && response.completeLength && agrees(receipt.firstLength) &&
+           agrees(receipt.checks->size);
   }
   return response.status >= 200 && response.status < 300;
 }
@@ -94,11 +189,38 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   if (!IsTheFile(receipt)) {
     return total;
   }
-  receipt.unwritten.append(data, total);
-  if (receipt.unwritten.size() >= kLargeBlock && !receipt.WriteOut()) {
-    return 0;  // libcurl ends the transfer with a write error
+  std::string_view bytes(data, total);
+  if (receipt.written < receipt.keptEnd) {
+    const auto overlap = static_cast<size_t>(std::min<std::uint64_t>(bytes.size(), receipt.keptEnd - receipt.written));
+    const std::string_view kept = receipt.file->Tail(receipt.keptEnd - receipt.written).substr(0, overlap);
+    if (bytes.substr(0, overlap) != kept) {
+      return receipt.Stopped(Stop::NotTheSameFile, receipt.written);
+    }
+    receipt.written += overlap;
+    bytes.remove_prefix(overlap);
   }
-  receipt.written += total;
+  if (bytes.empty()) {
+    return total;
+  }
+  if (const auto [most, which] = receipt.Bound(); most && receipt.written + bytes.size() > *most) {
+    return receipt.Stopped(which, receipt.written + bytes.size());
+  }
+  try {
+    receipt.file->Append(bytes);
+  } catch (const std::exception& error) {  // the digest's library failed
+    receipt.writeError = error.what();
+    return 0;
+  }
+  receipt.unwritten.append(bytes);
+  receipt.written += bytes.size();
+  if (receipt.unwritten.size() >= kLargeBlock) {
+    if (!receipt.Bound().first && !receipt.LeavesTheReserve()) {
+      return receipt.Stopped(Stop::DiskNearlyFull, receipt.written);
+    }
+    if (!receipt.WriteOut()) {
+      return 0;  // libcurl ends the transfer with a write error
+    }
+  }
   return total;
 }
 
@@ -113,15 +235,20 @@ size_t ReadReply(char* data, size_t size, size_t count, void* user) {
     receipt.announced = !IsTheFile(receipt)      ? std::nullopt
                         : response.status == 206 ? response.completeLength
                                                  : response.contentLength;
-    // Asked for the rest, the web server sends the whole file (published anew since): from nothing.
     const bool headerEnd = line == "\r\n" || line == "\n";
-    if (headerEnd && receipt.from > 0 && response.status == 200) {
+    // Two lengths for one answer: which of them ends the file cannot be told.
+    if (headerEnd && response.otherContentLength) {
+      return 0;
+    }
+    // Asked for the rest, the web server sends the whole file (published anew since): from nothing.
+    if (headerEnd && receipt.keptEnd > 0 && response.status == 200) {
       if (!receipt.file->Restart()) {
-        receipt.writeError = WriteReason(*receipt.file);
+        receipt.writeError = WriteReason(*receipt.file->file);
         return 0;  // libcurl ends the transfer with a write error
       }
       receipt.from = 0;
       receipt.written = 0;
+      receipt.keptEnd = 0;
     }
     return total;
   }
@@ -349,29 +476,43 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& cut) {
 
 // The temporary file and what the server said of the file, kept from one try to the next.
 struct CurlFileTransfer::Kept {
-  std::unique_ptr<PendingFile> file;
-  std::uint64_t bytes = 0;
-  std::optional<std::uint64_t> size;   // announced by the first try from nothing
+  FileSoFar sofar;
+  std::optional<std::uint64_t> size;   // the whole file's length, as the first answer said it
   std::optional<curl_off_t> modified;  // by MDTM, at the first try that asked
   std::string validator;               // over HTTPS: the first try's ETag or date, for If-Range
+  bool differedOnce = false;           // the file came whole once already but not as the manifest says
 };
 
 CurlFileTransfer::CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
-                                   const std::atomic<bool>& cut)
-    : easy_(easy), multi_(multi), channel_(channel), request_(request), cut_(cut), kept_(std::make_unique<Kept>()) {}
+                                   const FileChecks& checks, const std::atomic<bool>& cut)
+    : easy_(easy),
+      multi_(multi),
+      channel_(channel),
+      request_(request),
+      checks_(checks),
+      cut_(cut),
+      kept_(std::make_unique<Kept>()) {}
 
 CurlFileTransfer::~CurlFileTransfer() = default;
 
 CurlTry CurlFileTransfer::Try() {
-  if (!kept_->file) {
-    kept_->file = std::make_unique<PendingFile>(NativeTarget(request_.localPath));
-    if (!kept_->file->Ok()) {
-      kept_->file.reset();
+  FileSoFar& sofar = kept_->sofar;
+  if (!sofar.file) {
+    sofar.file = std::make_unique<PendingFile>(NativeTarget(request_.localPath));
+    if (!sofar.file->Ok()) {
+      sofar.file.reset();
       return {ftp_failure::CannotCreateBeside(request_)};
+    }
+    if (!checks_.sha256.empty()) {
+      try {
+        sofar.digest.emplace();
+      } catch (const std::exception& error) {  // the digest's library failed
+        return {ftp_failure::CannotWrite(request_, error.what())};
+      }
     }
   }
   const TransferSettings& settings = channel_.Settings();
-  if (kept_->bytes > 0) {
+  if (sofar.bytes > 0) {
     // A web server is asked for the rest along with what names the file (If-Range): it answers with the
     // rest, or with the whole file when it has another. Without an ETag or a date that cannot be asked.
     const bool https = settings.protocol == Protocol::Https;
@@ -383,19 +524,22 @@ CurlTry CurlFileTransfer::Try() {
     }
   }
   Receipt receipt;
-  receipt.file = kept_->file.get();
+  receipt.file = &sofar;
+  receipt.checks = &checks_;
   receipt.http = settings.protocol == Protocol::Https;
-  receipt.written = kept_->bytes;
-  receipt.from = kept_->bytes;
-  if (receipt.from > 0) {
+  receipt.keptEnd = sofar.bytes;
+  receipt.from = sofar.bytes - std::min(sofar.bytes, kOverlap);
+  receipt.written = receipt.from;
+  if (receipt.keptEnd > 0) {
     receipt.announced = kept_->size;
+    receipt.firstLength = kept_->size;
   }
   ProgressReports reports{&channel_, &receipt, &cut_};
   char curlError[CURL_ERROR_SIZE] = {};
   SetTransferOptions(easy_, request_, settings, &receipt, &reports, curlError);
   const std::unique_ptr<curl_slist, void (*)(curl_slist*)> ifRange(
-      receipt.http && receipt.from > 0 ? curl_slist_append(nullptr, ("If-Range: " + kept_->validator).c_str())
-                                       : nullptr,
+      receipt.http && receipt.keptEnd > 0 ? curl_slist_append(nullptr, ("If-Range: " + kept_->validator).c_str())
+                                          : nullptr,
       curl_slist_free_all);
   if (ifRange) {
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, ifRange.get());
@@ -416,48 +560,99 @@ CurlTry CurlFileTransfer::Try() {
     result = Drive(multi_, easy_, cut_);
   }
   ClearTransferOptions(easy_);
-  if (!receipt.WriteOut()) {
-    return {ftp_failure::CannotWrite(request_, *receipt.writeError)};
+  if (cut_) {
+    return {Failure(result, easy_, request_, receipt, settings.requestTimeoutSeconds, curlError)};
   }
-  if (receipt.http && receipt.response.status >= 300 && !cut_) {
-    return {HttpFailure(request_, receipt.response)};
+  if (receipt.http && receipt.response.otherContentLength) {
+    return {ftp_failure::LengthsDisagree(request_, receipt.response.contentLength.value_or(0),
+                                         *receipt.response.otherContentLength)};
   }
+  const bool resumed = receipt.keptEnd > 0;
   const bool notTheRest = receipt.http && result == CURLE_OK && !IsTheFile(receipt);
-  if (receipt.from > 0 && (result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME || notTheRest)) {
-    // The server would not skip what is kept: the file from nothing, on this try still.
+  if (resumed && (receipt.stop == Stop::NotTheSameFile || result == CURLE_FTP_COULDNT_USE_REST ||
+                  result == CURLE_BAD_DOWNLOAD_RESUME || notTheRest || receipt.response.status == 416)) {
+    // The server would not send the rest of the very file that is kept: the file from nothing, on this try.
     if (const std::optional<CurlTry> failed = StartFromNothing()) {
       return *failed;
     }
     return Try();
   }
+  switch (receipt.stop) {
+    case Stop::PastAnnounced:
+      return {ftp_failure::SizeDiffers(request_, receipt.stoppedAt, receipt.announced.value_or(0))};
+    case Stop::PastListed:
+      return Differs(ftp_failure::LongerThanListed(request_, *checks_.size));
+    case Stop::PastMost:
+      return {ftp_failure::LongerThanBound(request_, checks_.most)};
+    case Stop::DiskNearlyFull:
+      return {ftp_failure::DiskNearlyFull(request_, receipt.stoppedAt)};
+    case Stop::NotTheSameFile:
+    case Stop::None:
+      break;
+  }
+  if (!receipt.WriteOut()) {
+    return {ftp_failure::CannotWrite(request_, *receipt.writeError)};
+  }
+  if (receipt.http && receipt.response.status >= 300) {
+    return {HttpFailure(request_, receipt.response)};
+  }
   if (notTheRest) {
     return {HttpFailure(request_, receipt.response)};
   }
   if (result != CURLE_OK) {
-    kept_->bytes = receipt.written;
     if (receipt.from == 0) {
       kept_->size = receipt.announced;
       kept_->validator = receipt.response.Validator();
     }
     return {Failure(result, easy_, request_, receipt, settings.requestTimeoutSeconds, curlError),
-            !cut_ && LoginWasGone(result, easy_, receipt)};
+            LoginWasGone(result, easy_, receipt)};
   }
   // A data connection closed early looks like the end of the file; only the announced size tells.
   // The temporary file goes with this transfer.
   if (receipt.announced && *receipt.announced != receipt.written) {
     return {ftp_failure::SizeDiffers(request_, receipt.written, *receipt.announced)};
   }
-  if (!receipt.file->Commit()) {
+  if (checks_.size && *checks_.size != sofar.bytes) {
+    return Differs(ftp_failure::NotTheListedSize(request_, sofar.bytes, *checks_.size));
+  }
+  if (sofar.digest) {
+    std::string digest;
+    try {
+      digest = sofar.digest->Finish();
+    } catch (const std::exception& error) {
+      return {ftp_failure::CannotWrite(request_, error.what())};
+    }
+    if (digest != checks_.sha256) {
+      return Differs(ftp_failure::NotTheListedDigest(request_, digest, checks_.sha256));
+    }
+  }
+  if (!sofar.file->Commit()) {
     return {ftp_failure::CannotPutInPlace(request_)};
   }
-  return {TransferOutcome::Completed(receipt.written)};
+  return {TransferOutcome::Completed(sofar.bytes)};
 }
 
-// The kept bytes are worth asking the rest for only while the server's file is the one they came from: the
-// same size as the first try announced, and the same modification time as the first try that asked for it
-// (SIZE and MDTM, no data connection). Otherwise the file starts from nothing.
+// A file that is not what the manifest says may have met a fault on its way: it comes once more from
+// nothing. A second difference is the server's file itself.
+CurlTry CurlFileTransfer::Differs(TransferOutcome difference) {
+  if (kept_->differedOnce) {
+    return {std::move(difference)};
+  }
+  kept_->differedOnce = true;
+  if (const std::optional<CurlTry> failed = StartFromNothing()) {
+    return *failed;
+  }
+  return Try();
+}
+
+// The kept bytes are worth asking the rest for only while the server's file may be the one they came from:
+// its size (SIZE) that of the first answer and of the manifest, its modification time (MDTM) that of the
+// first try that asked. A server that refuses either, or names another, gets the file from nothing. The
+// overlap of the next try proves the rest.
 std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
   Receipt receipt;
+  receipt.file = &kept_->sofar;
+  receipt.checks = &checks_;
   ProgressReports reports{&channel_, &receipt, &cut_};
   char curlError[CURL_ERROR_SIZE] = {};
   SetTransferOptions(easy_, request_, channel_.Settings(), &receipt, &reports, curlError);
@@ -470,16 +665,24 @@ std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
   const CURLcode result = Drive(multi_, easy_, cut_);
   curl_off_t size = -1;
   curl_off_t modified = -1;
+  long reply = 0;
   curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
   curl_easy_getinfo(easy_, CURLINFO_FILETIME_T, &modified);
+  curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &reply);
   ClearTransferOptions(easy_);
-  if (result != CURLE_OK) {
+  constexpr long kRefused = 500;  // a refusal for good, of SIZE or MDTM: not of the file
+  if (result != CURLE_OK && (reply < kRefused || cut_)) {
     return CurlTry{Failure(result, easy_, request_, receipt, channel_.Settings().requestTimeoutSeconds, curlError),
                    !cut_ && LoginWasGone(result, easy_, receipt)};
   }
-  const bool same = kept_->size && size >= 0 && static_cast<std::uint64_t>(size) == *kept_->size && modified >= 0 &&
+  // Without a size from the first answer (a 150 reply that named none), SIZE's stands from now on.
+  const auto agrees = [&](std::optional<std::uint64_t> length) {
+    return !length || static_cast<std::uint64_t>(size) == *length;
+  };
+  const bool same = result == CURLE_OK && size >= 0 && agrees(kept_->size) && agrees(checks_.size) && modified >= 0 &&
                     kept_->modified.value_or(modified) == modified;
   if (same) {
+    kept_->size = static_cast<std::uint64_t>(size);
     kept_->modified = modified;
     return std::nullopt;
   }
@@ -487,10 +690,9 @@ std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
 }
 
 std::optional<CurlTry> CurlFileTransfer::StartFromNothing() {
-  if (!kept_->file->Restart()) {
-    return CurlTry{ftp_failure::CannotWrite(request_, WriteReason(*kept_->file))};
+  if (!kept_->sofar.Restart()) {
+    return CurlTry{ftp_failure::CannotWrite(request_, WriteReason(*kept_->sofar.file))};
   }
-  kept_->bytes = 0;
   kept_->size.reset();
   kept_->modified.reset();
   kept_->validator.clear();

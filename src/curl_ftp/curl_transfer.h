@@ -24,12 +24,13 @@ struct CurlTry {
 
 // One request's file over its tries. What arrived stays in the temporary file from one try to the next, and
 // a try after a broken link asks only for the rest (REST, or over HTTPS Range) while the server's file is the
-// one those bytes came from; the temporary file goes with this object unless the file was put in place.
+// one those bytes came from, which an overlap with the kept bytes proves; the file is put in place only when
+// it agrees with what the server announced and with `checks`, else the temporary file goes with this object.
 class CurlFileTransfer {
  public:
   // Tries on `easy`, driven by `multi`, reporting progress to `channel`; cut short as soon as `cut` is set.
   CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
-                   const std::atomic<bool>& cut);
+                   const FileChecks& checks, const std::atomic<bool>& cut);
   ~CurlFileTransfer();
   CurlFileTransfer(const CurlFileTransfer&) = delete;
   CurlFileTransfer& operator=(const CurlFileTransfer&) = delete;
@@ -41,11 +42,14 @@ class CurlFileTransfer {
   std::optional<CurlTry> AskForTheRest();
   // Drops the kept bytes; the next try asks for the whole file.
   std::optional<CurlTry> StartFromNothing();
+  // A file that differs from `checks`: once more from nothing, then `difference`.
+  CurlTry Differs(TransferOutcome difference);
 
   CURL* easy_;
   CURLM* multi_;
   TransferChannel& channel_;
   const FtpRequest& request_;
+  const FileChecks& checks_;
   const std::atomic<bool>& cut_;
   std::unique_ptr<Kept> kept_;
 };

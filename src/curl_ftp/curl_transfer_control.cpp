@@ -23,8 +23,8 @@ void CurlTransferControl::SetProgressHandler(ProgressHandler handler) {
 
 void CurlTransferControl::SetWaitHandler(WaitHandler handler) { channel_->SetWaitHandler(std::move(handler)); }
 
-void CurlTransferControl::Execute(const std::string& url, const std::string& operation) {
-  session_->Push(channel_, {url, operation});
+void CurlTransferControl::Execute(const std::string& url, const std::string& operation, const FileChecks& checks) {
+  session_->Push(channel_, {url, operation, checks});
 }
 
 CurlTransferControlFactory::CurlTransferControlFactory(EventPoster& poster, TransferOverrides overrides)

@@ -18,12 +18,21 @@
 // - [x] per file on plain FTP only PASV and RETR, the whole path with RETR (no CWD, no SIZE); a try after a
 //       broken link asks SIZE and MDTM first
 // - [x] a try after a link broke in the middle of a file asks for the rest (REST) while the server's file has
-//       the size that the first try announced and the modification time of the first try that asked; otherwise,
-//       or when the server refuses REST, the file from nothing
+//       the size that the first try announced (or, when it announced none, that SIZE gives from then on) and the
+//       modification time of the first try that asked; otherwise, or when the server refuses SIZE, MDTM or
+//       REST, the file from nothing
 // - [x] over HTTPS, such a try asks for the rest (Range) of this very file (If-Range: its ETag, else its date);
-//       the web server's whole file when it has another since, the file from nothing without either
-// - [ ] a file changed between its first and second try that keeps its size (the first try asks no MDTM:
-//       a command more per file)
+//       the web server's whole file when it has another since, the file from nothing without either, or when
+//       a 206 names another whole length (or "*"), or a 416 answers
+// - [x] the rest asked for from 64 KiB before the end of the kept bytes: the overlap must equal them byte for
+//       byte, or the file starts from nothing on the same try (a file changed that kept its size and time, a
+//       server that answers REST and sends from the start)
+// - [x] the manifest's size= and sha256= checked as the bytes arrive (SHA-256 by digest/sha256.h); a file that
+//       differs fetched once more from nothing, then 914
+// - [x] every answer bounded while it arrives: by the announced length (904), the entry's size= (914), the
+//       request's bound (the manifest's 32 MiB: 910); without any, by the disk's reserve (903)
+// - [x] two Content-Length headers of different lengths refused (904)
+// - [ ] a file changed in its first bytes only, with its size and time kept, while no sha256= lists it
 // - [x] names sent in Windows-874; a remote path with a leading "\" from the server's root, else from the home
 // - [x] explicit FTPS (AUTH TLS before the login, data protected too): required, or when the server offers it
 // - [x] TLS required and not offered: 906, and nothing sent in clear
@@ -44,7 +53,8 @@
 // - [ ] implicit FTPS (port 990)
 // - [ ] client certificates
 // - [ ] IPv6 address literals in the host (the port is read after the last ":")
-// - [ ] on plain FTP, a length check when the server announces no size (SIZE would cost a command per file)
+// - [ ] on plain FTP, a length check when the server announces no size and the entry no size= (SIZE would cost
+//       a command per file)
 // - [ ] over HTTPS: compressed transfers, a redirect to another host (a CDN's own name)
 #pragma once
 
@@ -69,7 +79,7 @@ class CurlTransferControl : public TransferControl {
   void SetOutcomeHandler(OutcomeHandler handler) override;
   void SetProgressHandler(ProgressHandler handler) override;
   void SetWaitHandler(WaitHandler handler) override;
-  void Execute(const std::string& url, const std::string& operation) override;
+  void Execute(const std::string& url, const std::string& operation, const FileChecks& checks) override;
 
  private:
   std::shared_ptr<CurlSession> session_;

@@ -14,6 +14,11 @@ constexpr bool kTransient = true;
 
 bool BusyReply(int code) { return code == 421 || code == 425 || code == 426 || code == 450; }
 
+TransferOutcome DiffersFromManifest(const FtpRequest& request, const std::string& how) {
+  return TransferOutcome::Failed(codes::kDiffersFromManifest,
+                                 "the file " + ShownValue(request.remotePath) + " differs from the manifest: " + how);
+}
+
 }  // namespace
 
 TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_view replyLine) {
@@ -76,6 +81,39 @@ TransferOutcome SizeDiffers(const FtpRequest& request, std::uint64_t received, s
   return TransferOutcome::Failed(codes::kConnectionLost, "the file " + request.remotePath + how +
                                                              std::to_string(received) + " of " +
                                                              std::to_string(announced) + " bytes came");
+}
+
+TransferOutcome LengthsDisagree(const FtpRequest& request, std::uint64_t first, std::uint64_t second) {
+  return TransferOutcome::Failed(codes::kConnectionLost,
+                                 "the server " + Where(request) + " announced two lengths for " +
+                                     ShownValue(request.remotePath) + ": " + std::to_string(first) + " and " +
+                                     std::to_string(second) + " bytes");
+}
+
+TransferOutcome DiskNearlyFull(const FtpRequest& request, std::uint64_t received) {
+  return TransferOutcome::Failed(codes::kLocalWrite, "the disk of " + request.localPath +
+                                                         " is nearly full: the server named no length for " +
+                                                         ShownValue(request.remotePath) + ", and " +
+                                                         std::to_string(received) + " bytes of it had come");
+}
+
+TransferOutcome LongerThanBound(const FtpRequest& request, std::uint64_t most) {
+  return TransferOutcome::Failed(codes::kUnusableManifest, "the file " + ShownValue(request.remotePath) +
+                                                               " came longer than a manifest can be: more than " +
+                                                               std::to_string(most) + " bytes; it was not read");
+}
+
+TransferOutcome LongerThanListed(const FtpRequest& request, std::uint64_t listed) {
+  return DiffersFromManifest(request, "more than the " + std::to_string(listed) + " bytes that it lists came");
+}
+
+TransferOutcome NotTheListedSize(const FtpRequest& request, std::uint64_t received, std::uint64_t listed) {
+  return DiffersFromManifest(request, std::to_string(received) + " bytes came, it lists " + std::to_string(listed));
+}
+
+TransferOutcome NotTheListedDigest(const FtpRequest& request, std::string_view received, std::string_view listed) {
+  return DiffersFromManifest(
+      request, "the SHA-256 of what came is " + std::string(received) + ", it lists " + std::string(listed));
 }
 
 TransferOutcome NoTlsOffered(const FtpRequest& request) {

@@ -37,6 +37,20 @@ TransferOutcome ConnectionFailed(const FtpRequest& request, std::string_view rea
 TransferOutcome ConnectionReset(const FtpRequest& request, std::string_view reason);
 TransferOutcome SizeDiffers(const FtpRequest& request, std::uint64_t received, std::uint64_t announced);
 
+// 904: the web server announced two lengths for one answer.
+TransferOutcome LengthsDisagree(const FtpRequest& request, std::uint64_t first, std::uint64_t second);
+
+// 903: a file of no announced or listed length reached the disk's reserve.
+TransferOutcome DiskNearlyFull(const FtpRequest& request, std::uint64_t received);
+
+// 910: more came than the request's bound (the largest manifest that can be read).
+TransferOutcome LongerThanBound(const FtpRequest& request, std::uint64_t most);
+
+// 914: the file is not what the manifest lists: longer than its size=, another length, another digest.
+TransferOutcome LongerThanListed(const FtpRequest& request, std::uint64_t listed);
+TransferOutcome NotTheListedSize(const FtpRequest& request, std::uint64_t received, std::uint64_t listed);
+TransferOutcome NotTheListedDigest(const FtpRequest& request, std::string_view received, std::string_view listed);
+
 // 906: TLS was required and the server offers none, or its certificate does not check out. Never a
 // quiet fall-back to plain FTP.
 TransferOutcome NoTlsOffered(const FtpRequest& request);

@@ -19,6 +19,7 @@ class TransferChannel : public std::enable_shared_from_this<TransferChannel> {
   struct Request {
     std::string url;
     std::string operation;
+    FileChecks checks;
   };
 
   // How often a control reports the progress of the file in flight at most: a few times a second.

@@ -127,7 +127,12 @@ void ReadHeaderLine(std::string_view line, HttpResponse& response, std::int64_t 
   const std::string_view name = line.substr(0, colon);
   const std::string_view value = TrimAscii(line.substr(colon + 1), " \t");
   if (EqualIgnoringAsciiCase(name, "Content-Length")) {
-    response.contentLength = Digits<std::uint64_t>(value);
+    const auto length = Digits<std::uint64_t>(value);
+    if (response.contentLength && length != response.contentLength) {
+      response.otherContentLength = length.value_or(0);
+    } else {
+      response.contentLength = length;
+    }
   } else if (EqualIgnoringAsciiCase(name, "Retry-After")) {
     response.retryAfterSeconds = RetryAfterSeconds(value, nowSeconds);
   } else if (EqualIgnoringAsciiCase(name, "ETag")) {

@@ -18,6 +18,7 @@ struct HttpResponse {
   int status = 0;
   std::string reason;                          // the reason phrase; HTTP/2 sends none
   std::optional<std::uint64_t> contentLength;  // of a response with the file
+  std::optional<std::uint64_t> otherContentLength;  // a second Content-Length that names another length
   std::optional<int> retryAfterSeconds;        // of a busy server's 503 or 429
   std::string entityTag;                       // a strong ETag; a weak one cannot ask for the rest
   std::string lastModified;

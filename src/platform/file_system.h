@@ -16,6 +16,16 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The space of the disk that holds a file, in bytes: what this user may still write, and the whole disk.
+struct DiskSpace {
+  std::uint64_t available = 0;
+  std::uint64_t total = 0;
+};
+
+// The free space that a download whose length was never announced must leave on its disk: the smaller of
+// 256 MiB and 5 % of the disk, so that on a small disk the reserve stays a small part of it.
+std::uint64_t DiskReserve(const DiskSpace& space);
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

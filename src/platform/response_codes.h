@@ -10,9 +10,11 @@ inline constexpr int kLocalWrite = 903;      // the local file cannot be written
 inline constexpr int kConnectionLost = 904;  // the connection failed without a reply code
 inline constexpr int kBadRequest = 905;      // URL or operation text that cannot be read
 inline constexpr int kTlsFailed = 906;       // TLS required but not offered, or the server's certificate refused
+inline constexpr int kDiffersFromManifest = 914;  // twice a file whose length or digest is not what the manifest says
 
 // Reported by the run itself.
-inline constexpr int kUnusableManifest = 910;   // fetched manifest unreadable, under two lines, or too long
+// fetched manifest unreadable, under two lines, or too long (the transfer control stops it at its bound)
+inline constexpr int kUnusableManifest = 910;
 inline constexpr int kNameOutsideFolder = 911;  // file name that leads outside the local folder
 inline constexpr int kCannotDelete = 912;       // a local file that has to go cannot be deleted
 inline constexpr int kRequestRefused = 913;     // the transfer control refused the request

@@ -43,6 +43,16 @@ struct TransferProgress {
   std::uint64_t size = 0;  // as the server announced it; 0 when it did not
 };
 
+// What the run knows of a file before it comes, checked while its bytes arrive: the file is put in place only
+// when it agrees, so that what a participant opens is what the meeting's publisher listed.
+struct FileChecks {
+  std::optional<std::uint64_t> size;  // the manifest's size=
+  std::string sha256;                 // the manifest's sha256=, 64 lower-case hexadecimal digits; empty: none
+  std::uint64_t most = 0;             // positive: the request fails with 910 as soon as more than this came
+
+  bool operator==(const FileChecks&) const = default;
+};
+
 // Execute could not even start the request.
 class TransferRefused : public std::runtime_error {
  public:
@@ -65,8 +75,10 @@ class TransferControl {
   virtual void SetWaitHandler(WaitHandler handler) { (void)handler; }
   // Returns at once. Exactly one outcome follows per call, in call order, delivered through the
   // window's event loop, never from inside Execute. The URL is "ftp://" + user + ":" + password + "@" +
-  // host[:port]; the operation "Get " + remote path + two blanks + local path.
-  virtual void Execute(const std::string& url, const std::string& operation) = 0;
+  // host[:port]; the operation "Get " + remote path + two blanks + local path. A file that passes a bound
+  // of `checks` is stopped there; one that came whole but differs from them is fetched once more from
+  // nothing, and a second difference fails the request with 914.
+  virtual void Execute(const std::string& url, const std::string& operation, const FileChecks& checks) = 0;
 };
 
 // Whether the login and the files are protected with TLS (explicit FTPS: AUTH TLS, protected data).

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -148,6 +149,15 @@ bool PosixPendingFile::Commit() {
   sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
   committed_ = close(fd) == 0 && rename(temp_.c_str(), target_.c_str()) == 0;
   return committed_;
+}
+
+std::optional<DiskSpace> PosixPendingFile::Space() const {
+  struct statvfs vfs {};
+  if (fd_ < 0 || fstatvfs(fd_, &vfs) != 0 || vfs.f_blocks == 0) {
+    return std::nullopt;
+  }
+  const auto unit = static_cast<std::uint64_t>(vfs.f_frsize);
+  return DiskSpace{.available = vfs.f_bavail * unit, .total = vfs.f_blocks * unit};
 }
 
 bool PosixFileSystem::FileExists(const std::string& path) {

@@ -11,6 +11,8 @@
 //       started then, not waited for (sync_file_range), so that Flush finds little left
 // - [x] Flush: one syncfs per file system of the folders given (contents and folder entries of all files)
 // - [x] new files created with 0666 less the umask
+// - [x] the space of the disk a pending file is written to (fstatvfs on its file): what an unprivileged user may
+//       still write (f_bavail, not the blocks kept for root) and the whole; nothing on one that tells no size
 // - [x] removal of the temporary files that an interrupted run left (regular files only)
 // - [x] plain files: regular files, not symbolic links, whose name does not begin with "."
 // - [ ] emptying a folder that is a symbolic link (ListPlainFiles refuses it, so nothing behind it is deleted)
@@ -41,6 +43,8 @@ class PosixPendingFile {
   // Empties the file, for a download that starts again from nothing.
   bool Restart();
   bool Commit();
+  // The space of the disk the file is on; nothing when the system cannot tell, or after the commit.
+  std::optional<DiskSpace> Space() const;
 
  private:
   std::string target_;

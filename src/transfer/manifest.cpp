@@ -1,6 +1,7 @@
 #include "transfer/manifest.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <unordered_map>
 
@@ -33,6 +34,16 @@ std::unordered_map<std::string_view, size_t> LastPositions(const std::vector<std
   return last;
 }
 
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+std::string LowerAscii(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    c = ToLowerAscii(c);
+  }
+  return folded;
+}
+
 bool OccursFrom(const std::unordered_map<std::string_view, size_t>& last, std::string_view name, size_t from) {
   const auto found = last.find(name);
   return found != last.end() && found->second >= from;
@@ -53,6 +64,56 @@ std::optional<Manifest> ParseManifest(std::string_view bytes) {
 std::string_view EntryName(std::string_view line) {
   const size_t blank = line.find(' ');
   return blank == std::string_view::npos ? std::string_view() : line.substr(0, blank);
+}
+
+FileChecks ManifestBound() {
+  FileChecks checks;
+  checks.most = kMaxManifestBytes;
+  return checks;
+}
+
+FileChecks EntryChecks(std::string_view line) {
+  constexpr std::string_view kSize = "size=";
+  constexpr std::string_view kSha256 = "sha256=";
+  constexpr size_t kSha256Digits = 64;
+  FileChecks checks;
+  const size_t blank = line.find(' ');
+  std::string_view details = blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+  while (!details.empty()) {
+    const size_t end = std::min(details.find(' '), details.size());
+    const std::string_view word = details.substr(0, end);
+    details.remove_prefix(std::min(end + 1, details.size()));
+    if (word.starts_with(kSize)) {
+      const std::string_view digits = word.substr(kSize.size());
+      std::uint64_t size = 0;
+      const auto [stop, error] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
+      if (!digits.empty() && error == std::errc() && stop == digits.data() + digits.size()) {
+        checks.size = size;
+      }
+    } else if (word.starts_with(kSha256)) {
+      const std::string_view digest = word.substr(kSha256.size());
+      if (digest.size() == kSha256Digits && std::all_of(digest.begin(), digest.end(), IsHexDigit)) {
+        checks.sha256 = LowerAscii(digest);
+      }
+    }
+  }
+  return checks;
+}
+
+ManifestChecks::ManifestChecks(const std::vector<std::string>& entries) {
+  for (const auto& line : entries) {
+    FileChecks checks = EntryChecks(line);
+    if (checks != FileChecks{}) {
+      checks_[LowerAscii(EntryName(line))] = std::move(checks);
+    } else {
+      checks_.erase(LowerAscii(EntryName(line)));
+    }
+  }
+}
+
+FileChecks ManifestChecks::For(std::string_view name) const {
+  const auto found = checks_.find(LowerAscii(name));
+  return found == checks_.end() ? FileChecks{} : found->second;
 }
 
 int CompareEntries(std::string_view a, std::string_view b) {

@@ -2,15 +2,19 @@
 // that decides which files a run fetches.
 //
 // A manifest is a text file: line 1 the generation, line 2 the revision, every further line an entry:
-// a file name, one blank, then details that are never interpreted. An entry has changed exactly when its
-// whole line differs from the kept one.
+// a file name, one blank, then details in free text. An entry has changed exactly when its whole line
+// differs from the kept one. Among the details, the blank-separated words "size=N" (decimal bytes) and
+// "sha256=H" (64 hexadecimal digits, either case) say what the file must be to be put in place.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#include "platform/transfer_control.h"
 
 namespace tarnwick {
 
@@ -38,6 +42,26 @@ std::optional<Manifest> ParseManifest(std::string_view bytes);
 
 // The file's name: the text of an entry line before its first blank; empty for a line without one.
 std::string_view EntryName(std::string_view line);
+
+// What the transfer of a manifest is held to: an endless answer is stopped at the largest manifest that can
+// be read, not after it filled the disk.
+FileChecks ManifestBound();
+
+// What an entry line's details say of its file: its size= and sha256= words; the other words, and a
+// word of either kind that does not read as one, are free text.
+FileChecks EntryChecks(std::string_view line);
+
+// The checks of every entry that has any, found by the file's name whatever its letter case (the
+// component folder and the meeting server ignore it); where a name is listed twice, its last entry.
+class ManifestChecks {
+ public:
+  ManifestChecks() = default;
+  explicit ManifestChecks(const std::vector<std::string>& entries);
+  FileChecks For(std::string_view name) const;
+
+ private:
+  std::unordered_map<std::string, FileChecks> checks_;
+};
 
 // The order of the entries: ascending with the ASCII letters folded to lower case, code unit by code
 // unit, ties broken by the unfolded text. Negative, zero or positive.

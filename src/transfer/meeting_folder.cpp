@@ -66,7 +66,7 @@ OrFailure<MeetingFolder::Comparison> MeetingFolder::Compare(bool everything) {
       return RunFailure{FailureBox::Transfer, codes::kUnusableManifest,
                         "the manifest lists more files than a download list holds (32,767 with the four fixed names)"};
     }
-    return Comparison{std::move(*difference), std::move(*fetchedBytes)};
+    return Comparison{std::move(*difference), std::move(*fetchedBytes), ManifestChecks(fetched->entries)};
   } catch (const std::bad_alloc&) {
     return RunFailure{FailureBox::Transfer, codes::kUnusableManifest, "out of memory while the manifest was read"};
   }

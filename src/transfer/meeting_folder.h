@@ -26,6 +26,7 @@ class MeetingFolder {
   struct Comparison {
     ManifestDifference difference;
     std::string fetchedBytes;  // as the server sent them: what the kept copy becomes when the run completes
+    ManifestChecks checks;     // what its entries say each file must be
   };
   // Reads both copies and compares them, or with `everything` (after an interrupted run) lists every entry
   // of the fetched copy. The fetched copy is deleted: it never outlives the comparison. A kept copy that is

@@ -208,6 +208,18 @@ bool Win32PendingFile::Commit() {
   return true;
 }
 
+std::optional<DiskSpace> Win32PendingFile::Space() const {
+  // The folder with its closing separator, which a UNC path needs; none: the current folder's disk.
+  const std::wstring folder = temp_.substr(0, NameStart(temp_));
+  ULARGE_INTEGER available{};
+  ULARGE_INTEGER total{};
+  if (!GetDiskFreeSpaceExW(folder.empty() ? nullptr : folder.c_str(), &available, &total, nullptr) ||
+      total.QuadPart == 0) {
+    return std::nullopt;
+  }
+  return DiskSpace{.available = available.QuadPart, .total = total.QuadPart};
+}
+
 bool Win32FileSystem::FileExists(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

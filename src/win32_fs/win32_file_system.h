@@ -13,6 +13,8 @@
 // - [ ] Flush beyond that: each folder's handle is flushed where the system lets a folder be opened for
 //       writing, and a refusal is not an error (every file was flushed when it was put in place)
 // - [x] the temporary file removed when the write, the flush or the move fails
+// - [x] the space of the disk a pending file is written to (GetDiskFreeSpaceExW on its folder): what this user
+//       may still write, quotas counted, and the whole; nothing on one that tells no size
 // - [ ] deleting or replacing a read-only file (FileError)
 // - [ ] deleting or replacing a file another program holds open without FILE_SHARE_DELETE (FileError)
 // - [x] removal of the temporary files that an interrupted run left (not folders, not reparse points)
@@ -51,6 +53,8 @@ class Win32PendingFile {
   // Empties the file, for a download that starts again from nothing.
   bool Restart();
   bool Commit();
+  // The space of the disk the file is on; nothing when the system cannot tell.
+  std::optional<DiskSpace> Space() const;
   // The system's error code of the step that failed.
   unsigned long Error() const { return error_; }
 

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "base/ascii.h"
 #include "base/paths.h"
 #include "launch/folder_configuration.h"
 #include "launch/recovery_marker.h"
@@ -228,8 +229,9 @@ MeetingFolder DownloadWindow::LocalFolder() const {
   return MeetingFolder(platform_.fs, JoinPath(componentFolder_, parameters_.localFolder));
 }
 
-void DownloadWindow::Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath) {
-  transfer.control->Execute(BuildFtpUrl(parameters_), BuildGetOperation(remotePath, localPath));
+void DownloadWindow::Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath,
+                             const FileChecks& checks) {
+  transfer.control->Execute(BuildFtpUrl(parameters_), BuildGetOperation(remotePath, localPath), checks);
   transfer.pending.push_back(runSerial_);
 }
 
@@ -253,7 +255,8 @@ void DownloadWindow::Deliver(Transfer& transfer, void (DownloadWindow::*handler)
 void DownloadWindow::FetchManifest() {
   MeetingFolder folder = LocalFolder();
   folder.PrepareForManifest();
-  Request(manifestTransfer_, RemotePath(parameters_, kServerManifestName), folder.PathOf(kFetchedManifestName));
+  Request(manifestTransfer_, RemotePath(parameters_, kServerManifestName), folder.PathOf(kFetchedManifestName),
+          ManifestBound());
   EnterPhase(RunPhase::FetchingManifest);
 }
 
@@ -276,9 +279,10 @@ std::optional<RunFailure> DownloadWindow::CompareAndHandOver() {
   if (const auto* failure = std::get_if<RunFailure>(&compared)) {
     return *failure;
   }
-  auto& [difference, fetchedBytes] = std::get<MeetingFolder::Comparison>(compared);
+  auto& [difference, fetchedBytes, checks] = std::get<MeetingFolder::Comparison>(compared);
   // Everything is checked before anything is deleted.
   comparedManifest_ = std::move(fetchedBytes);
+  checks_ = std::move(checks);
   if (difference.newGeneration) {
     if (auto failure = MarkChangesBegin()) {
       return failure;
@@ -339,7 +343,10 @@ std::optional<RunFailure> DownloadWindow::StartFile(const std::string& name) {
   Journal().FileStarted(name, queue_.Position(), queue_.DownloadList().size());
   // The old copy stays until the new one is complete: the transfer replaces it in one step.
   try {
-    Request(fileTransfer_, RemotePath(parameters_, name), LocalFolder().PathOf(name));
+    // The manifest at the end of the tail lists no digest of its own; it is bounded as the first one was.
+    const bool manifest = EqualIgnoringAsciiCase(name, kKeptManifestName);
+    Request(fileTransfer_, RemotePath(parameters_, name), LocalFolder().PathOf(name),
+            manifest ? ManifestBound() : checks_.For(name));
   } catch (const TransferRefused& refused) {
     return RunFailure{FailureBox::Transfer, codes::kRequestRefused,
                       std::string(texts::kRequestRefusedDetail) + refused.what()};

@@ -79,7 +79,8 @@ class DownloadWindow : public WindowEvents {
   void ShowProgress(const QueueProgress& progress);
   void FinishQueue();
 
-  void Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath);
+  void Request(Transfer& transfer, const std::string& remotePath, const std::string& localPath,
+               const FileChecks& checks);
   bool IsCurrent(const Transfer& transfer) const;
   void Deliver(Transfer& transfer, void (DownloadWindow::*handler)(const TransferOutcome&),
                const TransferOutcome& outcome);
@@ -103,6 +104,8 @@ class DownloadWindow : public WindowEvents {
   bool markerWritten_ = false;
   // The manifest this run compared, kept only when the run completes.
   std::string comparedManifest_;
+  // What its entries say each file must be.
+  ManifestChecks checks_;
   RunSummary summary_;
   DownloadQueue queue_;
   // Each start of a run gets a serial; an outcome of a request made under an earlier start is stale.

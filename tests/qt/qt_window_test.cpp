@@ -27,7 +27,7 @@ class CurrentManifestControl : public TransferControl {
  public:
   explicit CurrentManifestControl(EventPoster& poster) : poster_(poster) {}
   void SetOutcomeHandler(OutcomeHandler handler) override { handler_ = std::move(handler); }
-  void Execute(const std::string&, const std::string& operation) override {
+  void Execute(const std::string&, const std::string& operation, const FileChecks&) override {
     const std::string local = operation.substr(operation.find("  ") + 2);
     poster_.Post([this, local] {
       QFile file(QString::fromStdString(ResolveCaseBlind(local)));

@@ -385,14 +385,18 @@ TEST_F(Queue, FetchesOneFileAtATimeMovesTheProgressBarAndWritesThePage) {
 }
 
 TEST_F(Queue, AnOldLocalCopyStaysUntilItsNewVersionHasArrived) {
-  StartWith({"a.doc 1", "b.doc 1"});
+  StartWith({"a.doc 1 size=7", "b.doc 1"});
+  // Each file is asked for with what its entry says of it; the manifests, with the bound of a manifest.
+  EXPECT_EQ(c.ManifestTransfer().calls[0].checks, ManifestBound());
   c.Write("TW3/A.DOC", "old a");
   c.Write("TW3/b.doc", "old b");
   c.Tick();
   EXPECT_EQ(c.Read("TW3/A.DOC"), "old a");
+  EXPECT_EQ(c.FileTransfer().calls[0].checks.size, 7u);
   ArriveNext();
   EXPECT_EQ(c.Read("TW3/A.DOC"), "content");  // replaced under the name it had
   c.Tick();
+  EXPECT_EQ(c.FileTransfer().calls[1].checks, FileChecks{});
   c.FileTransfer().Fail(550);
   EXPECT_EQ(c.Read("TW3/b.doc"), "old b");
 }

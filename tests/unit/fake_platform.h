@@ -40,16 +40,17 @@ class FakeWindowHost : public WindowHost {
 struct ExecuteCall {
   std::string url;
   std::string operation;
+  FileChecks checks;
 };
 
 class FakeTransferControl : public TransferControl {
  public:
   void SetOutcomeHandler(OutcomeHandler handler) override { handler_ = std::move(handler); }
-  void Execute(const std::string& url, const std::string& operation) override {
+  void Execute(const std::string& url, const std::string& operation, const FileChecks& checks) override {
     if (refuse) {
       throw TransferRefused("refused");
     }
-    calls.push_back({url, operation});
+    calls.push_back({url, operation, checks});
   }
 
   // Ends the oldest open request: on success the content lands at the local path of its operation.

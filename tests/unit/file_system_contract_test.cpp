@@ -108,6 +108,24 @@ TYPED_TEST(FileSystemContract, OnlyItsOwnTemporaryFilesAreLeftovers) {
   EXPECT_NO_THROW(fs.RemoveLeftovers(this->root + "\\missing"));
 }
 
+// What the standard library says of the disk is what the system says of it: the same call on Windows, statvfs
+// (f_blocks, f_frsize) on Linux.
+TYPED_TEST(FileSystemContract, APendingFileTellsTheSpaceOfItsDisk) {
+  HostPendingFile file(HostPath(this->root + "\\meeting.mp4").native());
+  ASSERT_TRUE(file.Ok());
+  const std::optional<DiskSpace> space = file.Space();
+  ASSERT_TRUE(space.has_value());
+  EXPECT_GT(space->total, 0u);
+  EXPECT_LE(space->available, space->total);
+  EXPECT_EQ(space->total, std::filesystem::space(this->temp.root).capacity);
+}
+
+TEST(DiskReserve, TheSmallerOf256MiBAnd5PercentOfTheWholeDisk) {
+  constexpr std::uint64_t kMiB = 1 << 20;
+  EXPECT_EQ(DiskReserve({.available = 1, .total = 1000 * kMiB}), 50 * kMiB);
+  EXPECT_EQ(DiskReserve({.available = 1, .total = 1024 * 1024 * kMiB}), 256 * kMiB);
+}
+
 // The rule both name their temporary files by, for names too long to take it whole.
 TEST(TemporaryName, FitsIn255UnitsAndNeverSplitsASurrogatePair) {
   auto random = [] { return 61u; };  // the last letter, "9"

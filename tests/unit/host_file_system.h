@@ -15,8 +15,10 @@ namespace tarnwick::testing {
 
 #ifdef _WIN32
 using HostFileSystem = Win32FileSystem;
+using HostPendingFile = Win32PendingFile;
 #else
 using HostFileSystem = PosixFileSystem;
+using HostPendingFile = PosixPendingFile;
 #endif
 
 // What the standard library opens for a path the logic built ("\" separators, names in any letter case).

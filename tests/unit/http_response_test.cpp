@@ -35,8 +35,12 @@ TEST(Https, HeaderLinesTellTheStatusTheLengthAndWhenToComeBack) {
   EXPECT_EQ(r.retryAfterSeconds, 120);
   ReadHeaderLine("HTTP/2 200", r, kNow);
   ReadHeaderLine("content-length: 20480", r, kNow);
+  ReadHeaderLine("Content-Length: 20480", r, kNow);  // the same length again says nothing new
   EXPECT_EQ(r.status, 200);
   EXPECT_EQ(r.contentLength, 20480u);
+  EXPECT_FALSE(r.otherContentLength);
+  ReadHeaderLine("Content-Length: 10", r, kNow);
+  EXPECT_EQ(r.otherContentLength, 10u);
   // What asks for the rest of this very file: a strong ETag before the date, never a weak one.
   ReadHeaderLine("Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT", r, kNow);
   ReadHeaderLine("ETag: W/\"weak\"", r, kNow);

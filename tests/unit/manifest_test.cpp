@@ -54,6 +54,27 @@ TEST(ManifestText, TheNameIsTheTextBeforeTheFirstBlank) {
   EXPECT_EQ(EntryName(""), "");
 }
 
+TEST(ManifestText, SizeAndSha256WordsOfTheDetailsAreChecksTheRestIsFreeText) {
+  const std::string digest(64, 'A');
+  const FileChecks both = EntryChecks("a.doc 12/2026 size=5000 note sha256=" + digest);
+  EXPECT_EQ(both.size, 5000u);
+  EXPECT_EQ(both.sha256, std::string(64, 'a'));
+  EXPECT_EQ(both.most, 0u);
+  // Words that do not read as either kind are free text; the name itself is never a detail.
+  for (const std::string& line :
+       std::vector<std::string>{"size=5 x", "a.doc size=", "a.doc size=-5", "a.doc size=5k", "a.doc SIZE=5",
+                                "a.doc sha256=" + digest.substr(1), "a.doc sha256=" + digest + "0",
+                                "a.doc sha256=" + std::string(63, 'a') + "g", "a.doc xsize=5", "a.doc"}) {
+    EXPECT_EQ(EntryChecks(line), FileChecks{}) << line;
+  }
+  // Found by name whatever its case; a name listed again is checked as its last entry says.
+  const ManifestChecks checks({"A.doc size=1", "b.doc size=2", "B.DOC free text", "c.doc sha256=" + digest});
+  EXPECT_EQ(checks.For("a.DOC").size, 1u);
+  EXPECT_EQ(checks.For("b.doc"), FileChecks{});
+  EXPECT_EQ(checks.For("c.doc").sha256, std::string(64, 'a'));
+  EXPECT_EQ(checks.For("d.doc"), FileChecks{});
+}
+
 TEST(EntryOrder, LettersFoldToLowerCaseAndTiesGoToTheUnfoldedText) {
   EXPECT_EQ(SortedEntries({"b", "A", "c"}), (Lines{"A", "b", "c"}));
   // "[" and "_" lie between the upper and the lower case letters: folded, they come before every letter.

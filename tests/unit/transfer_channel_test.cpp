@@ -104,8 +104,8 @@ TEST(TransferChannel, ArrivesInCallOrderOnTheWindowsThreadAndNeverOnceTheControl
   const auto kept = factory.Create({});
   Listen(*gone, heard);
   Listen(*kept, heardByKept);
-  gone->Execute("unreadable", "Get a.doc  a.doc");  // failed by the worker without a connection
-  kept->Execute("unreadable", "Get a.doc  a.doc");
+  gone->Execute("unreadable", "Get a.doc  a.doc", {});  // failed by the worker without a connection
+  kept->Execute("unreadable", "Get a.doc  a.doc", {});
   ASSERT_TRUE(run.AwaitPosted(2));
   gone.reset();
   run.Drain();

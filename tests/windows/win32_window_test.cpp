@@ -61,7 +61,7 @@ class ServingControl : public TransferControl {
   ServingControl(EventPoster& poster, FileSystem& fs, std::string manifest)
       : poster_(poster), fs_(fs), manifest_(std::move(manifest)) {}
   void SetOutcomeHandler(OutcomeHandler handler) override { handler_ = std::move(handler); }
-  void Execute(const std::string&, const std::string& operation) override {
+  void Execute(const std::string&, const std::string& operation, const FileChecks&) override {
     const size_t gap = operation.find("  ");
     const std::string remote = operation.substr(4, gap - 4);  // after "Get "
     const std::string local = operation.substr(gap + 2);
