@@ -26,6 +26,11 @@ bool StoreValue(CommandLine& line, const std::string& option, const std::string&
     error = option + " needs a value";
     return false;
   }
+  // A link carries the password: never echoed, never taken as a path (a log file named after it).
+  if (IsLaunchLink(value)) {
+    error = option + " takes no tarnwick-download: link";
+    return false;
+  }
   if (option == "--folder") {
     line.folder = value;
   } else if (option == "--cookie-file") {

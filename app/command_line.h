@@ -41,7 +41,7 @@ TransferOverrides OverridesOf(const CommandLine& line);
   "                      installed copy, in a bin folder: $XDG_DATA_HOME/tarnwick-download)\n"
 #define TARNWICK_USAGE_UI \
   "  --ui MODE           window, terminal or auto (default: auto, the window when a display is there)\n"
-#define TARNWICK_USAGE_INTERRUPTIONS "130 / 143 interrupted by SIGINT / SIGTERM.\n"
+#define TARNWICK_USAGE_INTERRUPTIONS "129 / 130 / 143 interrupted by SIGHUP (the terminal closed) / SIGINT / SIGTERM.\n"
 #endif
 
 inline constexpr const char* kUsage =

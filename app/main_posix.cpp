@@ -29,10 +29,10 @@ namespace {
 
 using namespace tarnwick;
 
-// SIGINT and SIGTERM end a run as the close box does: the transfer stops, its temporary file goes and
-// the recovery marker stays. The handler only notes the first signal and writes to a pipe; the front
-// end's loop watches the pipe and closes the window on its own thread. Later signals change nothing, so
-// a second Ctrl-C while the window closes neither hangs nor cuts the clean-up short.
+// SIGHUP (the terminal closed), SIGINT and SIGTERM end a run as the close box does: the transfer stops, its
+// temporary file goes and the recovery marker stays as it is. The handler only notes the first signal and
+// writes to a pipe; the front end's loop watches the pipe and closes the window on its own thread. Later
+// signals change nothing, so a second Ctrl-C while the window closes neither hangs nor cuts the clean-up short.
 std::atomic<int> caughtSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may only touch lock-free atomics");
 int signalPipeWrite = -1;
@@ -46,7 +46,9 @@ void NoteSignal(int number) {
   errno = savedErrno;
 }
 
-// The descriptor that becomes readable on SIGINT or SIGTERM; -1 when the signals cannot be caught.
+constexpr int kInterruptions[] = {SIGHUP, SIGINT, SIGTERM};
+
+// The descriptor that becomes readable on SIGHUP, SIGINT or SIGTERM; -1 when the signals cannot be caught.
 int CatchInterruptions() {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -56,11 +58,16 @@ int CatchInterruptions() {
   struct sigaction action {};
   action.sa_handler = NoteSignal;
   sigemptyset(&action.sa_mask);
-  sigaddset(&action.sa_mask, SIGINT);  // one handler at a time, so the first signal is the one noted
-  sigaddset(&action.sa_mask, SIGTERM);
+  for (const int number : kInterruptions) {
+    sigaddset(&action.sa_mask, number);  // one handler at a time, so the first signal is the one noted
+  }
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int number : kInterruptions) {
+    sigaction(number, &action, nullptr);
+  }
+  // A closed terminal takes with it what read the output (a pager, tee): saying so must not end the run
+  // before it has cleaned up. The run starts no other program, which would inherit this.
+  signal(SIGPIPE, SIG_IGN);
   return fds[0];
 }
 
@@ -161,12 +168,17 @@ int Register(CommandLine line) {
 }
 
 // A link carries the password: once read, its bytes are overwritten, so that the process list
-// (/proc/PID/cmdline) shows the scheme and no more.
+// (/proc/PID/cmdline) shows the scheme and no more. So is one typed as an option's value (--log=LINK),
+// which the command line then refuses.
 void HideLinks(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
-    if (IsLaunchLink(argv[i])) {
-      const size_t length = std::strlen(argv[i]);
-      std::memset(argv[i] + kLinkScheme.size(), 0, length - kLinkScheme.size());
+    char* link = argv[i];
+    if (!IsLaunchLink(link)) {
+      char* equals = std::strchr(link, '=');
+      link = std::strncmp(link, "--", 2) == 0 && equals != nullptr && IsLaunchLink(equals + 1) ? equals + 1 : nullptr;
+    }
+    if (link != nullptr) {
+      std::memset(link + kLinkScheme.size(), 0, std::strlen(link) - kLinkScheme.size());
     }
   }
 }

@@ -49,13 +49,14 @@ std::vector<std::string> Arguments() {
 // A link carries the password. Other programs read a process's command line from its memory (the task
 // list's command line column, an inventory tool), so once the arguments are read the copies that the system
 // keeps there show the scheme and no more, as /proc/PID/cmdline does on Linux. The link is the last
-// argument: everything after its scheme goes.
+// argument: everything after its scheme goes. So does one typed as an option's value (--log=LINK), which the
+// command line then refuses.
 template <typename Char>
 void HideLinkIn(Char* line) {
   const size_t length = std::char_traits<Char>::length(line);
   for (size_t at = 1; at + kLinkScheme.size() <= length; ++at) {
     const Char before = line[at - 1];
-    if (before != ' ' && before != '\t' && before != '"') {
+    if (before != ' ' && before != '\t' && before != '"' && before != '=') {
       continue;
     }
     size_t matched = 0;

@@ -28,7 +28,21 @@ RunLog::RunLog(const std::string& path, const std::string& componentFolder)
   Line("run in " + componentFolder);
 }
 
-void RunLog::Line(const std::string& text) { file_ << Now() << " " << EscapeControls(text) << "\n" << std::flush; }
+// Whatever a server put in a line (a new manifest may leave out thousands of names), it is cut to
+// kMostLogLineBytes where a character ends.
+void RunLog::Line(const std::string& text) {
+  std::string line = Now() + " " + EscapeControls(text);
+  constexpr std::string_view kCut = "…";
+  if (line.size() + 1 > kMostLogLineBytes) {
+    size_t end = kMostLogLineBytes - 1 - kCut.size();
+    while ((static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) {
+      --end;
+    }
+    line.resize(end);
+    line += kCut;
+  }
+  file_ << line << "\n" << std::flush;
+}
 
 void RunLog::FileStarted(const std::string&, size_t, size_t) { fileStarted_ = std::chrono::steady_clock::now(); }
 

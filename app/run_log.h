@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -10,6 +11,9 @@
 #include "platform/run_journal.h"
 
 namespace tarnwick {
+
+// The longest line of the log, its time stamp and line end included.
+inline constexpr std::size_t kMostLogLineBytes = 8 * 1024;
 
 class RunLog : public RunJournal {
  public:

@@ -2,7 +2,8 @@
 # (`cpack -G DEB` in the build folder, or `cmake --build <build> --target package`).
 #
 #   bin/tarnwick-download
-#   share/man/man1/tarnwick-download.1.gz
+#   bin/tarnwick-publish                           (the meeting server's: writes a meeting folder's manifest)
+#   share/man/man1/tarnwick-download.1.gz, tarnwick-publish.1.gz
 #   share/doc/tarnwick-download/README.md
 #   share/applications/tarnwick-download.desktop   (the handler of tarnwick-download: links)
 #   share/tarnwick-download/component/             (laid into a user's component folder on first use)
@@ -11,29 +12,34 @@ include(GNUInstallDirs)
 set(TARNWICK_PACKAGE_NAME tarnwick-download)
 set(TARNWICK_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
-install(TARGETS tarnwick-download RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tarnwick-download tarnwick-publish RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TARNWICK_PACKAGE_NAME})
 install(FILES ${TARNWICK_PACKAGING_DIR}/tarnwick-download.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/component/
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${TARNWICK_PACKAGE_NAME}/component)
 
-# The manual page carries the version in its footer and is installed compressed, as Debian keeps them.
-configure_file(${TARNWICK_PACKAGING_DIR}/tarnwick-download.1 ${CMAKE_CURRENT_BINARY_DIR}/packaging/tarnwick-download.1
-               @ONLY)
+# The manual pages carry the version in their footer and are installed compressed, as Debian keeps them.
 find_program(TARNWICK_GZIP gzip)
+set(TARNWICK_MAN_PAGES "")
+foreach(page tarnwick-download.1 tarnwick-publish.1)
+  set(filled ${CMAKE_CURRENT_BINARY_DIR}/packaging/${page})
+  configure_file(${TARNWICK_PACKAGING_DIR}/${page} ${filled} @ONLY)
+  if(TARNWICK_GZIP)
+    add_custom_command(
+      OUTPUT ${filled}.gz
+      COMMAND ${TARNWICK_GZIP} -9 -n -f -k ${filled}
+      DEPENDS ${filled}
+      COMMENT "Compressing the manual page ${page}"
+      VERBATIM)
+    list(APPEND TARNWICK_MAN_PAGES ${filled}.gz)
+  else()
+    list(APPEND TARNWICK_MAN_PAGES ${filled})
+  endif()
+endforeach()
 if(TARNWICK_GZIP)
-  set(TARNWICK_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/packaging/tarnwick-download.1.gz)
-  add_custom_command(
-    OUTPUT ${TARNWICK_MAN_PAGE}
-    COMMAND ${TARNWICK_GZIP} -9 -n -f -k ${CMAKE_CURRENT_BINARY_DIR}/packaging/tarnwick-download.1
-    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/packaging/tarnwick-download.1
-    COMMENT "Compressing the manual page"
-    VERBATIM)
-  add_custom_target(tarnwick_man_page ALL DEPENDS ${TARNWICK_MAN_PAGE})
-else()
-  set(TARNWICK_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/packaging/tarnwick-download.1)
+  add_custom_target(tarnwick_man_page ALL DEPENDS ${TARNWICK_MAN_PAGES})
 endif()
-install(FILES ${TARNWICK_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${TARNWICK_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)
@@ -47,7 +53,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "meeting page sets, compares the server's update manifest with the copy kept from the last run,\n"
   "downloads every new or changed file one at a time and rewrites the local portal page that lists\n"
   "the meetings on disk. Runs in a small desktop window or on the terminal; texts are Thai\n"
-  "(Windows-874 on the wire and on disk).")
+  "(Windows-874 on the wire and on disk). With tarnwick-publish, which writes a meeting folder's\n"
+  "manifest on the meeting server.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

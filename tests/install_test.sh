@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs a build into a scratch prefix and checks what lands there: the executable (that it runs and
-# the version it prints), the manual page (its sections, written for that version), the README, the
+# Installs a build into a scratch prefix and checks what lands there: the executables (that they run and
+# the version they print), the manual pages (their sections, written for that version), the README, the
 # desktop entry (desktop-file-validate checks it when that tool is there) and the component folder's
 # defaults, which the installed executable lays into a user's folder.
 #   install_test.sh CMAKE BUILD_DIR
@@ -59,6 +59,14 @@ if [[ -n $man_page ]]; then
     [[ -z $warnings ]] || fail "groff warns about the manual page: $warnings"
   fi
 fi
+
+# The meeting server's tool beside it, of the same version, with its own page.
+release=${version:-}
+release=${release#tarnwick-download }
+publish_version=$("$prefix/bin/tarnwick-publish" --version 2>&1) || fail "the installed tarnwick-publish does not run"
+[[ $publish_version == "tarnwick-publish $release" ]] || fail "tarnwick-publish --version printed \"$publish_version\""
+publish_page=$(gzip -dcf "$prefix/share/man/man1/tarnwick-publish.1"* 2>/dev/null) || fail "no manual page of tarnwick-publish"
+grep -q "^\.TH .*\"tarnwick-publish $release\"" <<<"$publish_page" || fail "no manual page of tarnwick-publish $release"
 
 if [[ -f $desktop ]]; then
   grep -qx 'Exec=tarnwick-download -- %u' "$desktop" || fail "the desktop entry's Exec line"

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <utility>
 
-#include "digest/sha256.h"
+#include "digest/sha256_beside.h"
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_reply.h"
 #include "http/http_response.h"
@@ -54,14 +54,11 @@ constexpr std::uint64_t kOverlap = 64 << 10;
 // The temporary file and what is known of the bytes in it, kept from one try to the next.
 struct FileSoFar {
   std::unique_ptr<PendingFile> file;
-  std::uint64_t bytes = 0;       // in the file, or on their way to it
-  std::optional<Sha256> digest;  // of those bytes, when the manifest gives the file's digest
-  std::string tail;              // their last kOverlap bytes at most
+  std::uint64_t bytes = 0;             // in the file, or on their way to it
+  std::optional<Sha256Beside> digest;  // of those written, when the manifest gives the file's digest
+  std::string tail;                    // their last kOverlap bytes at most
 
   void Append(std::string_view more) {
-    if (digest) {
-      digest->Add(more);
-    }
     bytes += more.size();
     if (more.size() >= kOverlap) {
       tail.assign(more.substr(more.size() - kOverlap));
@@ -101,6 +98,8 @@ enum class Stop {
   PastListed,      // more than the manifest's size=
   PastMost,        // more than the request's bound
   DiskNearlyFull,  // no length known, and the disk's reserve reached
+  TwoLengths,      // the web server announced two lengths: which one ends the file cannot be told
+  Encoded,         // the web server sent the file encoded, which was not asked for: not its own bytes
 };
 
 // One try of one request: where its bytes go and what is known of their length.
@@ -120,13 +119,22 @@ struct Receipt {
   bool http = false;
   HttpResponse response;  // over HTTPS: what the header lines said
 
-  // The bytes received so far to the file; false (and why in writeError) when the write failed.
+  // The bytes received so far to the file, and to its digest; false (and why in writeError) when the write
+  // failed.
   bool WriteOut() {
-    if (!unwritten.empty() && !file->file->Write(unwritten)) {
+    if (unwritten.empty()) {
+      return true;
+    }
+    if (!file->file->Write(unwritten)) {
       writeError = WriteReason(*file->file);
       return false;
     }
-    unwritten.clear();
+    if (file->digest) {
+      file->digest->Add(std::exchange(unwritten, {}));
+      unwritten.reserve(kLargeBlock);
+    } else {
+      unwritten.clear();
+    }
     return true;
   }
 
@@ -205,12 +213,7 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   if (const auto [most, which] = receipt.Bound(); most && receipt.written + bytes.size() > *most) {
     return receipt.Stopped(which, receipt.written + bytes.size());
   }
-  try {
-    receipt.file->Append(bytes);
-  } catch (const std::exception& error) {  // the digest's library failed
-    receipt.writeError = error.what();
-    return 0;
-  }
+  receipt.file->Append(bytes);
   receipt.unwritten.append(bytes);
   receipt.written += bytes.size();
   if (receipt.unwritten.size() >= kLargeBlock) {
@@ -236,9 +239,11 @@ size_t ReadReply(char* data, size_t size, size_t count, void* user) {
                         : response.status == 206 ? response.completeLength
                                                  : response.contentLength;
     const bool headerEnd = line == "\r\n" || line == "\n";
-    // Two lengths for one answer: which of them ends the file cannot be told.
-    if (headerEnd && response.otherContentLength) {
-      return 0;
+    if (headerEnd && IsTheFile(receipt) && response.otherContentLength) {
+      return receipt.Stopped(Stop::TwoLengths, 0);
+    }
+    if (headerEnd && IsTheFile(receipt) && !response.contentEncoding.empty()) {
+      return receipt.Stopped(Stop::Encoded, 0);
     }
     // Asked for the rest, the web server sends the whole file (published anew since): from nothing.
     if (headerEnd && receipt.keptEnd > 0 && response.status == 200) {
@@ -421,6 +426,29 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kLargeBlock));
 }
 
+// Where a redirect leads: its Location resolved by libcurl's URL parser against the address that answered,
+// which names no login (the login goes as options), so a login in the result is the Location's own.
+std::optional<std::string> RedirectTarget(CURL* easy) {
+  curl_header* location = nullptr;
+  char* answered = nullptr;
+  if (curl_easy_header(easy, "Location", 0, CURLH_HEADER, -1, &location) != CURLHE_OK ||
+      curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &answered) != CURLE_OK || answered == nullptr) {
+    return std::nullopt;
+  }
+  const std::unique_ptr<CURLU, void (*)(CURLU*)> url(curl_url(), curl_url_cleanup);
+  char* resolved = nullptr;
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, answered, 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_USER, nullptr, 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_PASSWORD, nullptr, 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_URL, location->value, 0) != CURLUE_OK ||
+      curl_url_get(url.get(), CURLUPART_URL, &resolved, 0) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  std::string target = resolved;
+  curl_free(resolved);
+  return target;
+}
+
 // The connection outlives the request; what it reads or reports later is none of this request's business.
 void ClearTransferOptions(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
@@ -550,22 +578,16 @@ CurlTry CurlFileTransfer::Try() {
   constexpr int kMostRedirects = 5;
   for (int hop = 0; receipt.http && result == CURLE_OK && receipt.response.status / 100 == 3 && hop < kMostRedirects;
        ++hop) {
-    char* target = nullptr;
-    curl_easy_getinfo(easy_, CURLINFO_REDIRECT_URL, &target);
-    if (target == nullptr || !SameOrigin(request_, target)) {
+    const std::optional<std::string> target = RedirectTarget(easy_);
+    if (!target || !SameOrigin(request_, *target)) {
       break;
     }
-    const std::string next = target;
-    curl_easy_setopt(easy_, CURLOPT_URL, next.c_str());
+    curl_easy_setopt(easy_, CURLOPT_URL, target->c_str());
     result = Drive(multi_, easy_, cut_);
   }
   ClearTransferOptions(easy_);
   if (cut_) {
     return {Failure(result, easy_, request_, receipt, settings.requestTimeoutSeconds, curlError)};
-  }
-  if (receipt.http && receipt.response.otherContentLength) {
-    return {ftp_failure::LengthsDisagree(request_, receipt.response.contentLength.value_or(0),
-                                         *receipt.response.otherContentLength)};
   }
   const bool resumed = receipt.keptEnd > 0;
   const bool notTheRest = receipt.http && result == CURLE_OK && !IsTheFile(receipt);
@@ -586,6 +608,11 @@ CurlTry CurlFileTransfer::Try() {
       return {ftp_failure::LongerThanBound(request_, checks_.most)};
     case Stop::DiskNearlyFull:
       return {ftp_failure::DiskNearlyFull(request_, receipt.stoppedAt)};
+    case Stop::TwoLengths:
+      return {ftp_failure::LengthsDisagree(request_, receipt.response.contentLength.value_or(0),
+                                           receipt.response.otherContentLength.value_or(0))};
+    case Stop::Encoded:
+      return {ftp_failure::EncodedAnswer(request_, receipt.response.contentEncoding)};
     case Stop::NotTheSameFile:
     case Stop::None:
       break;

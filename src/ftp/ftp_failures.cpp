@@ -11,8 +11,15 @@ namespace {
 std::string Where(const FtpRequest& request) { return request.host + ":" + std::to_string(request.port); }
 
 constexpr bool kTransient = true;
+constexpr std::string_view kClosed = "the connection closed";
 
 bool BusyReply(int code) { return code == 421 || code == 425 || code == 426 || code == 450; }
+
+// What the server or libcurl (in words that may quote the server) said, cut as a link's values are: a
+// server may send a reply line of any length. None said: what is known.
+std::string Said(std::string_view said, std::string_view otherwise) {
+  return said.empty() ? std::string(otherwise) : ShownValue(said);
+}
 
 TransferOutcome DiffersFromManifest(const FtpRequest& request, const std::string& how) {
   return TransferOutcome::Failed(codes::kDiffersFromManifest,
@@ -30,8 +37,8 @@ TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_vie
     return TransferOutcome::Failed(
         code, "the server " + Where(request) + " refused the login of " + ShownValue(request.user) + " (530)");
   }
-  return TransferOutcome::Failed(code, "the server " + Where(request) + " answered: " + std::string(replyLine),
-                                 BusyReply(code));
+  return TransferOutcome::Failed(
+      code, "the server " + Where(request) + " answered: " + Said(replyLine, std::to_string(code)), BusyReply(code));
 }
 
 TransferOutcome HostUnknown(const FtpRequest& request) {
@@ -67,18 +74,18 @@ TransferOutcome CannotPutInPlace(const FtpRequest& request) {
 
 TransferOutcome ConnectionFailed(const FtpRequest& request, std::string_view reason) {
   return TransferOutcome::Failed(codes::kConnectionLost,
-                                 "the connection to " + Where(request) + " failed: " + std::string(reason));
+                                 "the connection to " + Where(request) + " failed: " + Said(reason, kClosed));
 }
 
 TransferOutcome ConnectionReset(const FtpRequest& request, std::string_view reason) {
   return TransferOutcome::Failed(codes::kConnectionLost,
-                                 "the connection to " + Where(request) + " was broken: " + std::string(reason),
+                                 "the connection to " + Where(request) + " was broken: " + Said(reason, kClosed),
                                  kTransient);
 }
 
 TransferOutcome SizeDiffers(const FtpRequest& request, std::uint64_t received, std::uint64_t announced) {
   const std::string how = received < announced ? " was cut short: " : " came longer than announced: ";
-  return TransferOutcome::Failed(codes::kConnectionLost, "the file " + request.remotePath + how +
+  return TransferOutcome::Failed(codes::kConnectionLost, "the file " + ShownValue(request.remotePath) + how +
                                                              std::to_string(received) + " of " +
                                                              std::to_string(announced) + " bytes came");
 }
@@ -88,6 +95,13 @@ TransferOutcome LengthsDisagree(const FtpRequest& request, std::uint64_t first, 
                                  "the server " + Where(request) + " announced two lengths for " +
                                      ShownValue(request.remotePath) + ": " + std::to_string(first) + " and " +
                                      std::to_string(second) + " bytes");
+}
+
+TransferOutcome EncodedAnswer(const FtpRequest& request, std::string_view encoding) {
+  return TransferOutcome::Failed(codes::kConnectionLost, "the server " + Where(request) + " sent " +
+                                                             ShownValue(request.remotePath) + " encoded as " +
+                                                             ShownValue(encoding) +
+                                                             ", which was not asked for: it was not kept");
 }
 
 TransferOutcome DiskNearlyFull(const FtpRequest& request, std::uint64_t received) {

@@ -40,6 +40,9 @@ TransferOutcome SizeDiffers(const FtpRequest& request, std::uint64_t received, s
 // 904: the web server announced two lengths for one answer.
 TransferOutcome LengthsDisagree(const FtpRequest& request, std::uint64_t first, std::uint64_t second);
 
+// 904: the web server sent the file encoded (compressed) though no encoding was asked for.
+TransferOutcome EncodedAnswer(const FtpRequest& request, std::string_view encoding);
+
 // 903: a file of no announced or listed length reached the disk's reserve.
 TransferOutcome DiskNearlyFull(const FtpRequest& request, std::uint64_t received);
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "base/ascii.h"
+#include "base/escaped_text.h"
 
 namespace tarnwick {
 namespace {
@@ -133,6 +134,10 @@ void ReadHeaderLine(std::string_view line, HttpResponse& response, std::int64_t 
     } else {
       response.contentLength = length;
     }
+  } else if (EqualIgnoringAsciiCase(name, "Content-Encoding")) {
+    if (!EqualIgnoringAsciiCase(value, "identity")) {
+      response.contentEncoding = value;
+    }
   } else if (EqualIgnoringAsciiCase(name, "Retry-After")) {
     response.retryAfterSeconds = RetryAfterSeconds(value, nowSeconds);
   } else if (EqualIgnoringAsciiCase(name, "ETag")) {
@@ -163,16 +168,18 @@ std::optional<int> RetryAfterSeconds(std::string_view value, std::int64_t nowSec
 }
 
 TransferOutcome HttpFailure(const FtpRequest& request, const HttpResponse& response) {
-  const std::string status = std::to_string(response.status) + " " + std::string(ReasonOrKnown(response));
+  // The reason phrase is the server's to choose, of any length; the user and the path are the link's values.
+  const std::string status = std::to_string(response.status) + " " + ShownValue(ReasonOrKnown(response));
   const std::string where = request.host + ":" + std::to_string(request.port);
   switch (response.status) {
     case 401:
     case 403:
       return TransferOutcome::Failed(
-          530, "the server " + where + " refused the login of " + request.user + " (" + status + ")");
+          530, "the server " + where + " refused the login of " + ShownValue(request.user) + " (" + status + ")");
     case 404:
     case 410:
-      return TransferOutcome::Failed(550, "the server has no file " + request.remotePath + " (" + status + ")");
+      return TransferOutcome::Failed(550,
+                                     "the server has no file " + ShownValue(request.remotePath) + " (" + status + ")");
     case 429:
     case 503: {
       TransferOutcome busy = TransferOutcome::Failed(421, "the server " + where + " is busy (" + status + ")", true);

@@ -50,6 +50,9 @@ class WindowEvents {
   virtual void MouseDown(MouseButton button) = 0;
   virtual void QueueTick() = 0;  // every interval of the queue timer while it is enabled
   virtual const WindowControls& Controls() const = 0;
+  // The component folder holds the recovery marker: a window closed now, without OK, leaves the next run
+  // to fetch everything again. A front end that says why a run ended words it by this.
+  virtual bool RecoveryPending() const = 0;
 };
 
 class WindowHost {

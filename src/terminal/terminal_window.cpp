@@ -50,11 +50,13 @@ void TerminalWindow::CloseWhenReadable(int fd) { waits_.InterruptWhenReadable(fd
 void TerminalWindow::Interrupt() {
   interrupted_ = true;
   EndProgressLine();
-  constexpr const char* kInterrupted =
-      "Interrupted: the file in flight was not kept; the next run fetches everything again.";
-  out_ << "   " << kInterrupted << "\n" << std::flush;
+  // Nothing changes the folder once the window closes: what the marker says now is what the next run finds.
+  const bool recovery = events_ != nullptr && events_->RecoveryPending();
+  const char* said = recovery ? "Interrupted: the file in flight was not kept; the next run fetches everything again."
+                              : "Interrupted before anything was changed: the next run goes on as usual.";
+  out_ << "   " << said << "\n" << std::flush;
   if (errors_ != nullptr) {
-    *errors_ << applicationName_ << ": " << kInterrupted << "\n" << std::flush;
+    *errors_ << applicationName_ << ": " << said << "\n" << std::flush;
   }
   Close();
 }
@@ -267,8 +269,8 @@ void TerminalWindow::FileFetched(const std::string& name, std::uint64_t bytes) {
     return;
   }
   const double seconds = SecondsSince(fileStarted_);
-  out_ << "   " << filePosition_ << "/" << fileCount_ << " " << EscapeControls(name) << "  " << FormatBytes(bytes)
-       << " in " << FormatSeconds(seconds) << " (" << FormatRate(bytes, seconds) << ")\n";
+  out_ << "   " << filePosition_ << "/" << fileCount_ << " " << ShownValue(name) << "  " << FormatBytes(bytes) << " in "
+       << FormatSeconds(seconds) << " (" << FormatRate(bytes, seconds) << ")\n";
 }
 
 void TerminalWindow::RunCompleted(const RunSummary& summary) {

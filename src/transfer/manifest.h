@@ -30,8 +30,11 @@ inline constexpr std::string_view kKeptManifestName = "FileUpdate.dat";
 
 // A list of entries or of names holds at most this many.
 inline constexpr size_t kMaxListEntries = 32767;
+// The longest entry line a publisher writes, its CR LF included.
+inline constexpr std::uint64_t kMaxEntryLineBytes = 1024;
 // A manifest file larger than this is refused before it is read: 32,767 entry lines of up to 1 KiB each.
 inline constexpr std::uint64_t kMaxManifestBytes = std::uint64_t{32} << 20;
+static_assert(kMaxListEntries * kMaxEntryLineBytes <= kMaxManifestBytes);
 
 // Fetched on every run that fetches anything, after the names the comparison found, in this order.
 // The last is the manifest itself: its arrival makes it the kept copy.

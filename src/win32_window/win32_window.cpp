@@ -13,6 +13,7 @@
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/escaped_text.h"
@@ -134,6 +135,91 @@ UINT BoxIcon(MessageIcon icon) {
       break;
   }
   return 0;
+}
+
+// The system's message font at a DPI: the monitor's where the system scales by it (Windows 10 1607 and later,
+// looked up as GetDpiForWindow is), else the system's own.
+HFONT CreateMessageFont(int dotsPerInch) {
+  using MetricsForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  static const auto metricsForDpi = reinterpret_cast<MetricsForDpiFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (metricsForDpi == nullptr ||
+      !metricsForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dotsPerInch))) {
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  }
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+// A character that belongs to the one before it: a line never starts with one.
+bool JoinsThePrevious(wchar_t c) {
+  return (c >= 0xDC00 && c <= 0xDFFF) || (c >= 0x0300 && c <= 0x036F) || c == 0x0E31 || (c >= 0x0E34 && c <= 0x0E3A) ||
+         (c >= 0x0E47 && c <= 0x0E4E);
+}
+
+// A message box grows with its longest line and its number of lines, past the screen's edges: a server may
+// send a reply of any length, and the box's OK button would be out of reach. The text is wrapped to a quarter
+// of the work area's width (at a blank where the line has one, else between two letters) and cut, with "…",
+// to the lines that a third of its height holds, in the system's message font. The margins leave room for a
+// box that wraps again in a font and at a width of its own, as Wine's does.
+std::wstring FittedToWorkArea(HWND owner, const std::wstring& text) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const int width = std::max<int>(1, (monitor.rcWork.right - monitor.rcWork.left) / 4);
+  const HDC dc = GetDC(owner);
+  const HFONT font = CreateMessageFont(DotsPerInchOf(owner));
+  const HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  const auto mostLines = static_cast<size_t>(
+      std::max<LONG>(1, (monitor.rcWork.bottom - monitor.rcWork.top) / 3 / std::max<LONG>(1, metrics.tmHeight)));
+  std::vector<std::wstring_view> lines;
+  for (size_t start = 0; start <= text.size() && lines.size() <= mostLines;) {
+    const size_t end = std::min(text.find(L'\n', start), text.size());
+    std::wstring_view rest(text.data() + start, end - start);
+    if (!rest.empty() && rest.back() == L'\r') {
+      rest.remove_suffix(1);
+    }
+    if (rest.empty()) {
+      lines.push_back(rest);
+    }
+    while (!rest.empty() && lines.size() <= mostLines) {
+      INT fit = 0;
+      SIZE extent{};
+      // No letter is narrower than a pixel: what fits is among the first `width` letters.
+      GetTextExtentExPointW(dc, rest.data(), static_cast<int>(std::min<size_t>(rest.size(), width)), width, &fit,
+                            nullptr, &extent);
+      size_t cut = std::max<size_t>(1, static_cast<size_t>(fit));
+      size_t next = cut;
+      if (cut < rest.size()) {
+        while (cut > 1 && JoinsThePrevious(rest[cut])) {
+          --cut;
+        }
+        next = cut;
+        if (const size_t blank = rest.substr(0, cut + 1).rfind(L' '); blank != std::wstring_view::npos && blank > 0) {
+          cut = blank;
+          next = blank + 1;
+        }
+      }
+      lines.push_back(rest.substr(0, cut));
+      rest.remove_prefix(next);
+    }
+    start = end + 1;
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(owner, dc);
+  if (lines.size() > mostLines) {
+    lines.resize(mostLines - 1);
+    lines.push_back(L"\u2026");
+  }
+  std::wstring fitted;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    fitted.append(i == 0 ? L"" : L"\r\n").append(lines[i]);
+  }
+  return fitted;
 }
 
 // Ends a message box that the window owns; the box returns once any box opened inside it has.
@@ -586,8 +672,8 @@ void Win32Window::MessageBox(const std::string& text, const std::string& title, 
   }
   const std::string shownText =
       EscapedBoxText(text, "\r\n") + (detail.empty() ? "" : "\r\n\r\n" + EscapeControls(detail));
-  MessageBoxW(native_->window, WideFromUtf8(shownText).c_str(), WideFromUtf8(shownTitle).c_str(),
-              MB_OK | BoxIcon(icon));
+  MessageBoxW(native_->window, FittedToWorkArea(native_->window, WideFromUtf8(shownText)).c_str(),
+              WideFromUtf8(shownTitle).c_str(), MB_OK | BoxIcon(icon));
 }
 
 void Win32Window::Post(std::function<void()> event) {

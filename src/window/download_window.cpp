@@ -78,6 +78,9 @@ void DownloadWindow::OkPressed() {
   CloseWindow(CloseReason::Ok);
 }
 
+// Asked of the folder, not of this run: a marker that an earlier run left counts as much as this run's.
+bool DownloadWindow::RecoveryPending() const { return RecoveryMarker(platform_.fs, componentFolder_).Present(); }
+
 void DownloadWindow::PointerOverOk() {
   controls_.okButton.bold = true;
   controls_.okButton.fontSize = layout::kOkHoverSizePt;

@@ -40,6 +40,7 @@ class DownloadWindow : public WindowEvents {
   void MouseDown(MouseButton button) override;
   void QueueTick() override;
   const WindowControls& Controls() const override { return controls_; }
+  bool RecoveryPending() const override;
 
   CloseReason LastCloseReason() const { return closeReason_; }
 

@@ -41,13 +41,14 @@ inline constexpr std::string_view kRequestRefusedDetail = "the request could not
 inline constexpr std::string_view kNameOutsideFolderDetail =
     "the name leads outside the meeting folder; it was not requested";
 
-// The texts above that carry a value, with the value filled in. The host came from a link.
+// The texts above that carry a value, with the value filled in. The host came from a link, the name from the
+// server's manifest.
 inline std::string UntrustedServerText(std::string_view host) {
   return std::string(kUntrustedServerPrefix).append(ShownValue(host)).append(kUntrustedServerSuffix);
 }
 inline std::string ManifestErrorText(int code) { return std::string(kManifestErrorPrefix) + std::to_string(code); }
 inline std::string FileErrorText(std::string_view name, int code) {
-  return std::string(kFileErrorPrefix).append(name).append(kFileErrorMiddle) + std::to_string(code);
+  return std::string(kFileErrorPrefix).append(ShownValue(name)).append(kFileErrorMiddle) + std::to_string(code);
 }
 inline std::string CompletedCaption(size_t files) {
   return std::string(kCompletedPrefix) + std::to_string(files) + std::string(kCompletedSuffix);

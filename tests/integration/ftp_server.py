@@ -10,7 +10,8 @@ writes "<port>" to the ready file once it listens, and serves until it is termin
 read from a file so that it never shows in the process list.
 
 Every RETR is answered "150 Opening BINARY mode data connection for <name> (<size> bytes).", as common
-servers do, so that a client can tell a transfer cut short.
+servers do, so that a client can tell a transfer cut short. With --plain-150 it names no size, as stock
+pyftpdlib answers ("150 File status okay. About to open data connection."), faults included.
 
 Faults are injected per file through the file given with --faults, read at every RETR; each line is
 "<file name> <fault>": a reply code (the RETR is answered with it; after a 421 the server closes the
@@ -21,13 +22,18 @@ never answered), "hangup" (the file is sent; the login's next command then gets 
 closes, as when a server's idle time-out struck while the client kept the login open: the client cannot
 tell before it asks), "reset-P" (from the asked offset to P % of the file is sent, then the data connection
 is reset and the RETR answered 426, as a link that breaks does), or "republish-P" (the same, after which the
-file is published anew: the same size, other bytes, a later modification time). A third field N makes the
-fault strike the first N requests only. The name "<rest>" with a reply code answers every REST with it.
+file is published anew: the same size, other bytes, a later modification time), "republish-same-P" (the
+same, keeping the modification time too: only the bytes tell), "rest-ignored" (after a REST the file is sent
+from byte 0, as a gateway that drops REST does; a RETR without REST passes it by) or "endless" (the 150
+names no size and bytes come until the client closes the data connection; as a guard for a client with no
+bound, the server ends it as complete after 256 MiB). A third field N makes the fault strike the first N
+requests only. The name "<rest>" with a reply code answers every REST with it, "<size>" every SIZE.
 With --max-cons the server refuses connections beyond that many at once with 421, as busy servers do (a
 PASV then gets 425), and with --max-cons-per-ip those beyond that many logins from one address. The name
 "<connect>" with a reply code answers every new connection with that code in place of the greeting and
 closes it; so does --busy-seconds S with 421 for the first S seconds after the server starts. Each refusal
-for being full or busy is logged as REFUSED.
+for being full or busy is logged as REFUSED. Every RETR logs the bytes it sends as "SENDING <name> <from>
+<to>"; an endless one, once its data connection closed, from 0 to the count that went out.
 """
 import argparse
 import fcntl
@@ -61,23 +67,45 @@ class CaseBlindFS(AbstractedFS):
         return resolved
 
 
+PLAIN_150 = "150 File status okay. About to open data connection."
+ENDLESS_GUARD = 256 << 20
+
+
 def announcement(path, size):
     return f"150 Opening BINARY mode data connection for {os.path.basename(path)} ({size} bytes)."
 
 
-def make_handler(log_path, faults_path, busy_until=0.0):
+class Endless:
+    """A producer of `block` over and over, up to the guard."""
+
+    def __init__(self, block):
+        self.block = block
+        self.produced = 0
+
+    def more(self):
+        if self.produced >= ENDLESS_GUARD:
+            return b""
+        self.produced += len(self.block)
+        return self.block
+
+
+def make_handler(log_path, faults_path, busy_until=0.0, plain_150=False):
     log = open(log_path, "a", buffering=1, encoding="utf-8")
+
+    def announce(path, size):
+        return PLAIN_150 if plain_150 else announcement(path, size)
 
     fired = {}  # (name, fault) -> how often it struck, for faults that strike a given number of times
 
-    def fault_for(name):
-        """The fault that the next request for `name` meets, and counts as struck."""
+    def fault_for(name, applies=lambda fault: True):
+        """The fault that the next request for `name` meets, and counts as struck; one that does not apply to
+        this request is passed by uncounted."""
         if not faults_path or not os.path.exists(faults_path):
             return None
         with open(faults_path, encoding="utf-8") as faults:
             for line in faults:
                 parts = line.split()
-                if len(parts) in (2, 3) and parts[0] == name:
+                if len(parts) in (2, 3) and parts[0] == name and applies(parts[1]):
                     key = (name, parts[1])
                     if len(parts) == 3 and fired.get(key, 0) >= int(parts[2]):
                         continue
@@ -129,7 +157,7 @@ def make_handler(log_path, faults_path, busy_until=0.0):
                 self._log("REFUSED", "data connection")
             # pyftpdlib's own 150/125 for RETR carries no size; announce the file's whole size in its place.
             file = getattr(self, "_announcing", None)
-            if file is not None and resp[:4] in ("150 ", "125 "):
+            if file is not None and resp[:4] in ("150 ", "125 ") and not plain_150:
                 self._announcing = None
                 size = getattr(self, "_announced_size", None)
                 resp = announcement(file.name, os.fstat(file.fileno()).st_size if size is None else size)
@@ -167,13 +195,25 @@ def make_handler(log_path, faults_path, busy_until=0.0):
                 return
             super().ftp_REST(line)
 
+        def ftp_SIZE(self, path):
+            fault = fault_for("<size>")
+            if fault is not None:
+                self._log("FAULT", f"<size> {fault}")
+                self.respond(f"{fault} Injected failure.")
+                return
+            super().ftp_SIZE(path)
+
         def sending(self, name, start, end):
             """Every RETR logs the bytes it sends: "SENDING <name> <from> <to>"."""
             self._log("SENDING", f"{name} {start} {end}")
 
         def ftp_RETR(self, file):
             name = os.path.basename(file)
-            fault = fault_for(name)
+            fault = fault_for(name, lambda fault: fault != "rest-ignored" or self._restart_position > 0)
+            if fault == "rest-ignored":
+                self._log("FAULT", f"{name} {fault} {self._restart_position}")
+                self._restart_position = 0
+                fault = None
             if fault is None or fault == "hangup":
                 self._hangup = fault == "hangup"
                 if os.path.isfile(file):
@@ -182,6 +222,13 @@ def make_handler(log_path, faults_path, busy_until=0.0):
             self._log("FAULT", f"{name} {fault}")
             if fault.startswith(("reset-", "republish-")):
                 return self.break_link(file, fault)
+            if fault == "endless":
+                with open(file, "rb") as f:
+                    block = f.read(1 << 16) or b"endless "
+                self._endless = name
+                self._restart_position = 0
+                self.push_dtp_data(Endless(block * (1 + (1 << 16) // len(block))), isproducer=True, cmd="RETR")
+                return file
             if fault.isdigit():
                 self.respond(f"{fault} Injected failure.")
                 if fault == "421":
@@ -189,7 +236,7 @@ def make_handler(log_path, faults_path, busy_until=0.0):
             elif fault == "drop":
                 with open(file, "rb") as f:
                     data = f.read()
-                self.respond(announcement(file, len(data)))
+                self.respond(announce(file, len(data)))
                 if self.data_channel is not None:
                     self.data_channel.socket.sendall(data[:len(data) // 2])
                 self.close()
@@ -209,7 +256,7 @@ def make_handler(log_path, faults_path, busy_until=0.0):
 
         def break_link(self, file, fault):
             start, self._restart_position = self._restart_position, 0
-            self.respond(announcement(file, os.path.getsize(file)))
+            self.respond(announce(file, os.path.getsize(file)))
             self._breaking = (file, fault, start)
             if self.data_channel is not None:
                 self._on_dtp_connection()
@@ -221,7 +268,7 @@ def make_handler(log_path, faults_path, busy_until=0.0):
             file, fault, start = breaking
             with open(file, "rb") as f:
                 data = f.read()
-            end = max(start, len(data) * int(fault.split("-")[1]) // 100)
+            end = max(start, len(data) * int(fault.split("-")[-1]) // 100)
             self.sending(os.path.basename(file), start, end)
             # The whole span handed over and acknowledged (pyftpdlib's sockets do not wait), then a moment
             # to be read by the client before the reset, which drops what it still buffers.
@@ -236,11 +283,18 @@ def make_handler(log_path, faults_path, busy_until=0.0):
             self.data_channel.close()
             self.respond("426 Connection closed; transfer aborted.")
             if fault.startswith("republish-"):
-                mtime = os.path.getmtime(file)
+                mtime = os.stat(file).st_mtime_ns
                 with open(file, "wb") as f:
-                    f.write(bytes((b + 1) % 256 for b in data))
-                os.utime(file, (mtime + 3600, mtime + 3600))
+                    f.write(data.translate(bytes((b + 1) % 256 for b in range(256))))
+                later = 0 if fault.startswith("republish-same-") else 3600 * 10**9
+                os.utime(file, ns=(mtime + later, mtime + later))
             return None
+
+        def _on_dtp_close(self):
+            name, self._endless = getattr(self, "_endless", None), None
+            if name is not None and self.data_channel is not None:
+                self.sending(name, 0, self.data_channel.tot_bytes_sent)
+            super()._on_dtp_close()
 
     return LoggingHandler
 
@@ -257,13 +311,14 @@ def main():
     parser.add_argument("--max-cons", type=int, default=64, help="connections at once, data connections included")
     parser.add_argument("--max-cons-per-ip", type=int, default=0, help="logins at once from one address")
     parser.add_argument("--busy-seconds", type=float, default=0, help="every connection refused for so long")
+    parser.add_argument("--plain-150", action="store_true", help="the 150 of a RETR names no size")
     args = parser.parse_args()
 
     authorizer = DummyAuthorizer()
     with open(args.password_file, encoding="utf-8") as f:
         password = f.read().rstrip("\n")
     authorizer.add_user(args.user, password, args.root, perm="elr")
-    handler = make_handler(args.log, args.faults, time.monotonic() + args.busy_seconds)
+    handler = make_handler(args.log, args.faults, time.monotonic() + args.busy_seconds, args.plain_150)
     handler.authorizer = authorizer
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", args.port), handler)

@@ -1,5 +1,6 @@
 """Shared pieces of the whole-run tests: a meeting server on loopback, meetings written to it, and the
 real executable run against it."""
+import hashlib
 import os
 import shlex
 import shutil
@@ -146,15 +147,17 @@ class Workspace:
         os.makedirs(folder, exist_ok=True)
         return folder
 
-    def publish(self, generation, revision, files, sub="m/TW3", time_source="t1", extra_entries=()):
-        """Puts the files on the server with a manifest that lists them (details: a digest of the content)."""
+    def publish(self, generation, revision, files, sub="m/TW3", time_source="t1", extra_entries=(), checked=False):
+        """Puts the files on the server with a manifest that lists them (details: a digest of the content;
+        `checked`: each file's size= and sha256=, which the program checks)."""
         folder = self.remote_folder(sub, time_source)
         entries = []
         for name, content in files.items():
             data = content if isinstance(content, bytes) else content.encode("utf-8")
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(data)
-            entries.append(f"{name} {len(data)}-{zlib.crc32(data):08x}")
+            entries.append(f"{name} size={len(data)} sha256={hashlib.sha256(data).hexdigest()}" if checked
+                           else f"{name} {len(data)}-{zlib.crc32(data):08x}")
         entries.extend(extra_entries)
         with open(os.path.join(folder, "FileUpdate.dat"), "wb") as f:
             f.write(crlf([generation, revision] + entries))

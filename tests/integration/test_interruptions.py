@@ -84,6 +84,8 @@ class Signals(Cases):
     def test_a_signal_mid_file_removes_the_temporary_file_and_keeps_the_marker(self):
         cases = [(ui, [signal.SIGINT], 130, False) for ui in FRONT_ENDS]
         cases += [("terminal", [signal.SIGTERM], 143, False), ("terminal", [signal.SIGINT, signal.SIGTERM], 130, False)]
+        # The terminal closed: what read the output is gone with it.
+        cases += [("terminal", [signal.SIGHUP], 129, False)]
         # Closed while the run waits for a busy server: the pause ends at once (the next is up to 8 s).
         cases += [(ui, [signal.SIGINT], 130, True) for ui in FRONT_ENDS]
         for ui, signals, status, busy in cases:
@@ -91,6 +93,8 @@ class Signals(Cases):
                 process = self.stalled_run(ui, busy)
                 signalled = time.monotonic()
                 for number in signals:
+                    if number == signal.SIGHUP:
+                        process.stdout.close()
                     process.send_signal(number)
                     time.sleep(0.05)  # a later signal comes while the window closes
                 text = finish(process)
@@ -101,7 +105,7 @@ class Signals(Cases):
                 self.assertFalse(os.path.exists(self.ws.local("TW3", "z.doc")))
                 self.assertNotIn(PASSWORD, text)
                 if ui == "terminal":
-                    self.assertIn("\n   Interrupted: the file in flight was not kept; the next run fetches everything"
+                    self.assertIn("Interrupted: the file in flight was not kept; the next run fetches everything"
                                   " again.\n", text)
         os.remove(self.ws.server.faults_path)
         self.ws.server.clear_log()
@@ -111,8 +115,15 @@ class Signals(Cases):
         self.assertFalse(os.path.exists(self.ws.local("CodeWork")))
 
     def test_a_signal_while_a_box_waits_for_its_user_ends_the_run(self):
-        for ui in FRONT_ENDS:
-            with self.subTest(ui=ui):
+        # Refused before its first change, the run leaves the recovery marker as it found it: what the terminal
+        # says of the next run follows the marker.
+        said = {False: "Interrupted before anything was changed: the next run goes on as usual.\n",
+                True: "the next run fetches everything again.\n"}
+        for ui, marker in [(ui, False) for ui in FRONT_ENDS] + [("terminal", True)]:
+            with self.subTest(ui=ui, marker=marker):
+                if marker:
+                    with open(self.ws.local("CodeWork"), "w") as f:
+                        f.write(" 1 \r\n")
                 leader, follower = os.openpty()  # the terminal waits for Enter only on a terminal
                 self.addCleanup(os.close, leader)
                 self.addCleanup(os.close, follower)
@@ -123,6 +134,10 @@ class Signals(Cases):
                 process.send_signal(signal.SIGTERM)
                 text = finish(process)
                 self.assertEqual(process.returncode, 143, text)
+                self.assertEqual(os.path.exists(self.ws.local("CodeWork")), marker)
+                if ui == "terminal":
+                    self.assertIn(said[marker], text)
+                    self.assertNotIn(said[not marker], text)
 
 
 class OneRunAtATime(Cases):

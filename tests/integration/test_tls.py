@@ -2,8 +2,11 @@
 store while it runs. Explicit FTPS against Debian's vsftpd: nothing goes in clear when TLS is required, a
 certificate that does not check out and a server without TLS end the run with 906, and the component
 folder's configuration asks for TLS on its own. HTTPS against Debian's nginx (nginx-light), the meeting
-published as static files: the same runs and boxes as over FTP, on one TLS connection."""
+published as static files: the same runs and boxes as over FTP, on one TLS connection. And HTTPS against a
+web server of the tests' own (scripted_https.py) whose answers go wrong on purpose."""
 import os
+import random
+import re
 import shutil
 import signal
 import socket
@@ -13,7 +16,8 @@ import threading
 import time
 import unittest
 
-from harness import PASSWORD, TAIL, USER, WINDOWS, Workspace, crlf, free_port, remote, wait_for
+from harness import PASSWORD, TAIL, USER, WINDOWS, Workspace, crlf, free_port, native, program, remote, wait_for
+from scripted_https import ScriptedWebServer
 
 VSFTPD = shutil.which("vsftpd") or "/usr/sbin/vsftpd"
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
@@ -292,6 +296,142 @@ class Https(unittest.TestCase):
         self.server.cut_connections()
         runner.join()
         return done[0]
+
+
+@unittest.skipUnless(os.geteuid() == 0, "needs root (the system's store)")
+class ScriptedHttps(unittest.TestCase):
+    """The meeting from scripted_https.py: a rest that does not splice, and bytes past their bounds."""
+
+    run_meeting = Https.run_meeting
+
+    def setUp(self):
+        self.ws = Workspace()
+        self.addCleanup(self.ws.close)
+        self.ws.publish_tail(["Scripted"])
+        tls_base = tempfile.mkdtemp(prefix="tarnwick-https-")
+        self.addCleanup(shutil.rmtree, tls_base, ignore_errors=True)
+        ca, cert, key = make_certificates(tls_base)
+        self.server = ScriptedWebServer(tls_base, self.ws.server_root, cert, key)
+        self.addCleanup(self.server.stop)
+        if not WINDOWS:  # Wine's Schannel checks no certificate without a CA file
+            self.addCleanup(trust(ca))
+        with open(self.ws.local("Tarnwick.cfg"), "wb") as f:
+            f.write(crlf(["Tarnwick portal configuration", "https://127.0.0.1/meeting", "HTTPS"]))
+
+    def test_a_rest_whose_range_is_not_the_one_asked_for_is_dropped_for_the_whole_file(self):
+        size = 1 << 20
+        files = {name: random.Random(name).randbytes(size)
+                 for name in ("length.doc", "star.doc", "refused.doc", "start.doc")}
+        self.ws.publish("G1", "R1", files)
+        for name, answer in (("length.doc", f"range-length-{size + 1}"), ("star.doc", "range-star"),
+                             ("refused.doc", "416"), ("start.doc", "range-start-1000")):
+            self.server.script(name, "cut-40", times=1)
+            self.server.script(name, answer, times=1)
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 0, result.text)
+        for name, data in files.items():
+            self.assertEqual(self.ws.read_local("TW3", name), data, name)
+            # Cut, asked for the rest and refused it, then the whole file.
+            self.assertEqual(self.server.statuses(name), [200, 416 if name == "refused.doc" else 206, 200], name)
+        self.assertEqual(self.ws.partial_files(), [])
+
+    def test_redirects_stay_on_the_meeting_server_and_an_encoded_answer_is_not_kept(self):
+        moved = random.Random(8).randbytes(3000)
+        self.ws.publish("G1", "R1", {"a.doc": "alpha", "root.doc": "r", "near.doc": "n", "moved.doc": moved})
+        self.server.script("root.doc", "redirect-/m/TW3/t1/moved.doc")  # relative, on the same origin
+        self.server.script("near.doc", "redirect-moved.doc")
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "root.doc"), moved)
+        self.assertEqual(self.ws.read_local("TW3", "near.doc"), moved)
+
+        # Compressed bytes that were not asked for are not the document: the old copy stays.
+        self.ws.publish("G1", "R2", {"a.doc": "alpha two"})
+        self.server.script("a.doc", "gzip", times=1)
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 1, result.text)
+        self.assertIn("| Load File  a.doc Error 904", result.text)
+        self.assertIn("encoded as gzip", result.text)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
+        self.assertEqual(self.ws.partial_files(), [])
+
+        # Another origin, or a login of the redirect's own: not followed, the redirect's status shown.
+        port = self.server.port
+        for revision, target in (("R3", f"https://127.0.0.2:{port}/m/TW3/t1/moved.doc"),
+                                 ("R4", f"https://meeting:x@127.0.0.1:{port}/m/TW3/t1/moved.doc")):
+            self.ws.publish("G1", revision, {"a.doc": "alpha", "far.doc": revision})
+            self.server.script("far.doc", "redirect-" + target, times=1)
+            self.server.clear_log()
+            result = self.run_meeting()
+            self.assertEqual(result.returncode, 1, result.text)
+            self.assertIn("| Load File  far.doc Error 302", result.text)
+            self.assertEqual(self.server.statuses("moved.doc"), [])  # the login went nowhere else
+
+    def test_a_busy_web_server_is_waited_for_in_pauses_held_to_their_bounds(self):
+        self.ws.publish("G1", "R1", {"a.doc": "alpha"})
+        cookie = f"HOST=127.0.0.1:{self.server.port};LOGIN={USER};PWD={PASSWORD};SUBSOURCE=m\\TW3;TIMESOURCE=t1"
+        # Without Retry-After the pauses grow from at most 2 s: a few tries in 3 s, never a storm of them.
+        self.server.script("FileUpdate.dat", "busy-0")
+        result = self.ws.run(cookie, "--yes", "--busy-wait", "3")
+        self.assertIn("| Load FileUpdate Error 421", result.text)
+        self.assertLessEqual(len(self.server.statuses("FileUpdate.dat")), 8)
+
+        # A Retry-After of an hour is held to the longest pause, a minute, whatever time is left.
+        open(self.server.script_path, "w").close()
+        self.server.script("FileUpdate.dat", "busy-3600")
+        log = os.path.join(self.ws.base, "busy.log")
+        cookie_file = os.path.join(self.ws.base, "busy.cookie")
+        with open(cookie_file, "w") as f:
+            f.write(cookie)
+        run = subprocess.Popen(program("--folder", native(self.ws.component), "--cookie-file", native(cookie_file),
+                                       "--ui", "terminal", "--yes", "--log", native(log)),
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(run.wait)
+        self.addCleanup(run.kill)
+
+        def announced():
+            if not os.path.exists(log):
+                return []
+            with open(log, encoding="utf-8") as f:
+                return re.findall(r"next try in (\d+) s", f.read())
+        wait_for(announced, "the first pause")
+        self.assertLessEqual(int(announced()[0]), 60)
+
+    def test_bytes_past_their_bound_are_stopped_and_not_kept(self):
+        self.ws.publish("G1", "R1", {"a.doc": "alpha"})
+        self.assertEqual(self.run_meeting().returncode, 0)
+        kept = self.ws.read_local("TW3", "FileUpdate.dat")
+
+        # A manifest without end: stopped soon after its bound; what the last run left stays.
+        self.ws.publish("G2", "R1", {"c.doc": "c"})
+        self.server.script("FileUpdate.dat", "endless", times=1)
+        self.server.clear_log()
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 1, result.text)
+        self.assertIn("| Load FileUpdate Error 910", result.text)
+        wait_for(lambda: self.server.statuses("FileUpdate.dat"), "the end of the bytes")
+        self.assertLessEqual(self.server.sent("FileUpdate.dat"), 48 << 20)  # 32 MiB, and what was on its way
+        self.assertEqual(self.ws.read_local("TW3", "FileUpdate.dat"), kept)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
+
+        # A file without end, listed with its size: stopped there, fetched once more, then refused.
+        self.ws.publish("G1", "R2", {"a.doc": "alpha", "e.doc": random.Random(5).randbytes(5000)}, checked=True)
+        self.server.script("e.doc", "endless")
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 1, result.text)
+        self.assertIn("| Load File  e.doc Error 914", result.text)
+        wait_for(lambda: len(self.server.statuses("e.doc")) == 2, "the end of the second fetch")
+        self.assertLessEqual(self.server.sent("e.doc"), 48 << 20)
+        self.assertFalse(os.path.exists(self.ws.local("TW3", "e.doc")))
+
+        # Two lengths that disagree: neither is believed.
+        self.ws.publish("G1", "R3", {"a.doc": "alpha", "t.doc": random.Random(6).randbytes(5000)})
+        self.server.script("t.doc", "two-lengths-5000-10")
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 1, result.text)
+        self.assertIn("| Load File  t.doc Error 904", result.text)
+        self.assertFalse(os.path.exists(self.ws.local("TW3", "t.doc")))
+        self.assertEqual(self.ws.partial_files(), [])
 
 
 @unittest.skipUnless(os.path.exists(VSFTPD) and os.geteuid() == 0, "needs vsftpd and root (the system's store)")

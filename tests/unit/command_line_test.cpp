@@ -1,7 +1,14 @@
 #include "app/command_line.h"
 #include "app/desktop_integration.h"
+#include "app/run_log.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/escaped_text.h"
 
 namespace tarnwick {
 namespace {
@@ -96,6 +103,11 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {{"--cookie-file", "c", "--tries", "21"}, "--tries takes a number from 1 to 20"},
       {{"--cookie-file", "c", "--busy-wait", "3601"}, "--busy-wait takes a number of seconds from 1 to 3600"},
       {{"--open-portal", "--busy-wait=60"}, "--open-portal takes only --folder"},
+      // A link typed as a value: its password is not echoed, nor a log file named after it.
+      {{"--folder", "tarnwick-download:PWD%3Ds", "--cookie-file", "c"}, "--folder takes no tarnwick-download: link"},
+      {{"--cookie-file", "c", "--log=Tarnwick-Download:PWD%3Ds"}, "--log takes no tarnwick-download: link"},
+      {{"--cookie-file=tarnwick-download:PWD%3Ds"}, "--cookie-file takes no tarnwick-download: link"},
+      {{"--register", "--ui", "tarnwick-download:PWD%3Ds"}, "--ui takes no tarnwick-download: link"},
   };
   for (const auto& [args, reason] : cases) {
     std::string error;
@@ -165,6 +177,20 @@ TEST(CommandLine, TheLineEndsAtTheEndOfTheCookieFileAreNotPartOfTheCookie) {
   EXPECT_EQ(CookieFromFileText("HOST=h\n\n\r\n\r"), "HOST=h");  // a blank last line, as editors leave
   EXPECT_EQ(CookieFromFileText("PWD= p "), "PWD= p ");          // blanks belong to the value
   EXPECT_EQ(CookieFromFileText("\r\n"), "");
+}
+
+// A new manifest may leave out thousands of names: the summary's line is cut, where a letter ends.
+TEST(RunLog, ALineHoldsAtMost8KiB) {
+  const auto path = std::filesystem::temp_directory_path() / ("tarnwick-log-" + std::to_string(getpid()));
+  RunLog(path.string(), "/c").RunCompleted({0, 0, std::vector<std::string>(1000, "ประชุม.doc")});
+  std::ifstream in(path);
+  size_t longest = 0;
+  for (std::string line; std::getline(in, line); longest = std::max(longest, line.size() + 1)) {
+    EXPECT_EQ(EscapeControls(line), line);  // well-formed UTF-8
+  }
+  std::filesystem::remove(path);
+  EXPECT_LE(longest, kMostLogLineBytes);
+  EXPECT_GT(longest, kMostLogLineBytes - 4);  // the line end and "…", cut one letter early at most
 }
 
 }  // namespace

@@ -73,14 +73,24 @@ TEST(FtpFailures, ARefusalForNowIsTransientAndEveryOtherIsForGood) {
   }
 }
 
-// The user name and the remote path are a link's values: shown escaped and cut, as every such value.
-TEST(FtpFailures, TheLinksValuesInATextAreShownSafely) {
+// The user name and the remote path are a link's values, a reply line and libcurl's words the server's: shown
+// escaped and cut, as every such value. Where nothing was said, what happened.
+TEST(FtpFailures, TheLinksValuesAndTheServersWordsInATextAreShownSafely) {
   const std::string value = "\u202E" + std::string(300, 'x');
   const FtpRequest r{"h", 21, value, "p", value, value, "C:\\a.doc"};
   EXPECT_EQ(ftp_failure::ServerReply(r, 530, "530 Login incorrect").detail,
             "the server h:21 refused the login of " + ShownValue(value) + " (530)");
   EXPECT_EQ(ftp_failure::ServerReply(r, 550, "550 No such file").detail,
             "the server has no file " + ShownValue(value) + " (550)");
+  const std::string reply = "421 " + std::string(100 * 1024, 'y');
+  EXPECT_EQ(ftp_failure::ServerReply(r, 421, reply).detail, "the server h:21 answered: " + ShownValue(reply));
+  EXPECT_EQ(ftp_failure::ServerReply(r, 450, "").detail, "the server h:21 answered: 450");
+  EXPECT_EQ(ftp_failure::ConnectionReset(r, reply).detail, "the connection to h:21 was broken: " + ShownValue(reply));
+  EXPECT_EQ(ftp_failure::ConnectionReset(r, "").detail, "the connection to h:21 was broken: the connection closed");
+  EXPECT_EQ(ftp_failure::ConnectionFailed(r, reply).detail, "the connection to h:21 failed: " + ShownValue(reply));
+  EXPECT_EQ(ftp_failure::ConnectionFailed(r, "").detail, "the connection to h:21 failed: the connection closed");
+  EXPECT_EQ(ftp_failure::SizeDiffers(r, 1, 2).detail,
+            "the file " + ShownValue(value) + " was cut short: 1 of 2 bytes came");
 }
 
 }  // namespace

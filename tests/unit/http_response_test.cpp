@@ -41,6 +41,11 @@ TEST(Https, HeaderLinesTellTheStatusTheLengthAndWhenToComeBack) {
   EXPECT_FALSE(r.otherContentLength);
   ReadHeaderLine("Content-Length: 10", r, kNow);
   EXPECT_EQ(r.otherContentLength, 10u);
+  // No encoding is asked for: only "identity" leaves the bytes the file's own.
+  ReadHeaderLine("Content-Encoding: identity", r, kNow);
+  EXPECT_EQ(r.contentEncoding, "");
+  ReadHeaderLine("content-encoding: gzip", r, kNow);
+  EXPECT_EQ(r.contentEncoding, "gzip");
   // What asks for the rest of this very file: a strong ETag before the date, never a weak one.
   ReadHeaderLine("Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT", r, kNow);
   ReadHeaderLine("ETag: W/\"weak\"", r, kNow);
@@ -89,6 +94,16 @@ TEST(Https, AStatusThatIsNotTheFileEndsInFtpsBoxOrIsWaitedOut) {
     EXPECT_EQ(outcome.transient, c.transient) << c.status;
     EXPECT_NE(outcome.detail.find(c.detail), std::string::npos) << outcome.detail;
     EXPECT_EQ(outcome.retryAfterSeconds, c.transient ? 7 : 0) << c.status;
+  }
+  // The reason phrase is the server's, the user and the path the link's: shown escaped and cut.
+  FtpRequest request = kRequest;
+  request.user = request.remotePath = "\u202E" + std::string(1000, 'x');
+  HttpResponse response;
+  response.reason = std::string(100 * 1024, 'y');
+  for (const int status : {401, 404, 500}) {
+    response.status = status;
+    const std::string detail = HttpFailure(request, response).detail;
+    EXPECT_TRUE(detail.size() < 1000 && detail.find("\u202E") == std::string::npos) << detail;
   }
 }
 

@@ -189,12 +189,25 @@ class Installer(unittest.TestCase):
                         "env:TARNWICK_SIGN_PASSWORD"], check=True, env=secret)
         sign_windows = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "sign-windows")
 
+        # Each program that the script starts says whether the password is in its environment or its parent's
+        # (the script, or a subshell of it).
+        shims, leaks = os.path.join(self.ws.base, "shims"), os.path.join(self.ws.base, "leaks.log")
+        os.makedirs(shims)
+        for name in ("osslsigncode", "wixl", "python3", "mv", "rm", "dirname", "basename"):
+            with open(os.path.join(shims, name), "w") as f:
+                f.write(f'#!/bin/sh\nfor pid in $$ $PPID; do\n  grep -qzF "throw-away secret" /proc/$pid/environ && '
+                        f'echo "{name}: $(tr "\\0" " " </proc/$pid/cmdline)" >>{leaks}\ndone\n'
+                        f'exec {shutil.which(name)} "$@"\n')
+            os.chmod(os.path.join(shims, name), 0o755)
+        secret["PATH"] = shims + os.pathsep + os.environ["PATH"]
+
         wrong = subprocess.run([sign_windows, pkcs12, copy], capture_output=True, text=True,
                                env=dict(secret, TARNWICK_SIGN_PASSWORD="wrong"))
         self.assertNotEqual(wrong.returncode, 0, wrong.stdout)
         signed = subprocess.run([sign_windows, pkcs12, copy], capture_output=True, text=True, env=secret)
         self.assertEqual(signed.returncode, 0, signed.stdout + signed.stderr)
         self.assertNotIn("secret", signed.stdout + signed.stderr)
+        self.assertFalse(os.path.exists(leaks), os.path.exists(leaks) and open(leaks).read())
         zipfile.ZipFile(os.path.join(copy, os.path.basename(zip_file))).extract("tarnwick-download.exe", self.ws.base)
         for shipped in [os.path.join(copy, "zip", "tarnwick-download.exe"), os.path.join(self.ws.base, "tarnwick-download.exe"),
                         *(os.path.join(copy, os.path.basename(msi)) for msi in msis)]:

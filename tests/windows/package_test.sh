@@ -1,7 +1,8 @@
 #!/bin/sh
-# What an administrator copies: a zip with the executable and the README, and an executable that needs no
-# DLL but Windows' own. The zip's executable is stripped and carries the program's identity, read back from
-# the file with icoutils: its manifest, its icon in every size, its version resource from the project's.
+# What an administrator copies: a zip with the executable, the meeting server's tarnwick-publish.exe and the
+# README, executables that need no DLL but Windows' own, stripped. The download carries the program's
+# identity, read back from the file with icoutils: its manifest, its icon in every size, its version
+# resource from the project's.
 # Arguments: the zip, the executable, objdump for the target, the project's version.
 set -eu
 zip=$1 exe=$2 objdump=$3 version=$4
@@ -11,22 +12,26 @@ trap 'rm -rf "$work"' EXIT
 
 listing=$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip")
 [ "$listing" = "README.md
-tarnwick-download.exe" ] || fail "the zip holds: $listing"
+tarnwick-download.exe
+tarnwick-publish.exe" ] || fail "the zip holds: $listing"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$work"
+shipped=$work/tarnwick-download.exe
 
-# Each DLL the executable imports must come with Windows (no MinGW runtime, no libcurl DLL, no Qt).
+# Each DLL an executable imports must come with Windows (no MinGW runtime, no libcurl DLL, no Qt).
 system_dlls="advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll kernel32.dll msvcrt.dll
 shell32.dll user32.dll winmm.dll ws2_32.dll api-ms-win-crt-*.dll"
-for dll in $("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
-  found=no
-  for allowed in $system_dlls; do
-    case $dll in $allowed) found=yes ;; esac
+for program in "$exe" "$work/tarnwick-publish.exe"; do
+  for dll in $("$objdump" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+    found=no
+    for allowed in $system_dlls; do
+      case $dll in $allowed) found=yes ;; esac
+    done
+    [ $found = yes ] || fail "$(basename "$program") needs $dll, which Windows does not bring"
   done
-  [ $found = yes ] || fail "the executable needs $dll, which Windows does not bring"
 done
-
-python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extract("tarnwick-download.exe", sys.argv[2])' "$zip" "$work"
-shipped=$work/tarnwick-download.exe
-! "$objdump" -h "$shipped" | grep -q '\.debug_' || fail "the zip's executable carries its debugging information"
+for program in "$shipped" "$work/tarnwick-publish.exe"; do
+  ! "$objdump" -h "$program" | grep -q '\.debug_' || fail "the zip's $(basename "$program") carries its debugging information"
+done
 manifest=$(wrestool -x --raw --type=24 "$shipped")
 for wanted in '<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor<' \
   '>true/pm<' 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' 'level="asInvoker"' '>true</longPathAware>' \
@@ -49,4 +54,4 @@ missing = [text for text in wanted if not re.search(text, texts)]
 if found != version or missing:
     sys.exit("package: the version resource says %s, lacks %s" % (found, missing))
 ' "$version"
-echo "package: $(basename "$zip") holds the executable and the README; it imports only system DLLs; it is stripped and has its manifest, icon and version"
+echo "package: $(basename "$zip") holds the executables and the README; they import only system DLLs and are stripped; the download has its manifest, icon and version"

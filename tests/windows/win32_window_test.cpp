@@ -504,6 +504,30 @@ TEST_F(Win32WindowTest, AnInterruptionClosesTheOpenBoxThenTheWindowAsTheCloseBox
   window.MessageBox("Load File  a.doc Error 550", "", MessageIcon::None, "");  // skipped: it would wait for a click
 }
 
+// A box grows with its text: one that a server's reply of 100 KB filled was thousands of pixels wide and high,
+// its OK button out of reach.
+TEST_F(Win32WindowTest, ABoxFitsTheWorkAreaWithItsOkButtonHoweverLongTheServersReply) {
+  Win32Window window(kApplicationName, false);
+  RECT work{}, frame{}, ok{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  Run(window, kCurrentManifest, [&](HWND shown) {
+    window.Post(
+        [&] { window.MessageBox("Load FileUpdate Error 421", "", MessageIcon::None, std::string(102400, 'y')); });
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = OwnedBox(shown)) != nullptr && IsWindowVisible(box); }));
+    GetWindowRect(box, &frame);
+    GetWindowRect(GetDlgItem(box, IDOK), &ok);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return OwnedBox(shown) == nullptr; }));
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+  });
+  for (const RECT& inside : {frame, ok}) {
+    EXPECT_TRUE(inside.left >= work.left && inside.top >= work.top && inside.right <= work.right &&
+                inside.bottom <= work.bottom && inside.bottom > inside.top)
+        << inside.left << "," << inside.top << " to " << inside.right << "," << inside.bottom;
+  }
+}
+
 TEST_F(Win32WindowTest, UnattendedTheQueueRunsToOkAndBoxesArePrintedWithoutWaiting) {
   Win32Window window(kApplicationName, true);
   std::string manifest = "G2\r\nR1\r\n";
