@@ -8,6 +8,7 @@
 #include "app/component_folder.h"
 #include "app/run_log.h"
 #include "base/escaped_text.h"
+#include "signature/minisign.h"
 #include "window/texts.h"
 
 namespace tarnwick {
@@ -100,7 +101,8 @@ int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, Tra
     window.MessageBox(text, std::string(texts::kRefusalTitle), MessageIcon::Critical, invocation.linkRefusal);
     return kExitArgumentError;
   }
-  Platform platform{fs, window, transfers, &journal};
+  const MinisignChecker signatures;
+  Platform platform{fs, window, transfers, &journal, &signatures};
   Launcher launcher(platform, folder);
   return ExitStatusFor(launcher.Click(invocation.cookie, invocation.source));
 }

@@ -98,10 +98,9 @@ TransferOutcome LengthsDisagree(const FtpRequest& request, std::uint64_t first, 
 }
 
 TransferOutcome EncodedAnswer(const FtpRequest& request, std::string_view encoding) {
-  return TransferOutcome::Failed(codes::kConnectionLost, "the server " + Where(request) + " sent " +
-                                                             ShownValue(request.remotePath) + " encoded as " +
-                                                             ShownValue(encoding) +
-                                                             ", which was not asked for: it was not kept");
+  return TransferOutcome::Failed(
+      codes::kConnectionLost, "the server " + Where(request) + " sent " + ShownValue(request.remotePath) +
+                                  " encoded as " + ShownValue(encoding) + ", which was not asked for: it was not kept");
 }
 
 TransferOutcome DiskNearlyFull(const FtpRequest& request, std::uint64_t received) {
@@ -113,7 +112,7 @@ TransferOutcome DiskNearlyFull(const FtpRequest& request, std::uint64_t received
 
 TransferOutcome LongerThanBound(const FtpRequest& request, std::uint64_t most) {
   return TransferOutcome::Failed(codes::kUnusableManifest, "the file " + ShownValue(request.remotePath) +
-                                                               " came longer than a manifest can be: more than " +
+                                                               " came longer than it can be: more than " +
                                                                std::to_string(most) + " bytes; it was not read");
 }
 

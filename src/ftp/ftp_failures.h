@@ -46,7 +46,7 @@ TransferOutcome EncodedAnswer(const FtpRequest& request, std::string_view encodi
 // 903: a file of no announced or listed length reached the disk's reserve.
 TransferOutcome DiskNearlyFull(const FtpRequest& request, std::uint64_t received);
 
-// 910: more came than the request's bound (the largest manifest that can be read).
+// 910: more came than the request's bound (the largest manifest that can be read, or its signature).
 TransferOutcome LongerThanBound(const FtpRequest& request, std::uint64_t most);
 
 // 914: the file is not what the manifest lists: longer than its size=, another length, another digest.

@@ -205,7 +205,7 @@ SignatureCheck CheckSignature(std::string_view message, std::string_view signatu
 }
 
 std::optional<std::string> MinisignChecker::Refusal(std::string_view manifest, std::string_view signature,
-                                                   std::string_view publicKeys) const {
+                                                    std::string_view publicKeys) const {
   SignatureCheck check = CheckSignature(manifest, signature, publicKeys);
   return check.ok ? std::nullopt : std::optional(std::move(check.reason));
 }

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "base/ascii.h"
+#include "base/escaped_text.h"
 #include "base/text_lines.h"
 
 namespace tarnwick {
@@ -72,6 +73,12 @@ FileChecks ManifestBound() {
   return checks;
 }
 
+FileChecks SignatureBound() {
+  FileChecks checks;
+  checks.most = std::uint64_t{64} << 10;
+  return checks;
+}
+
 FileChecks EntryChecks(std::string_view line) {
   constexpr std::string_view kSize = "size=";
   constexpr std::string_view kSha256 = "sha256=";
@@ -98,6 +105,21 @@ FileChecks EntryChecks(std::string_view line) {
     }
   }
   return checks;
+}
+
+std::optional<std::string> LeavesAFileUnchecked(const Manifest& manifest) {
+  for (const auto& line : manifest.entries) {
+    if (EntryChecks(line).sha256.empty()) {
+      return "its entry " + ShownValue(EntryName(line)) + " lists no sha256=";
+    }
+  }
+  const ManifestChecks checks(manifest.entries);
+  for (const std::string_view name : kFixedTail) {
+    if (name != kKeptManifestName && checks.For(name).sha256.empty()) {
+      return "it does not list " + std::string(name);
+    }
+  }
+  return std::nullopt;
 }
 
 ManifestChecks::ManifestChecks(const std::vector<std::string>& entries) {

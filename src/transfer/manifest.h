@@ -27,6 +27,11 @@ struct Manifest {
 inline constexpr std::string_view kServerManifestName = "FileUpDate.dat";  // as the manifest is requested
 inline constexpr std::string_view kFetchedManifestName = "oFileUpdate.dat";
 inline constexpr std::string_view kKeptManifestName = "FileUpdate.dat";
+// The publisher's signature of the manifest, beside it on the server, and as fetched.
+inline constexpr std::string_view kServerSignatureName = "FileUpDate.dat.minisig";
+inline constexpr std::string_view kFetchedSignatureName = "oFileUpdate.dat.minisig";
+// In the component folder: the public keys of the publishers whose manifests alone it takes.
+inline constexpr std::string_view kPublicKeysName = "MeetingKey.pub";
 
 // A list of entries or of names holds at most this many.
 inline constexpr size_t kMaxListEntries = 32767;
@@ -49,10 +54,16 @@ std::string_view EntryName(std::string_view line);
 // What the transfer of a manifest is held to: an endless answer is stopped at the largest manifest that can
 // be read, not after it filled the disk.
 FileChecks ManifestBound();
+// And the transfer of its signature: a few lines, however long the publisher's comment.
+FileChecks SignatureBound();
 
 // What an entry line's details say of its file: its size= and sha256= words; the other words, and a
 // word of either kind that does not read as one, are free text.
 FileChecks EntryChecks(std::string_view line);
+
+// A signed manifest answers for every file put in place: why this one cannot (an entry without sha256=, a
+// file of the fixed tail not listed); nothing when it can.
+std::optional<std::string> LeavesAFileUnchecked(const Manifest& manifest);
 
 // The checks of every entry that has any, found by the file's name whatever its letter case (the
 // component folder and the meeting server ignore it); where a name is listed twice, its last entry.

@@ -16,6 +16,7 @@ void MeetingFolder::PrepareForManifest() {
     fs_.CreateFolder(path_);
   }
   DeleteIfPresent(fs_, PathOf(kFetchedManifestName));
+  DeleteIfPresent(fs_, PathOf(kFetchedSignatureName));
 }
 
 namespace {

@@ -36,7 +36,10 @@ void DownloadWindow::Opened() {
   fileTransfer_ = {platform_.transfers.Create(settings), {}};
   manifestTransfer_ = {platform_.transfers.Create(settings), {}};
   manifestTransfer_.control->SetOutcomeHandler([this](const TransferOutcome& outcome) {
-    Deliver(manifestTransfer_, &DownloadWindow::ManifestFetched, outcome);
+    Deliver(
+        manifestTransfer_,
+        phase_ == RunPhase::FetchingSignature ? &DownloadWindow::SignatureFetched : &DownloadWindow::ManifestFetched,
+        outcome);
   });
   fileTransfer_.control->SetOutcomeHandler(
       [this](const TransferOutcome& outcome) { Deliver(fileTransfer_, &DownloadWindow::FileFetched, outcome); });
@@ -199,6 +202,7 @@ std::optional<RunFailure> DownloadWindow::StartRun() {
     platform_.fs.RemoveLeftovers(LocalFolder().Path());
     // The folder is not emptied here: a run that cannot reach the server must leave the user's documents.
     recovering_ = RecoveryMarker(platform_.fs, componentFolder_).Present();
+    publicKeys_ = platform_.fs.ReadFile(JoinPath(componentFolder_, kPublicKeysName));
     markerWritten_ = false;
     FetchManifest();
   } catch (const FileError& error) {
@@ -271,9 +275,62 @@ void DownloadWindow::ManifestFetched(const TransferOutcome& outcome) {
     return;
   }
   BusyOver();
+  if (publicKeys_) {
+    // The signature goes beside the manifest, on the same login, before anything is compared.
+    MeetingFolder folder = LocalFolder();
+    Request(manifestTransfer_, RemotePath(parameters_, kServerSignatureName), folder.PathOf(kFetchedSignatureName),
+            SignatureBound());
+    EnterPhase(RunPhase::FetchingSignature);
+    return;
+  }
   if (const auto failure = CompareAndHandOver()) {
     Fail(*failure);
   }
+}
+
+void DownloadWindow::SignatureFetched(const TransferOutcome& outcome) {
+  if (!outcome.completed) {
+    Fail(outcome.code == 550
+             ? RunFailure{FailureBox::Transfer, codes::kNotSigned,
+                          "the meeting's publisher signs its manifest (" + std::string(kPublicKeysName) +
+                              "), and the server has no signature: " + outcome.detail}
+             : RunFailure::OfTransfer(outcome));
+    return;
+  }
+  BusyOver();
+  try {
+    const std::string path = LocalFolder().PathOf(kFetchedSignatureName);
+    signature_ = platform_.fs.ReadFile(path).value_or("");
+    DeleteIfPresent(platform_.fs, path);
+  } catch (const FileError& error) {
+    Fail(RunFailure{FailureBox::Transfer, codes::kCannotDelete, error.what()});
+    return;
+  }
+  if (const auto failure = CompareAndHandOver()) {
+    Fail(*failure);
+  }
+}
+
+// With the publisher's keys, the manifest must be signed by one of them and answer for every file it brings.
+std::optional<RunFailure> DownloadWindow::UnsignedManifest(const std::string& manifest) {
+  if (!publicKeys_) {
+    return std::nullopt;
+  }
+  const auto refused = [](const std::string& why) {
+    return RunFailure{FailureBox::Transfer, codes::kNotSigned, "the manifest is not taken: " + why};
+  };
+  if (platform_.signatures == nullptr) {
+    return refused("this program cannot check the signature that " + std::string(kPublicKeysName) + " asks for");
+  }
+  if (auto why = platform_.signatures->Refusal(manifest, signature_, *publicKeys_)) {
+    return refused(*why);
+  }
+  if (const auto parsed = ParseManifest(manifest)) {
+    if (auto why = LeavesAFileUnchecked(*parsed)) {
+      return refused("it is signed, but " + *why);
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<RunFailure> DownloadWindow::CompareAndHandOver() {
@@ -284,6 +341,9 @@ std::optional<RunFailure> DownloadWindow::CompareAndHandOver() {
   }
   auto& [difference, fetchedBytes, checks] = std::get<MeetingFolder::Comparison>(compared);
   // Everything is checked before anything is deleted.
+  if (auto failure = UnsignedManifest(fetchedBytes)) {
+    return failure;
+  }
   comparedManifest_ = std::move(fetchedBytes);
   checks_ = std::move(checks);
   if (difference.newGeneration) {

@@ -52,6 +52,7 @@ class DownloadWindow : public WindowEvents {
     Opened,            // open; the run starts when the window is shown
     Starting,          // launch parameters, the recovery marker looked for, the manifest request
     FetchingManifest,  // the manifest is on its way; once it is there it is compared
+    FetchingSignature,  // the publisher's signature of the manifest is on its way; then the manifest is checked
     Downloading,       // the queue fetches the download list, one file at a time
     Finishing,         // the compared manifest is kept and the portal page written
     Done,              // completed, or the data was already current: OK ends the run
@@ -69,6 +70,8 @@ class DownloadWindow : public WindowEvents {
   std::optional<RunFailure> MarkChangesBegin();
   void FetchManifest();
   void ManifestFetched(const TransferOutcome& outcome);
+  void SignatureFetched(const TransferOutcome& outcome);
+  std::optional<RunFailure> UnsignedManifest(const std::string& manifest);
   std::optional<RunFailure> CompareAndHandOver();
   void HandOverToQueue(std::vector<std::string> downloadList);
   void ShowUpToDate();
@@ -103,6 +106,9 @@ class DownloadWindow : public WindowEvents {
   bool recovering_ = false;
   // This run wrote the recovery marker: it has begun to change the component folder.
   bool markerWritten_ = false;
+  // The public keys of the component folder, when it holds any: only a manifest they signed is taken.
+  std::optional<std::string> publicKeys_;
+  std::string signature_;  // of the manifest, as fetched
   // The manifest this run compared, kept only when the run completes.
   std::string comparedManifest_;
   // What its entries say each file must be.
