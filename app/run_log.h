@@ -13,7 +13,7 @@
 namespace tarnwick {
 
 // The longest line of the log, its time stamp and line end included.
-inline constexpr std::size_t kMostLogLineBytes = 8 * 1024;
+inline constexpr std::size_t kMostLogLineBytes = std::size_t{8} << 10;
 
 class RunLog : public RunJournal {
  public:
@@ -27,6 +27,8 @@ class RunLog : public RunJournal {
   void RunCurrent() override;
   void RunFailed(const std::string& text, const std::string& detail) override;
   void ServerBusy(const TransferWait& wait) override;
+  // Which way the run's requests went: through which proxy, or direct.
+  void Route(const std::string& route) { Line("connection: " + route); }
 
  private:
   void Line(const std::string& text);

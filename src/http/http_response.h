@@ -16,12 +16,12 @@ namespace tarnwick {
 // What the header lines of one response said.
 struct HttpResponse {
   int status = 0;
-  std::string reason;                          // the reason phrase; HTTP/2 sends none
-  std::optional<std::uint64_t> contentLength;  // of a response with the file
+  std::string reason;                               // the reason phrase; HTTP/2 sends none
+  std::optional<std::uint64_t> contentLength;       // of a response with the file
   std::optional<std::uint64_t> otherContentLength;  // a second Content-Length that names another length
-  std::string contentEncoding;  // none is asked for: anything but "identity" is not the file's own bytes
-  std::optional<int> retryAfterSeconds;        // of a busy server's 503 or 429
-  std::string entityTag;                       // a strong ETag; a weak one cannot ask for the rest
+  std::string contentEncoding;           // none is asked for: anything but "identity" is not the file's own bytes
+  std::optional<int> retryAfterSeconds;  // of a busy server's 503 or 429
+  std::string entityTag;                 // a strong ETag; a weak one cannot ask for the rest
   std::string lastModified;
   std::optional<std::uint64_t> rangeStart;      // of a 206: where its bytes begin in the file
   std::optional<std::uint64_t> completeLength;  // of a 206: the whole file's length

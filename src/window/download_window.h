@@ -48,15 +48,15 @@ class DownloadWindow : public WindowEvents {
   // Where the run stands. The controls follow it: OK is enabled once the run is done, the queue timer
   // runs while the download list is fetched.
   enum class RunPhase {
-    Closed,            // the window is not open
-    Opened,            // open; the run starts when the window is shown
-    Starting,          // launch parameters, the recovery marker looked for, the manifest request
-    FetchingManifest,  // the manifest is on its way; once it is there it is compared
+    Closed,             // the window is not open
+    Opened,             // open; the run starts when the window is shown
+    Starting,           // launch parameters, the recovery marker looked for, the manifest request
+    FetchingManifest,   // the manifest is on its way; once it is there it is compared
     FetchingSignature,  // the publisher's signature of the manifest is on its way; then the manifest is checked
-    Downloading,       // the queue fetches the download list, one file at a time
-    Finishing,         // the compared manifest is kept and the portal page written
-    Done,              // completed, or the data was already current: OK ends the run
-    Failed,            // a box ended the run and the window closes
+    Downloading,        // the queue fetches the download list, one file at a time
+    Finishing,          // the compared manifest is kept and the portal page written
+    Done,               // completed, or the data was already current: OK ends the run
+    Failed,             // a box ended the run and the window closes
   };
 
   // A transfer control and its open requests, each tagged with the start of the run that made it.
