@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "curl_ftp/proxy_route.h"
 #include "launch/launch_link.h"
 
 namespace tarnwick {
@@ -17,7 +18,8 @@ constexpr int kMaxBusyWaitSeconds = 3600;
 
 bool TakesValue(const std::string& option) {
   return option == "--folder" || option == "--cookie-file" || option == "--ui" || option == "--timeout" ||
-         option == "--log" || option == "--tls" || option == "--tries" || option == "--busy-wait";
+         option == "--log" || option == "--tls" || option == "--tries" || option == "--busy-wait" ||
+         option == "--proxy";
 }
 
 // Stores the value of an option that takes one; false with a reason when it cannot be used.
@@ -48,6 +50,16 @@ bool StoreValue(CommandLine& line, const std::string& option, const std::string&
       error = "--ui takes auto, window or terminal";
       return false;
     }
+  } else if (option == "--proxy") {
+    // The process list shows every argument: a proxy's password belongs in the environment, and the value
+    // is not echoed, as it may carry one.
+    const auto address = value == "none" ? std::nullopt : ReadProxyAddress(value);
+    if (value != "none" && (!address || address->hasPassword)) {
+      error = address ? "--proxy takes no password (give the proxy with its password in https_proxy or ftp_proxy)"
+                      : "--proxy takes a proxy's URL (http://host:port) or none";
+      return false;
+    }
+    line.proxy = value == "none" ? std::string() : value;
   } else if (option == "--tls") {
     if (value == "off") {
       line.tls = TlsMode::Off;
@@ -193,6 +205,9 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
                                       : *line.tls == TlsMode::WhenOffered ? "auto"
                                                                           : "require"});
   }
+  if (line.proxy) {
+    args.insert(args.end(), {"--proxy", line.proxy->empty() ? "none" : *line.proxy});
+  }
   if (line.quiet) {
     args.emplace_back("-q");
   }
@@ -200,7 +215,7 @@ std::vector<std::string> RunOptionArguments(const CommandLine& line) {
 }
 
 TransferOverrides OverridesOf(const CommandLine& line) {
-  return {line.timeoutSeconds, line.tls, line.tries, line.busyWaitSeconds};
+  return {line.timeoutSeconds, line.tls, line.tries, line.busyWaitSeconds, line.proxy};
 }
 
 std::string CookieFromFileText(std::string text) {

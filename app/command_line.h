@@ -22,9 +22,10 @@ struct CommandLine {
   int timeoutSeconds = 0;  // 0: the window's own request time-out
   std::string logFile;     // empty: no run log
   bool quiet = false;
-  std::optional<TlsMode> tls;  // nothing: as the component folder's configuration says
-  int tries = 0;               // 0: the window's own number
-  int busyWaitSeconds = 0;     // 0: the window's own time
+  std::optional<TlsMode> tls;        // nothing: as the component folder's configuration says
+  int tries = 0;                     // 0: the window's own number
+  int busyWaitSeconds = 0;           // 0: the window's own time
+  std::optional<std::string> proxy;  // the proxy's URL, empty for none; nothing: the system's proxy
 };
 
 // What the command line puts in place of the window's transfer settings.
@@ -35,6 +36,7 @@ TransferOverrides OverridesOf(const CommandLine& line);
   "  --folder DIR        the component folder (default: the folder that holds the executable)\n"
 #define TARNWICK_USAGE_UI "  --ui MODE           window, terminal or auto (default: auto, the window)\n"
 #define TARNWICK_USAGE_INTERRUPTIONS "130 / 143 interrupted by Ctrl-C / Ctrl-Break or a closed console.\n"
+#define TARNWICK_USAGE_PROXY "                      proxy (default: the system's, as Internet Options set it)\n"
 #else
 #define TARNWICK_USAGE_FOLDER                                                                           \
   "  --folder DIR        the component folder (default: the folder that holds the executable; for an\n" \
@@ -42,6 +44,8 @@ TransferOverrides OverridesOf(const CommandLine& line);
 #define TARNWICK_USAGE_UI \
   "  --ui MODE           window, terminal or auto (default: auto, the window when a display is there)\n"
 #define TARNWICK_USAGE_INTERRUPTIONS "129 / 130 / 143 interrupted by SIGHUP (the terminal closed) / SIGINT / SIGTERM.\n"
+#define TARNWICK_USAGE_PROXY \
+  "                      proxy (default: the system's; https_proxy, ftp_proxy, all_proxy, no_proxy)\n"
 #endif
 
 inline constexpr const char* kUsage =
@@ -69,6 +73,8 @@ inline constexpr const char* kUsage =
     "  --tries N           tries of a request at most, within that time (default: no count; 1: no second try)\n"
     "  --tls MODE          off, auto (when the server offers it) or require (TLS or nothing) (default: require\n"
     "                      when line 3 of Tarnwick.cfg says FTPS, else off; HTTPS there: always TLS)\n"
+    "  --proxy URL|none    the proxy for the run, without its password (http://host:port), or none: "
+    "no\n" TARNWICK_USAGE_PROXY
     "  --log FILE          append what each run fetched and how it ended to FILE (default: no log)\n"
     "  -q, --quiet         print only errors (default: off)\n"
     "  -h, --help          print this help and exit\n"
@@ -81,7 +87,7 @@ inline constexpr const char* kUsage =
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
 
 // The options of a run as arguments again, as the handler of links passes them on: --folder, --ui, --yes,
-// --timeout, --log and -q where the command line gave them.
+// --timeout, --log, --proxy and -q where the command line gave them.
 std::vector<std::string> RunOptionArguments(const CommandLine& line);
 
 // The cookie is the file's text without the line ends (CR, LF, any number) at its end.

@@ -34,18 +34,6 @@ using namespace tarnwick;
 constexpr int kSigInt = 2;    // what a Ctrl-C is reported as, as on Linux
 constexpr int kSigTerm = 15;  // a Ctrl-Break, or the console window closed
 
-// The arguments as the system holds them, in UTF-16: the C runtime's would pass through the ANSI code page.
-std::vector<std::string> Arguments() {
-  int count = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> args;
-  for (int i = 1; i < count; ++i) {
-    args.push_back(Utf8FromWide(wide[i]));
-  }
-  LocalFree(wide);
-  return args;
-}
-
 // A link carries the password. Other programs read a process's command line from its memory (the task
 // list's command line column, an inventory tool), so once the arguments are read the copies that the system
 // keeps there show the scheme and no more, as /proc/PID/cmdline does on Linux. The link is the last
@@ -250,7 +238,7 @@ int Register(CommandLine line) {
 }
 
 int Main(const StandardStreams& streams) {
-  const auto args = Arguments();
+  const auto args = CommandLineArguments();
   HideLinks();
   const auto invocation = ReadInvocation(args);
   const auto* started = std::get_if<Invocation>(&invocation);

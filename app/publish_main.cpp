@@ -1,10 +1,11 @@
 // tarnwick-publish, for whoever runs the meeting server: writes a meeting folder's manifest, on Linux and on
 // Windows. What it writes is decided in src/publish; here the folder is listed, read and written.
 #ifdef _WIN32
-// clang-format off
-#include <windows.h>  // first: shellapi.h builds on its types
-#include <shellapi.h>
-// clang-format on
+#include <windows.h>
+#else
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <cerrno>
@@ -42,7 +43,7 @@ constexpr int kExitArgumentError = 2;
 constexpr size_t kReadPiece = size_t{1} << 20;
 
 constexpr const char* kUsage =
-    "usage: tarnwick-publish [--new-generation [TEXT]] [--revision TEXT] MEETING_FOLDER\n"
+    "usage: tarnwick-publish [--new-generation [TEXT]] [--revision TEXT] [--sign SECRET_KEY] MEETING_FOLDER\n"
     "Writes the meeting folder's manifest, FileUpDate.dat and FileUpdate.dat (the same bytes): the generation,\n"
     "the revision and an entry with the size and SHA-256 of each of the folder's files, so that\n"
     "tarnwick-download fetches what changed. Prints the new, changed and removed names, then what it wrote.\n"
@@ -52,19 +53,24 @@ constexpr const char* kUsage =
     "                      time, in UTC); without it the folder's generation is kept\n"
     "  --revision TEXT     line 2, a text not used before (default: the folder's revision, its number counted\n"
     "                      up when a file is new, changed or removed)\n"
+    "  --sign SECRET_KEY   sign the manifest with minisign (found on PATH; it asks for the key's password\n"
+    "                      itself) into FileUpDate.dat.minisig and FileUpdate.dat.minisig, for participants\n"
+    "                      whose component folder holds MeetingKey.pub; signed again only when the manifest\n"
+    "                      changed or its signature is missing. Linux only\n"
     "  -h, --help          print this help and exit\n"
     "  --version           print the version and exit\n"
     "TEXT follows --new-generation as the next word before the folder, or after \"=\"; --revision's as the\n"
     "next word or after \"=\". Names beginning with \".\" and *.minisig files are left out. A subfolder, or a\n"
     "name with a blank, a control character or a character that Windows-874 or a Windows file name cannot\n"
     "hold, is refused, and nothing is written.\n"
-    "Exit status: 0 the manifest written or already current; 1 a refused folder, or a file that cannot be\n"
-    "read or written; 2 a refused command line.\n";
+    "Exit status: 0 the manifest written or already current; 1 a refused folder, a file that cannot be read\n"
+    "or written, or minisign missing or failing (nothing written then); 2 a refused command line.\n";
 
 struct Command {
   bool help = false;
   bool version = false;
   PublishOptions options;
+  std::optional<std::string> signKey;  // minisign's secret key file
   std::string folder;
 };
 
@@ -121,6 +127,19 @@ std::optional<Command> ParseArguments(const std::vector<std::string>& args, std:
         error = "--revision needs a value";
         return std::nullopt;
       }
+    } else if (option == "--sign") {
+#ifdef _WIN32
+      error =
+          "--sign is Linux only: on Windows, sign FileUpDate.dat with minisign.exe and copy its .minisig to "
+          "FileUpdate.dat.minisig";
+      return std::nullopt;
+#else
+      if ((!value && i + 1 >= args.size()) || (value && value->empty())) {
+        error = "--sign needs the secret key file";
+        return std::nullopt;
+      }
+      command.signKey = value ? *value : args[++i];
+#endif
     } else {
       error = "unknown option: " + option;
       return std::nullopt;
@@ -138,16 +157,7 @@ using PendingFile = Win32PendingFile;
 using SystemFileSystem = Win32FileSystem;
 
 // The arguments as the system holds them, in UTF-16: the C runtime's would pass through the ANSI code page.
-std::vector<std::string> Arguments(int, char**) {
-  int count = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> args;
-  for (int i = 1; i < count; ++i) {
-    args.push_back(Utf8FromWide(wide[i]));
-  }
-  LocalFree(wide);
-  return args;
-}
+std::vector<std::string> Arguments(int, char**) { return CommandLineArguments(); }
 
 std::string Utf8Of(const fs::path& path) { return Utf8FromWide(path.wstring()); }
 fs::path PathFromUtf8(const std::string& text) { return fs::path(WideFromUtf8(text)); }
@@ -243,6 +253,73 @@ FileFacts ReadFacts(const fs::path& path) {
   return facts;
 }
 
+// Said by the signatures this program makes: which manifest a signature was made for, so that a run with
+// nothing changed keeps it and a run after the manifest changed without --sign signs again.
+std::string TrustedComment(const std::string& manifest) {
+  Sha256 sha;
+  sha.Add(manifest);
+  return "file:" + std::string(kServerManifestName) + " sha256:" + sha.Finish();
+}
+
+bool SignatureBelongs(const std::optional<std::string>& signature, const std::string& comment) {
+  return signature && signature->find("\ntrusted comment: " + comment + "\n") != std::string::npos;
+}
+
+constexpr std::uint64_t kMostSignatureBytes = 4096;
+
+#ifndef _WIN32
+// minisign's signature of the manifest's bytes, made in a folder of its own so that a failure leaves the
+// meeting folder as it was; nothing, with the reason told, when minisign is missing or fails. minisign asks
+// for the key's password itself, on the terminal.
+std::optional<std::string> Sign(const std::string& manifest, const std::string& comment, const std::string& key) {
+  std::string made = (fs::temp_directory_path() / "tarnwick-publish-XXXXXX").string();
+  if (mkdtemp(made.data()) == nullptr) {
+    std::cerr << kProgram << ": cannot make a folder to sign in: " << std::strerror(errno) << "\n";
+    return std::nullopt;
+  }
+  struct Removed {
+    fs::path path;
+    ~Removed() {
+      std::error_code ignored;
+      fs::remove_all(path, ignored);
+    }
+  } work{made};
+  const fs::path message = work.path / std::string(kServerManifestName);
+  const fs::path signature = work.path / std::string(kServerSignatureName);
+  if (!(std::ofstream(message, std::ios::binary) << manifest)) {
+    std::cerr << kProgram << ": cannot write " << EscapeControls(message.string()) << "\n";
+    return std::nullopt;
+  }
+  std::vector<std::string> args{"minisign",         "-S", "-s",   key, "-m", message.string(), "-x",
+                                signature.string(), "-t", comment};
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
+  for (auto& arg : args) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  const int spawned = posix_spawnp(&child, "minisign", nullptr, nullptr, argv.data(), environ);
+  if (spawned != 0) {
+    std::cerr << kProgram << ": cannot run minisign to sign the manifest: " << std::strerror(spawned)
+              << (spawned == ENOENT ? " (not installed? apt install minisign)" : "") << "; nothing written\n";
+    return std::nullopt;
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  auto bytes = ReadSmallFile(signature, kMostSignatureBytes);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !bytes) {
+    std::cerr << kProgram << ": minisign did not sign the manifest with " << EscapeControls(key)
+              << "; nothing written\n";
+    return std::nullopt;
+  }
+  return bytes;
+}
+#else
+std::optional<std::string> Sign(const std::string&, const std::string&, const std::string&) { return std::nullopt; }
+#endif
+
 // Whole or not at all, and only when it differs: a participant never reads half a manifest, and a folder with
 // nothing new keeps its file as it is. False when the file could not be written.
 bool PutInPlace(const fs::path& path, const std::string& bytes, bool& wrote) {
@@ -310,6 +387,19 @@ int PublishFolder(const Command& command) {
             << EscapeControls(publication.manifest.generation) << "\", revision \""
             << EscapeControls(publication.manifest.revision) << "\", " << publication.manifest.entries.size()
             << " files\n";
+  const std::string comment = TrustedComment(publication.bytes);
+  const auto signaturePath = [&](std::string_view manifestName) {
+    return folder / PathFromUtf8(std::string(manifestName) + ".minisig");
+  };
+  const auto signedBefore = ReadSmallFile(signaturePath(kServerManifestName), kMostSignatureBytes);
+  std::optional<std::string> signature;
+  if (command.signKey) {
+    signature =
+        SignatureBelongs(signedBefore, comment) ? signedBefore : Sign(publication.bytes, comment, *command.signKey);
+    if (!signature) {
+      return kExitRefused;
+    }
+  }
   bool wroteAny = false;
   // The name a run compares first: a run in between keeps the old manifest as its copy and fetches the change
   // next time, where the other order would let it keep the new one over the old files. On a case-blind file
@@ -322,6 +412,21 @@ int PublishFolder(const Command& command) {
     }
     if (wrote) {
       std::cout << "wrote " << EscapeControls(Utf8Of(path)) << "\n";
+    }
+    wroteAny = wroteAny || wrote;
+  }
+  if (!signature && signedBefore && !SignatureBelongs(signedBefore, comment) && wroteAny) {
+    std::cerr << kProgram << ": the signature " << EscapeControls(Utf8Of(signaturePath(kServerManifestName)))
+              << " no longer matches: participants who check signatures refuse the meeting until --sign signs it\n";
+  }
+  // After the manifest, as a participant fetches them.
+  for (const std::string_view name : {kServerManifestName, kKeptManifestName}) {
+    bool wrote = false;
+    if (signature && !PutInPlace(signaturePath(name), *signature, wrote)) {
+      return kExitRefused;
+    }
+    if (wrote) {
+      std::cout << "wrote " << EscapeControls(Utf8Of(signaturePath(name))) << "\n";
     }
     wroteAny = wroteAny || wrote;
   }

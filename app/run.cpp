@@ -104,7 +104,12 @@ int RunOnce(WindowHost& window, RunJournal* frontEndJournal, FileSystem& fs, Tra
   const MinisignChecker signatures;
   Platform platform{fs, window, transfers, &journal, &signatures};
   Launcher launcher(platform, folder);
-  return ExitStatusFor(launcher.Click(invocation.cookie, invocation.source));
+  if (log) {
+    transfers.SetRouteHandler([&log](const std::string& route) { log->Route(route); });
+  }
+  const int status = ExitStatusFor(launcher.Click(invocation.cookie, invocation.source));
+  transfers.SetRouteHandler(nullptr);
+  return status;
 }
 
 }  // namespace tarnwick

@@ -4,7 +4,7 @@
 #   bin/tarnwick-download
 #   bin/tarnwick-publish                           (the meeting server's: writes a meeting folder's manifest)
 #   share/man/man1/tarnwick-download.1.gz, tarnwick-publish.1.gz
-#   share/doc/tarnwick-download/README.md
+#   share/doc/tarnwick-download/README.md, docs/*.md   (the README and the pages it links to)
 #   share/applications/tarnwick-download.desktop   (the handler of tarnwick-download: links)
 #   share/tarnwick-download/component/             (laid into a user's component folder on first use)
 include(GNUInstallDirs)
@@ -14,6 +14,8 @@ set(TARNWICK_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 install(TARGETS tarnwick-download tarnwick-publish RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TARNWICK_PACKAGE_NAME})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TARNWICK_PACKAGE_NAME}/docs
+        FILES_MATCHING PATTERN "*.md")
 install(FILES ${TARNWICK_PACKAGING_DIR}/tarnwick-download.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/component/
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${TARNWICK_PACKAGE_NAME}/component)

@@ -42,6 +42,17 @@ foreach(image ${images})
     "              <Component Id=\"Image${index}\" Guid=\"*\" Win64=\"yes\"><File Id=\"Image${index}\" Source=\"${source}\" Name=\"${name}\" KeyPath=\"yes\"/></Component>\n")
   string(APPEND TARNWICK_INSTALLER_COMPONENT_REFS "      <ComponentRef Id=\"Image${index}\"/>\n")
 endforeach()
+# The pages of docs/ beside the README, as in the zip.
+set(TARNWICK_INSTALLER_DOC_COMPONENTS "")
+set(index 0)
+foreach(page ${TARNWICK_DOCS})
+  get_filename_component(name ${page} NAME)
+  tarnwick_installer_source(source ${page})
+  math(EXPR index "${index} + 1")
+  string(APPEND TARNWICK_INSTALLER_DOC_COMPONENTS
+    "            <Component Id=\"Doc${index}\" Guid=\"*\" Win64=\"yes\"><File Id=\"Doc${index}\" Source=\"${source}\" Name=\"${name}\" KeyPath=\"yes\"/></Component>\n")
+  string(APPEND TARNWICK_INSTALLER_COMPONENT_REFS "      <ComponentRef Id=\"Doc${index}\"/>\n")
+endforeach()
 tarnwick_installer_source(TARNWICK_INSTALLER_ICON ${TARNWICK_ICON})
 
 # Each scope: its name's end, its own upgrade code (a newer version replaces an older one of the same scope
@@ -68,7 +79,7 @@ foreach(scope perMachine perUser)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${name}.msi
     COMMAND ${TARNWICK_WIXL} --arch x64 -o ${CMAKE_BINARY_DIR}/${name}.msi ${name}.wxs
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    DEPENDS ${TARNWICK_ZIP} ${CMAKE_BINARY_DIR}/${name}.wxs ${images} ${TARNWICK_INSTALLER_CONFIG}
+    DEPENDS ${TARNWICK_ZIP} ${CMAKE_BINARY_DIR}/${name}.wxs ${images} ${TARNWICK_DOCS} ${TARNWICK_INSTALLER_CONFIG}
             ${TARNWICK_INSTALLER_TRUSTED_HOSTS} ${TARNWICK_ICON}
     COMMENT "Making the installer ${name}.msi")
   list(APPEND TARNWICK_MSIS ${CMAKE_BINARY_DIR}/${name}.msi)

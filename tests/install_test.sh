@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a scratch prefix and checks what lands there: the executables (that they run and
-# the version they print), the manual pages (their sections, written for that version), the README, the
-# desktop entry (desktop-file-validate checks it when that tool is there) and the component folder's
-# defaults, which the installed executable lays into a user's folder.
+# the version they print), the manual pages (their sections, written for that version), the README and
+# the docs/ pages it links to, the desktop entry (desktop-file-validate checks it when that tool is there)
+# and the component folder's defaults, which the installed executable lays into a user's folder.
 #   install_test.sh CMAKE BUILD_DIR
 set -euo pipefail
 cmake=$1
@@ -28,6 +28,14 @@ done
 
 [[ -x $exe ]] || fail "no executable $exe"
 [[ -s $readme ]] || fail "no README in $prefix/share/doc/tarnwick-download"
+# Every page of docs/ that the README links to is installed beside it, where the link leads.
+if [[ -s $readme ]]; then
+  pages=$(grep -o '](docs/[^)#]*' "$readme" | sed 's/^](//' | sort -u)
+  [[ -n $pages ]] || fail "the README links to no page of docs/"
+  for page in $pages; do
+    [[ -s $prefix/share/doc/tarnwick-download/$page ]] || fail "the README links to $page, which is not installed beside it"
+  done
+fi
 [[ -n $man_page ]] || fail "no manual page in $prefix/share/man/man1"
 [[ -f $desktop ]] || fail "no desktop entry $desktop"
 

@@ -18,8 +18,9 @@ RUNNER = shlex.split(os.environ.get("TARNWICK_RUNNER", ""))
 THAI = "วาระการประชุม.txt"
 
 
-def publish(*args):
-    result = subprocess.run(RUNNER + [os.environ["TARNWICK_PUBLISH"], *args], capture_output=True, timeout=120)
+def publish(*args, env=None):
+    result = subprocess.run(RUNNER + [os.environ["TARNWICK_PUBLISH"], *args], capture_output=True, timeout=120,
+                            env=env)
     result.out, result.err = result.stdout.decode("utf-8"), result.stderr.decode("utf-8")
     return result
 
@@ -86,11 +87,55 @@ class Publish(unittest.TestCase):
         self.assertEqual(renewed.returncode, 0, renewed.err)
         self.assertEqual(self.manifests()[1].pop().split(b"\r\n")[:2], [b"TW3 generation 2", b"2"])
 
+    @unittest.skipIf(RUNNER or not shutil.which("minisign"), "needs Linux and minisign (scripts/setup installs it)")
+    def test_signs_with_minisign_and_again_only_for_another_manifest(self):
+        pub, key = (os.path.join(self.folder, ".keys", name) for name in ("meeting.pub", "meeting.key"))
+        os.mkdir(os.path.dirname(key))
+        subprocess.run(["minisign", "-G", "-W", "-p", pub, "-s", key], check=True, capture_output=True)
+        no_minisign = dict(os.environ, PATH="/nonexistent")
+
+        def signature():
+            """The signature under both names, once each manifest name is verified with it."""
+            for name in ("FileUpDate.dat", "FileUpdate.dat"):
+                verified = subprocess.run(["minisign", "-V", "-p", pub, "-m", os.path.join(self.folder, name)],
+                                          capture_output=True)
+                self.assertEqual(verified.returncode, 0, verified.stderr)
+            (data,) = {pathlib.Path(self.folder, name + ".minisig").read_bytes()
+                       for name in ("FileUpDate.dat", "FileUpdate.dat")}
+            return data
+
+        self.write("agenda.txt", b"agenda\n")
+        first = publish("--sign", key, self.argument)
+        self.assertEqual(first.returncode, 0, first.err)
+        signed = signature()
+        # Current and signed: minisign is not needed.
+        again = publish("--sign", key, self.argument, env=no_minisign)
+        self.assertEqual(again.returncode, 0, again.err)
+        self.assertEqual(signature(), signed)
+
+        # Changed without --sign: the signature no longer matches, and --sign signs the current manifest.
+        self.write("agenda.txt", b"agenda, amended\n")
+        unsigned = publish(self.argument)
+        self.assertIn("no longer matches", unsigned.err)
+        resigned = publish("--sign", key, self.argument)
+        self.assertEqual(resigned.returncode, 0, resigned.err)
+        self.assertNotEqual(signature(), signed)
+
+        # No minisign: refused before the manifest changes.
+        self.write("agenda.txt", b"agenda, amended twice\n")
+        before = self.manifests()
+        missing = publish("--sign", key, self.argument, env=no_minisign)
+        self.assertEqual(missing.returncode, 1, missing.err)
+        self.assertIn("cannot run minisign", missing.err)
+        self.assertEqual(self.manifests(), before)
+
     def test_command_line(self):
         version = publish("--version")
         self.assertEqual((version.returncode, version.out.strip()),
                          (0, "tarnwick-publish " + os.environ["TARNWICK_VERSION"]))
-        for args in (["--bogus", self.argument], [], ["--revision"], [self.argument, self.argument]):
+        # --sign is Linux only.
+        for args in (["--bogus", self.argument], [], ["--revision"], [self.argument, self.argument], ["--sign"],
+                     *([["--sign", "meeting.key", self.argument]] if RUNNER else [])):
             wrong = publish(*args)
             self.assertEqual(wrong.returncode, 2, args)
             self.assertIn("usage: tarnwick-publish", wrong.err)

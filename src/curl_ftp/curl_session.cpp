@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 
 #include "curl_ftp/curl_transfer.h"
+#include "curl_ftp/proxy_route.h"
+#ifdef _WIN32
+#include "curl_ftp/system_proxy_win32.h"
+#endif
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_request.h"
 #include "platform/busy_wait.h"
@@ -43,7 +48,42 @@ CurlSession::~CurlSession() {
   curl_easy_cleanup(easy_);
 }
 
+void CurlSession::ChooseProxy(const TransferChannel& channel, const TransferChannel::Request& request) {
+  const TransferSettings& settings = channel.Settings();
+  std::string proxy = settings.proxy.value_or("");
+  if (!settings.proxy) {
+    const auto parsed = ParseFtpRequest(request.url, request.operation, settings.remotePort);
+    const auto variable = [](const char* name) -> std::optional<std::string> {
+      const char* value = std::getenv(name);
+      return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const std::string scheme = settings.protocol == Protocol::Https ? "https" : "ftp";
+    const std::string host = parsed ? parsed->host : std::string();
+    proxy = ProxyFromEnvironment(scheme, host, variable);
+#ifdef _WIN32
+    // Where the environment names none, Internet Options' proxy, as the browser finds it.
+    if (proxy.empty() && parsed) {
+      proxy = InternetOptionsProxy(scheme + "://" + host + ":" + std::to_string(parsed->port) + "/", scheme, host)
+                  .value_or("");
+    }
+#endif
+  }
+  if (routeHandler_) {
+    routeHandler_(RouteText(proxy));
+  }
+  const std::lock_guard lock(mutex_);
+  proxy_ = std::move(proxy);
+}
+
 void CurlSession::Push(std::shared_ptr<TransferChannel> channel, TransferChannel::Request request) {
+  bool chosen = false;
+  {
+    const std::lock_guard lock(mutex_);
+    chosen = proxy_.has_value();
+  }
+  if (!chosen) {
+    ChooseProxy(*channel, request);
+  }
   {
     const std::lock_guard lock(mutex_);
     queue_.push_back({std::move(channel), std::move(request)});
@@ -65,6 +105,7 @@ void CurlSession::Forget(const TransferChannel* channel) {
 void CurlSession::Work() {
   for (;;) {
     Pending next;
+    std::string proxy;
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [&] { return stopped_ || !queue_.empty(); });
@@ -74,9 +115,10 @@ void CurlSession::Work() {
       next = std::move(queue_.front());
       queue_.pop_front();
       inFlight_ = next.channel.get();
+      proxy = proxy_.value_or("");
       cut_ = false;
     }
-    const TransferOutcome outcome = Transfer(*next.channel, next.request);
+    const TransferOutcome outcome = Transfer(*next.channel, next.request, proxy);
     bool wasCut = false;
     {
       const std::lock_guard lock(mutex_);
@@ -93,7 +135,8 @@ void CurlSession::Work() {
 // A busy server's refusal is waited out: the request is made again after growing pauses, until it gets
 // through, the busy wait is spent or the control goes. The login stays, and what arrived of the file before a
 // broken link stays too.
-TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferChannel::Request& pending) {
+TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferChannel::Request& pending,
+                                      const std::string& proxy) {
   const TransferSettings& settings = channel.Settings();
   const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
   if (!request) {
@@ -102,6 +145,7 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
   if (easy_ == nullptr || multi_ == nullptr) {
     return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
   }
+  SetProxyOptions(easy_, proxy);
   CurlFileTransfer file(easy_, multi_, channel, *request, pending.checks, cut_);
   BusyWait busyWait(std::chrono::seconds(settings.busyWaitSeconds), settings.tries);
   const auto started = std::chrono::steady_clock::now();

@@ -7,9 +7,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
+#include <string>
 #include <thread>
 
 #include "ftp/transfer_channel.h"
@@ -26,7 +29,9 @@ class CurlSession {
   CurlSession(const CurlSession&) = delete;
   CurlSession& operator=(const CurlSession&) = delete;
 
+  // The window's thread. The run's first request chooses its proxy, for every request after it.
   void Push(std::shared_ptr<TransferChannel> channel, TransferChannel::Request request);
+  void SetRouteHandler(std::function<void(const std::string&)> handler) { routeHandler_ = std::move(handler); }
 
   // The channel's requests that wait are dropped and its request in flight is cut short; returns when
   // that one has ended.
@@ -39,7 +44,8 @@ class CurlSession {
   };
 
   void Work();
-  TransferOutcome Transfer(TransferChannel& channel, const TransferChannel::Request& pending);
+  void ChooseProxy(const TransferChannel& channel, const TransferChannel::Request& request);
+  TransferOutcome Transfer(TransferChannel& channel, const TransferChannel::Request& pending, const std::string& proxy);
   TransferOutcome TransferOnce(CurlFileTransfer& file);
 
   CURL* easy_;
@@ -53,6 +59,9 @@ class CurlSession {
   std::atomic<bool> cut_{false};
   bool stopped_ = false;
   std::minstd_rand random_{std::random_device{}()};
+  std::optional<std::string> proxy_;  // the proxy's URL, empty: none; nothing: not chosen yet
+
+  std::function<void(const std::string&)> routeHandler_;  // the window's thread only
 
   std::thread worker_;
 };

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <utility>
 
+#include "curl_ftp/proxy_route.h"
 #include "digest/sha256_beside.h"
 #include "ftp/ftp_failures.h"
 #include "ftp/ftp_reply.h"
@@ -290,12 +291,20 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, 
   if (result == CURLE_USE_SSL_FAILED) {  // the server's refusal of AUTH TLS is not the run's failure to show
     return ftp_failure::NoTlsOffered(request);
   }
+  // The proxy's own answer to CONNECT: its refusal is not the meeting server's (a 407 is no 530).
+  long proxyReply = 0;
+  curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &proxyReply);
+  if (proxyReply >= 300) {
+    return ftp_failure::ProxyRefused(request, static_cast<int>(proxyReply));
+  }
   long reply = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
   if (reply >= 400) {
     return ftp_failure::ServerReply(request, static_cast<int>(reply), receipt.lastReply);
   }
   switch (result) {
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return ftp_failure::ProxyUnknown(request);
     case CURLE_WRITE_ERROR:
       return ftp_failure::CannotWrite(request, receipt.writeError.value_or(curlError));
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -348,6 +357,33 @@ bool LoginWasGone(CURLcode result, CURL* easy, const Receipt& receipt) {
   return reply == 421 || (reply == 0 && brokenLink);
 }
 
+}  // namespace
+
+void SetProxyOptions(CURL* easy, const std::string& proxy) {
+  curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  if (proxy.empty()) {
+    return;
+  }
+  // Basic (or another method) from the proxy URL's login. Without one, only what needs no password: Negotiate
+  // with the system's Kerberos ticket (SSPI's logon on Windows, NTLM there too), for which ":" is the login
+  // that makes libcurl answer at all; a proxy that asks for Basic then gets nothing, and its 407 stands.
+  const auto address = ReadProxyAddress(proxy);
+  const bool login = address && address->hasUser;
+#ifdef _WIN32
+  constexpr unsigned long kWithoutPassword = CURLAUTH_NEGOTIATE | CURLAUTH_NTLM;
+#else
+  constexpr unsigned long kWithoutPassword = CURLAUTH_NEGOTIATE;
+#endif
+  curl_easy_setopt(easy, CURLOPT_PROXYAUTH, static_cast<long>(login ? CURLAUTH_ANY : kWithoutPassword));
+  curl_easy_setopt(easy, CURLOPT_PROXYUSERPWD, login ? nullptr : ":");
+  // The proxy's answer to CONNECT is not the meeting server's: its headers never reach the receipt.
+  curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  // FTP only in a tunnel too: as an ftp:// URL the proxy would be handed the meeting's password in clear.
+  curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 1L);
+}
+
+namespace {
+
 // ftp://host:port/ + the server path percent-encoded; a path from the root opens with "%2F", libcurl's
 // way of saying that the first folder hangs off "/", not off the login's home.
 std::string LibcurlUrl(const FtpRequest& request) {
@@ -395,7 +431,6 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
   }
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_PROXY, "");
   // AUTH TLS before USER when asked for; the certificate is always checked (libcurl's default).
   curl_easy_setopt(easy, CURLOPT_USE_SSL, UseSsl(settings.tls));
   curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));

@@ -8,12 +8,16 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "ftp/ftp_request.h"
 #include "ftp/transfer_channel.h"
 #include "platform/transfer_control.h"
 
 namespace tarnwick {
+
+// The run's proxy (empty: none, whatever the environment says) on `easy`, for every request after.
+void SetProxyOptions(CURL* easy, const std::string& proxy);
 
 // What one try came to: its outcome, or that the kept login had been closed by the server before the
 // request reached it (then the outcome is a failure that a new login would not have met).

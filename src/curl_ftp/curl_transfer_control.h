@@ -48,7 +48,14 @@
 // - [x] a control destroyed: its waiting requests dropped, the one in flight cut short before its destructor returns
 // - [x] nothing reaches a destroyed control's handlers, not even what its worker had already sent
 // - [ ] uploads, directory listings
-// - [ ] proxies (none is used, whatever the environment says)
+// - [x] the system's proxy, chosen once a run at its first request (proxy_route.h): on Linux and under Wine
+//       https_proxy / ftp_proxy, then all_proxy (and their upper-case twins), none for a host no_proxy names;
+//       --proxy URL or none in their place; the run's log names it (never its password) or says direct
+// - [x] the proxy's login: Basic from its URL, Negotiate (a Kerberos ticket) and NTLM without a password
+//       (CURLAUTH_ANY); its refusal (407) a box of its own (901, "the proxy refused the login ... (407)")
+// - [x] through a proxy HTTPS and FTP alike only in a tunnel (CONNECT): the meeting server's certificate
+//       checked end to end, the FTP password never handed to the proxy
+// - [ ] no_proxy's address ranges (10.0.0.0/8); Windows' Internet Options proxy (WinHTTP, a PAC script)
 // - [ ] active mode (PORT, EPRT)
 // - [ ] implicit FTPS (port 990)
 // - [ ] client certificates
@@ -95,6 +102,7 @@ class CurlTransferControlFactory : public TransferControlFactory {
   CurlTransferControlFactory& operator=(const CurlTransferControlFactory&) = delete;
 
   std::unique_ptr<TransferControl> Create(const TransferSettings& settings) override;
+  void SetRouteHandler(RouteHandler handler) override;
 
  private:
   EventPoster& poster_;

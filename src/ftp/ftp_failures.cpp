@@ -45,6 +45,18 @@ TransferOutcome HostUnknown(const FtpRequest& request) {
   return TransferOutcome::Failed(codes::kNoConnection, "the host " + request.host + " is unknown");
 }
 
+TransferOutcome ProxyUnknown(const FtpRequest& request) {
+  return TransferOutcome::Failed(codes::kNoConnection, "the proxy for " + Where(request) + " is an unknown host");
+}
+
+TransferOutcome ProxyRefused(const FtpRequest& request, int status) {
+  const std::string code = std::to_string(status);
+  return TransferOutcome::Failed(codes::kNoConnection,
+                                 status == 407 || status == 401
+                                     ? "the proxy refused the login for " + Where(request) + " (407)"
+                                     : "the proxy refused the connection to " + Where(request) + " (" + code + ")");
+}
+
 TransferOutcome ConnectionRefused(const FtpRequest& request) {
   return TransferOutcome::Failed(codes::kNoConnection, "connection to " + Where(request) + " refused", kTransient);
 }

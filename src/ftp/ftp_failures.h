@@ -20,6 +20,10 @@ TransferOutcome ServerReply(const FtpRequest& request, int code, std::string_vie
 
 // 901: no connection came about.
 TransferOutcome HostUnknown(const FtpRequest& request);
+// The proxy's host cannot be found; the proxy answered CONNECT with `status` (407, or 401 from some: the login
+// refused).
+TransferOutcome ProxyUnknown(const FtpRequest& request);
+TransferOutcome ProxyRefused(const FtpRequest& request, int status);
 TransferOutcome ConnectionRefused(const FtpRequest& request);
 TransferOutcome NoConnection(const FtpRequest& request, std::string_view reason);
 

@@ -1,9 +1,11 @@
 #include "ftp/transfer_channel.h"
 
+#include <utility>
+
 namespace tarnwick {
 
 TransferChannel::TransferChannel(EventPoster& poster, TransferSettings settings)
-    : poster_(poster), settings_(settings) {}
+    : poster_(poster), settings_(std::move(settings)) {}
 
 void TransferChannel::Deliver(const TransferOutcome& outcome) { Post(&TransferChannel::outcomeHandler_, outcome); }
 

@@ -102,14 +102,16 @@ struct TransferSettings {
   TlsMode tls = TlsMode::Off;
   int tries = 0;  // of a request that a busy server refuses, at most; 0: no count; 1: no second try
   int busyWaitSeconds = kDefaultBusyWaitSeconds;  // the time a request waits for a busy server in all
+  std::optional<std::string> proxy;               // the proxy's URL, or empty for none; nothing: the system's setting
 };
 
 // What a user's command line puts in place of the window's settings (for tests, slow links, busy servers).
 struct TransferOverrides {
   int timeoutSeconds = 0;  // positive: the request time-out
   std::optional<TlsMode> tls;
-  int tries = 0;            // positive: the tries of a request
-  int busyWaitSeconds = 0;  // positive: the time a request waits for a busy server
+  int tries = 0;                     // positive: the tries of a request
+  int busyWaitSeconds = 0;           // positive: the time a request waits for a busy server
+  std::optional<std::string> proxy;  // the proxy's URL, or empty for none, instead of the system's
 
   TransferSettings AppliedTo(TransferSettings settings) const {
     if (timeoutSeconds > 0) {
@@ -124,6 +126,9 @@ struct TransferOverrides {
     if (busyWaitSeconds > 0) {
       settings.busyWaitSeconds = busyWaitSeconds;
     }
+    if (proxy) {
+      settings.proxy = proxy;
+    }
     return settings;
   }
 };
@@ -132,6 +137,10 @@ class TransferControlFactory {
  public:
   virtual ~TransferControlFactory() = default;
   virtual std::unique_ptr<TransferControl> Create(const TransferSettings& settings) = 0;
+  // Told once a run, on the window's thread, which way its requests go: through which proxy, or direct.
+  // A factory that cannot tell never calls it.
+  using RouteHandler = std::function<void(const std::string&)>;
+  virtual void SetRouteHandler(RouteHandler handler) { (void)handler; }
 };
 
 }  // namespace tarnwick

@@ -2,11 +2,14 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <array>
 #include <climits>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tarnwick::cp874 {
 namespace {
@@ -184,6 +187,17 @@ std::string Utf8FromWide(std::wstring_view wide) {
   std::string utf8(static_cast<size_t>(std::max(needed, 0)), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
   return utf8;
+}
+
+std::vector<std::string> CommandLineArguments() {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; i < count; ++i) {
+    args.push_back(Utf8FromWide(wide[i]));
+  }
+  LocalFree(wide);
+  return args;
 }
 
 }  // namespace tarnwick

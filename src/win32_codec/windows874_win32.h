@@ -20,6 +20,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/windows874.h"
 
@@ -31,5 +32,9 @@ std::wstring WideFromUtf8(std::string_view utf8);
 
 // The system's UTF-16 as the program's UTF-8: an unpaired surrogate becomes U+FFFD.
 std::string Utf8FromWide(std::wstring_view wide);
+
+// The program's arguments as the system holds them, in UTF-16, as UTF-8 (the C runtime's would pass through
+// the ANSI code page); without the program's own name.
+std::vector<std::string> CommandLineArguments();
 
 }  // namespace tarnwick

@@ -179,14 +179,14 @@ class Workspace:
         """The link a meeting page opens with this cookie (encodeURIComponent of it)."""
         return "tarnwick-download:" + link_encoded(cookie)
 
-    def run(self, cookie, *extra, timeout=120, under=()):
+    def run(self, cookie, *extra, timeout=120, under=(), env=None):
         cookie_file = os.path.join(self.base, "cookie.txt")
         with open(cookie_file, "w", encoding="utf-8") as f:
             f.write(cookie + "\n")
         result = subprocess.run(
             [*under, *program("--folder", native(self.component), "--cookie-file", native(cookie_file), "--ui",
                               "terminal", *extra)],
-            stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+            stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout, env=env)
         result.text = result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
         return result
 

@@ -1,22 +1,26 @@
 """Whole runs of a meeting whose publisher signs its manifest with minisign: a component folder that holds
-MeetingKey.pub takes only a manifest that one of its keys signed, and only files that manifest answers for."""
+MeetingKey.pub takes only a manifest that one of its keys signed, and only files that manifest answers for.
+Over FTP, and over HTTPS against the tests' scripted web server."""
 import os
 import shutil
 import subprocess
 import unittest
 
 from harness import Workspace, crlf
+from test_tls import serve_scripted_https
 
 MINISIGN = "/usr/bin/minisign"
 TAIL_FILES = {"Tarnwick.msg": crlf(["Signed meeting"]), "Enote.Doc": b"enote", "MainTarnwick.html": b"<html></html>"}
 
 
-@unittest.skipUnless(os.path.exists(MINISIGN), "needs minisign (scripts/setup installs it)")
-class SignedMeetings(unittest.TestCase):
+class Signing:
+    """A publisher's key and another's, the publisher's public key in the component folder; start_server()
+    serves the meeting and run_yes() runs it."""
+
     def setUp(self):
         self.ws = Workspace()
         self.addCleanup(self.ws.close)
-        self.ws.start_server()
+        self.start_server()
         self.keys = os.path.join(self.ws.base, "keys")
         os.makedirs(self.keys)
         for name in ("publisher", "other"):
@@ -39,13 +43,19 @@ class SignedMeetings(unittest.TestCase):
                            check=True, capture_output=True)
         return manifest
 
-    def run_yes(self):
-        return self.ws.run(self.ws.cookie(), "--yes")
-
     def assert_refused(self, result, box, why):
         self.assertEqual(result.returncode, 1, result.text)
         self.assertIn(box, result.text)
         self.assertIn(why, result.text)
+
+
+@unittest.skipUnless(os.path.exists(MINISIGN), "needs minisign (scripts/setup installs it)")
+class SignedMeetings(Signing, unittest.TestCase):
+    def start_server(self):
+        self.ws.start_server()
+
+    def run_yes(self):
+        return self.ws.run(self.ws.cookie(), "--yes")
 
     def test_only_what_the_publisher_signed_is_taken(self):
         self.publish("R1", {"a.doc": b"alpha"})
@@ -77,6 +87,28 @@ class SignedMeetings(unittest.TestCase):
         with open(os.path.join(self.ws.remote_folder(), "a.doc"), "wb") as f:
             f.write(b"alpha 2!!")
         self.assert_refused(self.run_yes(), "Load File  a.doc Error 914", "differs from the manifest")
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
+
+
+@unittest.skipUnless(os.path.exists(MINISIGN), "needs minisign (scripts/setup installs it)")
+@unittest.skipUnless(os.geteuid() == 0, "needs root (the system's store)")
+class SignedMeetingsOverHttps(Signing, unittest.TestCase):
+    """The same over HTTPS, where a missing signature is a 404. Adds a certificate authority to the system's
+    store: tests/CMakeLists.txt runs it under the store's lock."""
+
+    def start_server(self):
+        self.server = serve_scripted_https(self, self.ws)
+
+    def run_yes(self):
+        return self.ws.run(self.ws.cookie(port=self.server.port), "--yes")
+
+    def test_a_signed_meeting_is_taken_and_an_unsigned_one_refused(self):
+        self.publish("R1", {"a.doc": b"alpha"})
+        result = self.run_yes()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
+        self.publish("R2", {"a.doc": b"alpha two"}, key=None)
+        self.assert_refused(self.run_yes(), "Load FileUpdate Error 915", "the server has no signature")
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
 
 

@@ -298,6 +298,21 @@ class Https(unittest.TestCase):
         return done[0]
 
 
+def serve_scripted_https(test, ws):
+    """scripted_https.py serving `ws`'s meetings with a certificate its authority signed, the authority trusted
+    and the component folder configured for HTTPS, all undone when `test` ends. The server."""
+    tls_base = tempfile.mkdtemp(prefix="tarnwick-https-")
+    test.addCleanup(shutil.rmtree, tls_base, ignore_errors=True)
+    ca, cert, key = make_certificates(tls_base)
+    server = ScriptedWebServer(tls_base, ws.server_root, cert, key)
+    test.addCleanup(server.stop)
+    if not WINDOWS:  # Wine's Schannel checks no certificate without a CA file
+        test.addCleanup(trust(ca))
+    with open(ws.local("Tarnwick.cfg"), "wb") as f:
+        f.write(crlf(["Tarnwick portal configuration", "https://127.0.0.1/meeting", "HTTPS"]))
+    return server
+
+
 @unittest.skipUnless(os.geteuid() == 0, "needs root (the system's store)")
 class ScriptedHttps(unittest.TestCase):
     """The meeting from scripted_https.py: a rest that does not splice, and bytes past their bounds."""
@@ -308,15 +323,7 @@ class ScriptedHttps(unittest.TestCase):
         self.ws = Workspace()
         self.addCleanup(self.ws.close)
         self.ws.publish_tail(["Scripted"])
-        tls_base = tempfile.mkdtemp(prefix="tarnwick-https-")
-        self.addCleanup(shutil.rmtree, tls_base, ignore_errors=True)
-        ca, cert, key = make_certificates(tls_base)
-        self.server = ScriptedWebServer(tls_base, self.ws.server_root, cert, key)
-        self.addCleanup(self.server.stop)
-        if not WINDOWS:  # Wine's Schannel checks no certificate without a CA file
-            self.addCleanup(trust(ca))
-        with open(self.ws.local("Tarnwick.cfg"), "wb") as f:
-            f.write(crlf(["Tarnwick portal configuration", "https://127.0.0.1/meeting", "HTTPS"]))
+        self.server = serve_scripted_https(self, self.ws)
 
     def test_a_rest_whose_range_is_not_the_one_asked_for_is_dropped_for_the_whole_file(self):
         size = 1 << 20

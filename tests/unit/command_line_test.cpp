@@ -108,6 +108,11 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {{"--cookie-file", "c", "--log=Tarnwick-Download:PWD%3Ds"}, "--log takes no tarnwick-download: link"},
       {{"--cookie-file=tarnwick-download:PWD%3Ds"}, "--cookie-file takes no tarnwick-download: link"},
       {{"--register", "--ui", "tarnwick-download:PWD%3Ds"}, "--ui takes no tarnwick-download: link"},
+      // The process list shows the arguments: a proxy's password is refused, and not echoed.
+      {{"--cookie-file", "c", "--proxy", "http://u:s3cret@p:3128"},
+       "--proxy takes no password (give the proxy with its password in https_proxy or ftp_proxy)"},
+      {{"--cookie-file", "c", "--proxy=http://[bad"}, "--proxy takes a proxy's URL (http://host:port) or none"},
+      {{"--unregister", "--proxy", "none"}, "--unregister takes nothing else"},
   };
   for (const auto& [args, reason] : cases) {
     std::string error;
@@ -133,13 +138,15 @@ TEST(CommandLine, ALinkOrRegistrationWithTheRunOptionsThatTheHandlerPassesOn) {
   EXPECT_EQ(limits->tls, TlsMode::Off);
   EXPECT_EQ(Parse({"--tls=require", "--cookie-file", "c"})->tls, TlsMode::Required);
 
-  const auto registration = Parse(
-      {"--register", "--folder=/c d", "--ui", "window", "--yes", "--timeout", "9", "--log", "/l", "-q", "--tls=auto"});
+  const auto registration = Parse({"--register", "--folder=/c d", "--ui", "window", "--yes", "--timeout", "9", "--log",
+                                   "/l", "-q", "--tls=auto", "--proxy", "http://staff@p:3128"});
   ASSERT_TRUE(registration);
   EXPECT_EQ(registration->action, Action::Register);
   EXPECT_EQ(RunOptionArguments(*registration),
             (std::vector<std::string>{"--folder", "/c d", "--ui", "window", "--yes", "--timeout", "9", "--log", "/l",
-                                      "--tls", "auto", "-q"}));
+                                      "--tls", "auto", "--proxy", "http://staff@p:3128", "-q"}));
+  EXPECT_EQ(RunOptionArguments(*Parse({"--register", "--proxy=none"})), (std::vector<std::string>{"--proxy", "none"}));
+  EXPECT_EQ(OverridesOf(*Parse({"--proxy=none", "--cookie-file", "c"})).proxy, "");
   EXPECT_EQ(Parse({"--unregister"})->action, Action::Unregister);
   EXPECT_TRUE(RunOptionArguments(*Parse({"--register"})).empty());
 }

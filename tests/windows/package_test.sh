@@ -1,8 +1,8 @@
 #!/bin/sh
 # What an administrator copies: a zip with the executable, the meeting server's tarnwick-publish.exe and the
-# README, executables that need no DLL but Windows' own, stripped. The download carries the program's
-# identity, read back from the file with icoutils: its manifest, its icon in every size, its version
-# resource from the project's.
+# README with the pages it links to (docs/), executables that need no DLL but Windows' own, stripped. The
+# download carries the program's identity, read back from the file with icoutils: its manifest, its icon in
+# every size, its version resource from the project's.
 # Arguments: the zip, the executable, objdump for the target, the project's version.
 set -eu
 zip=$1 exe=$2 objdump=$3 version=$4
@@ -12,6 +12,12 @@ trap 'rm -rf "$work"' EXIT
 
 listing=$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip")
 [ "$listing" = "README.md
+docs/benchmarks.md
+docs/design.md
+docs/install.md
+docs/meeting-server.md
+docs/running.md
+docs/windows.md
 tarnwick-download.exe
 tarnwick-publish.exe" ] || fail "the zip holds: $listing"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$work"
@@ -19,7 +25,7 @@ shipped=$work/tarnwick-download.exe
 
 # Each DLL an executable imports must come with Windows (no MinGW runtime, no libcurl DLL, no Qt).
 system_dlls="advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll kernel32.dll msvcrt.dll
-shell32.dll user32.dll winmm.dll ws2_32.dll api-ms-win-crt-*.dll"
+shell32.dll user32.dll winhttp.dll winmm.dll ws2_32.dll api-ms-win-crt-*.dll"
 for program in "$exe" "$work/tarnwick-publish.exe"; do
   for dll in $("$objdump" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
     found=no
@@ -54,4 +60,4 @@ missing = [text for text in wanted if not re.search(text, texts)]
 if found != version or missing:
     sys.exit("package: the version resource says %s, lacks %s" % (found, missing))
 ' "$version"
-echo "package: $(basename "$zip") holds the executables and the README; they import only system DLLs and are stripped; the download has its manifest, icon and version"
+echo "package: $(basename "$zip") holds the executables, the README and its docs; they import only system DLLs and are stripped; the download has its manifest, icon and version"
