@@ -424,6 +424,14 @@ void DownloadWindow::FileFetched(const TransferOutcome& outcome) {
   }
   BusyOver();
   const std::string name = queue_.InFlight().value_or("");
+  // A signed meeting's manifest fetched at the end must be the one whose signature was checked: a server
+  // that hands another one then has been changed under the run.
+  if (publicKeys_ && EqualIgnoringAsciiCase(name, kKeptManifestName) &&
+      platform_.fs.ReadFile(LocalFolder().PathOf(kKeptManifestName)) != comparedManifest_) {
+    Fail(RunFailure{FailureBox::Transfer, codes::kNotSigned,
+                    "the manifest on the server is no longer the one whose signature was checked at the start"});
+    return;
+  }
   ++summary_.files;
   summary_.bytes += outcome.bytes;
   Journal().FileFetched(name, outcome.bytes);

@@ -89,6 +89,13 @@ class SignedMeetings(Signing, unittest.TestCase):
         self.assert_refused(self.run_yes(), "Load File  a.doc Error 914", "differs from the manifest")
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha")
 
+        # Another manifest handed over at the end of the run than the one checked at its start.
+        manifest = self.publish("R3", {"a.doc": b"alpha three"})
+        shutil.copy(manifest, os.path.join(self.ws.remote_folder(), "FileUpDate.dat"))  # the name asked first
+        with open(manifest, "ab") as f:
+            f.write(b"x.doc size=1\r\n")
+        self.assert_refused(self.run_yes(), "Load File  FileUpdate.dat Error 915", "no longer the one")
+
 
 @unittest.skipUnless(os.path.exists(MINISIGN), "needs minisign (scripts/setup installs it)")
 @unittest.skipUnless(os.geteuid() == 0, "needs root (the system's store)")
