@@ -110,6 +110,7 @@ struct Receipt {
   std::uint64_t written = 0;                 // the position in the file that the answer's bytes have come to
   std::uint64_t from = 0;                    // asked for the rest from here (REST, or over HTTPS Range)
   std::uint64_t keptEnd = 0;                 // the answer's bytes before here are the overlap, compared, not written
+  bool restByCommand = false;                // over FTP: REST sent on its own, without libcurl's SIZE before it
   std::optional<std::uint64_t> announced;    // the whole file's length, as the server said it
   std::optional<std::uint64_t> firstLength;  // the whole file's length, as the first answer said it
   Stop stop = Stop::None;
@@ -440,9 +441,12 @@ void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSet
   // Over TLS the size is read (SIZE, one command more a file): with Schannel, a read to the end of a
   // protected data connection waits for the server's close, while the server waits for the client's.
   // libcurl sends REST (the bytes kept, skipped) only after SIZE: a try that resumes reads the size.
-  curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH,
-                   settings.tls == TlsMode::Off && !receipt->http && receipt->from == 0 ? 1L : 0L);
-  curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(receipt->http ? 0 : receipt->from));
+  // A server that refuses SIZE gets REST as a command of its own, before RETR (PREQUOTE, set by Try).
+  curl_easy_setopt(
+      easy, CURLOPT_IGNORE_CONTENT_LENGTH,
+      settings.tls == TlsMode::Off && !receipt->http && (receipt->from == 0 || receipt->restByCommand) ? 1L : 0L);
+  curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE,
+                   static_cast<curl_off_t>(receipt->http || receipt->restByCommand ? 0 : receipt->from));
   curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
   curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
   // No progress for the time-out ends the request; a long transfer that moves does not.
@@ -496,6 +500,7 @@ void ClearTransferOptions(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_FILETIME, 0L);
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
   curl_easy_setopt(easy, CURLOPT_RANGE, nullptr);
+  curl_easy_setopt(easy, CURLOPT_PREQUOTE, nullptr);
 }
 
 // Drives one transfer through the multi interface. While libcurl opens the data connection it names no
@@ -544,6 +549,7 @@ struct CurlFileTransfer::Kept {
   std::optional<curl_off_t> modified;  // by MDTM, at the first try that asked
   std::string validator;               // over HTTPS: the first try's ETag or date, for If-Range
   bool differedOnce = false;           // the file came whole once already but not as the manifest says
+  bool restByCommand = false;          // the server refused SIZE or MDTM: the overlap alone proves the rest
 };
 
 CurlFileTransfer::CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
@@ -593,6 +599,7 @@ CurlTry CurlFileTransfer::Try() {
   receipt.keptEnd = sofar.bytes;
   receipt.from = sofar.bytes - std::min(sofar.bytes, kOverlap);
   receipt.written = receipt.from;
+  receipt.restByCommand = !receipt.http && kept_->restByCommand && receipt.from > 0;
   if (receipt.keptEnd > 0) {
     receipt.announced = kept_->size;
     receipt.firstLength = kept_->size;
@@ -607,6 +614,12 @@ CurlTry CurlFileTransfer::Try() {
   if (ifRange) {
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, ifRange.get());
     curl_easy_setopt(easy_, CURLOPT_RANGE, (std::to_string(receipt.from) + "-").c_str());
+  }
+  const std::unique_ptr<curl_slist, void (*)(curl_slist*)> rest(
+      receipt.restByCommand ? curl_slist_append(nullptr, ("REST " + std::to_string(receipt.from)).c_str()) : nullptr,
+      curl_slist_free_all);
+  if (rest) {
+    curl_easy_setopt(easy_, CURLOPT_PREQUOTE, rest.get());
   }
   CURLcode result = Drive(multi_, easy_, cut_);
   // A web server's redirect is followed while it stays on the meeting server's scheme, host and port.
@@ -627,7 +640,8 @@ CurlTry CurlFileTransfer::Try() {
   const bool resumed = receipt.keptEnd > 0;
   const bool notTheRest = receipt.http && result == CURLE_OK && !IsTheFile(receipt);
   if (resumed && (receipt.stop == Stop::NotTheSameFile || result == CURLE_FTP_COULDNT_USE_REST ||
-                  result == CURLE_BAD_DOWNLOAD_RESUME || notTheRest || receipt.response.status == 416)) {
+                  (receipt.restByCommand && result == CURLE_QUOTE_ERROR) || result == CURLE_BAD_DOWNLOAD_RESUME ||
+                  notTheRest || receipt.response.status == 416)) {
     // The server would not send the rest of the very file that is kept: the file from nothing, on this try.
     if (const std::optional<CurlTry> failed = StartFromNothing()) {
       return *failed;
@@ -709,8 +723,8 @@ CurlTry CurlFileTransfer::Differs(TransferOutcome difference) {
 
 // The kept bytes are worth asking the rest for only while the server's file may be the one they came from:
 // its size (SIZE) that of the first answer and of the manifest, its modification time (MDTM) that of the
-// first try that asked. A server that refuses either, or names another, gets the file from nothing. The
-// overlap of the next try proves the rest.
+// first try that asked. A server that names another gets the file from nothing; one that refuses either gets
+// REST all the same, as a command of its own. The overlap of the next try proves the rest.
 std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
   Receipt receipt;
   receipt.file = &kept_->sofar;
@@ -737,11 +751,16 @@ std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
     return CurlTry{Failure(result, easy_, request_, receipt, channel_.Settings().requestTimeoutSeconds, curlError),
                    !cut_ && LoginWasGone(result, easy_, receipt)};
   }
+  if (result != CURLE_OK) {
+    // Nothing to compare with: the rest is asked for all the same, and the overlap alone proves it.
+    kept_->restByCommand = true;
+    return std::nullopt;
+  }
   // Without a size from the first answer (a 150 reply that named none), SIZE's stands from now on.
   const auto agrees = [&](std::optional<std::uint64_t> length) {
     return !length || static_cast<std::uint64_t>(size) == *length;
   };
-  const bool same = result == CURLE_OK && size >= 0 && agrees(kept_->size) && agrees(checks_.size) && modified >= 0 &&
+  const bool same = size >= 0 && agrees(kept_->size) && agrees(checks_.size) && modified >= 0 &&
                     kept_->modified.value_or(modified) == modified;
   if (same) {
     kept_->size = static_cast<std::uint64_t>(size);
@@ -758,6 +777,7 @@ std::optional<CurlTry> CurlFileTransfer::StartFromNothing() {
   kept_->size.reset();
   kept_->modified.reset();
   kept_->validator.clear();
+  kept_->restByCommand = false;
   return std::nullopt;
 }
 

@@ -19,8 +19,8 @@
 //       broken link asks SIZE and MDTM first
 // - [x] a try after a link broke in the middle of a file asks for the rest (REST) while the server's file has
 //       the size that the first try announced (or, when it announced none, that SIZE gives from then on) and the
-//       modification time of the first try that asked; otherwise, or when the server refuses SIZE, MDTM or
-//       REST, the file from nothing
+//       modification time of the first try that asked; a server that refuses SIZE or MDTM gets REST all the same,
+//       as a command of its own before RETR; otherwise, or when the server refuses REST, the file from nothing
 // - [x] over HTTPS, such a try asks for the rest (Range) of this very file (If-Range: its ETag, else its date);
 //       the web server's whole file when it has another since, the file from nothing without either, or when
 //       a 206 names another whole length (or "*"), or a 416 answers

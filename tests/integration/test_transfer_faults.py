@@ -115,6 +115,7 @@ class TransferFaults(unittest.TestCase):
         result = self.run_yes()
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "g.doc"), first["e.doc"])
+        self.assertLessEqual(self.ws.server.sent("g.doc"), 1.1 * size)  # the rest asked for all the same
         self.assertEqual(self.ws.partial_files(), [])
 
     def test_a_broken_transfer_asks_for_the_rest_though_the_150_names_no_size(self):
