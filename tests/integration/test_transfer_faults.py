@@ -84,7 +84,8 @@ class TransferFaults(unittest.TestCase):
         size = 2_000_000
         first = {name: random.Random(name).randbytes(size) for name in ("a.doc", "b.doc", "d.doc", "e.doc", "f.doc")}
         self.ws.publish("G1", "R2", first)
-        self.ws.server.inject("a.doc", "reset-40", times=1)  # then at 80 %: kept 40 %, then 80 %
+        self.ws.server.inject("a.doc", "reset-20", times=1)  # then at 40 % and 80 %: three breaks
+        self.ws.server.inject("a.doc", "reset-40", times=1)
         self.ws.server.inject("a.doc", "reset-80", times=1)
         self.ws.server.inject("b.doc", "reset-40", times=1)  # then published anew when cut at 80 %
         self.ws.server.inject("b.doc", "republish-80", times=1)
@@ -123,8 +124,9 @@ class TransferFaults(unittest.TestCase):
         self.ws.start_server(options=("--plain-150",))
         big = os.urandom(48 << 20)
         self.ws.publish("G1", "R2", {"big.bin": big})
-        self.ws.server.inject("big.bin", "reset-40", times=1)
-        self.ws.server.inject("big.bin", "reset-80", times=1)
+        self.ws.server.inject("big.bin", "reset-30", times=1)
+        self.ws.server.inject("big.bin", "reset-60", times=1)
+        self.ws.server.inject("big.bin", "reset-90", times=1)
         result = self.run_yes()
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "big.bin"), big)
