@@ -83,8 +83,7 @@ class MeetingServer:
 
     def inject(self, name, fault, times=None):
         """From now on the RETR of `name` meets the fault (see ftp_server.py), `times` times or always."""
-        with open(self.faults_path, "a", encoding="utf-8") as f:
-            f.write(f"{name} {fault}{'' if times is None else f' {times}'}\n")
+        add_script_line(self.faults_path, name, fault, times)
 
     def stop(self):
         self.process.terminate()
@@ -206,6 +205,12 @@ class Workspace:
 def link_encoded(text):
     """As encodeURIComponent writes it."""
     return urllib.parse.quote(text, safe="!'()*-._~")
+
+
+def add_script_line(path, name, what, times=None):
+    """One line of a scripted server's faults: `name` meets `what`, `times` times or always."""
+    with open(path, "a", encoding="utf-8") as f:
+        f.write(f"{name} {what}{'' if times is None else f' {times}'}\n")
 
 
 def wait_for(condition, what, timeout=20):

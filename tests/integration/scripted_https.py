@@ -255,8 +255,8 @@ class ScriptedWebServer:
 
     def script(self, name, answer, times=None):
         """From now on a GET of `name` meets the answer (see above), `times` times or always."""
-        with open(self.script_path, "a", encoding="utf-8") as f:
-            f.write(f"{name} {answer}{'' if times is None else f' {times}'}\n")
+        from harness import add_script_line
+        add_script_line(self.script_path, name, answer, times)
 
     def requests(self):
         """Each request as logged: (method, path, Range or "-", status, body bytes sent)."""
