@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "curl_ftp/proxy_route.h"
+#include "curl_transfer/proxy_route.h"
 #include "launch/launch_link.h"
 
 namespace tarnwick {

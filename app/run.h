@@ -9,7 +9,7 @@
 
 #include "app/command_line.h"
 #include "app/folder_lock.h"
-#include "curl_ftp/curl_transfer_control.h"
+#include "curl_transfer/curl_transfer_control.h"
 #include "platform/file_system.h"
 #include "platform/run_journal.h"
 #include "platform/transfer_control.h"

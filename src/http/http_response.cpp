@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::string_view kScheme = "https://";
 
-std::string Origin(const FtpRequest& request) {
+std::string Origin(const RemoteRequest& request) {
   return std::string(kScheme) + request.host + ":" + std::to_string(request.port);
 }
 
@@ -85,12 +85,12 @@ std::string_view ReasonOrKnown(const HttpResponse& response) {
 
 }  // namespace
 
-std::string HttpsUrl(const FtpRequest& request) {
+std::string HttpsUrl(const RemoteRequest& request) {
   const std::string_view path = request.serverPath;
   return Origin(request) + "/" + PercentEncoded(path.substr(path.starts_with('/') ? 1 : 0));
 }
 
-bool SameOrigin(const FtpRequest& request, std::string_view url) {
+bool SameOrigin(const RemoteRequest& request, std::string_view url) {
   if (!StartsWithIgnoringAsciiCase(url, kScheme)) {
     return false;
   }
@@ -167,7 +167,7 @@ std::optional<int> RetryAfterSeconds(std::string_view value, std::int64_t nowSec
   return static_cast<int>(std::clamp<std::int64_t>(*date - nowSeconds, 0, std::numeric_limits<int>::max()));
 }
 
-TransferOutcome HttpFailure(const FtpRequest& request, const HttpResponse& response) {
+TransferOutcome HttpFailure(const RemoteRequest& request, const HttpResponse& response) {
   // The reason phrase is the server's to choose, of any length; the user and the path are the link's values.
   const std::string status = std::to_string(response.status) + " " + ShownValue(ReasonOrKnown(response));
   const std::string where = request.host + ":" + std::to_string(request.port);

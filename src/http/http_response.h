@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "ftp/ftp_request.h"
 #include "platform/transfer_control.h"
+#include "remote/remote_request.h"
 
 namespace tarnwick {
 
@@ -32,10 +32,10 @@ struct HttpResponse {
 
 // https://host:port/ + the server path percent-encoded from its Windows-874 bytes, from the web root
 // whether or not it begins with "/".
-std::string HttpsUrl(const FtpRequest& request);
+std::string HttpsUrl(const RemoteRequest& request);
 
 // Whether `url` (a redirect's target) is on the request's own scheme, host and port.
-bool SameOrigin(const FtpRequest& request, std::string_view url);
+bool SameOrigin(const RemoteRequest& request, std::string_view url);
 
 // One header line as it came ("HTTP/1.1 404 Not Found", "content-length: 20480", "Content-Range: bytes
 // 100-199/1000", with or without its line end). A status line starts the response afresh: a redirect's or an interim
@@ -49,6 +49,6 @@ std::optional<int> RetryAfterSeconds(std::string_view value, std::int64_t nowSec
 // file (550), 503 and 429 a busy server (421, for now, with
 // its Retry-After), every other under its own status; the detail names
 // the status and its reason phrase.
-TransferOutcome HttpFailure(const FtpRequest& request, const HttpResponse& response);
+TransferOutcome HttpFailure(const RemoteRequest& request, const HttpResponse& response);
 
 }  // namespace tarnwick

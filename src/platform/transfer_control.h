@@ -1,4 +1,4 @@
-// The FTP transfer control: one "Get" at a time, answered later by its outcome.
+// The transfer control (FTP, FTPS or HTTPS): one "Get" at a time, answered later by its outcome.
 #pragma once
 
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "curl_ftp/curl_transfer_control.h"
+#include "curl_transfer/curl_transfer_control.h"
 #include "posix_fs/posix_file_system.h"
 #include "qt_window/qt_window.h"
 #include "window/download_window.h"

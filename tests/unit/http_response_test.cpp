@@ -5,8 +5,8 @@
 namespace tarnwick {
 namespace {
 
-const FtpRequest kRequest{"Meet.example",        8443,   "meeting", "pw", "/m/TW3/t1/\xBB\xC3\xD0 1#.doc",
-                          "m/TW3/t1/ประ 1#.doc", "C:\\x"};
+const RemoteRequest kRequest{"Meet.example",        8443,   "meeting", "pw", "/m/TW3/t1/\xBB\xC3\xD0 1#.doc",
+                             "m/TW3/t1/ประ 1#.doc", "C:\\x"};
 
 TEST(Https, TheAddressIsFromTheWebRootWithEveryNameEncodedFromItsWindows874Bytes) {
   EXPECT_EQ(HttpsUrl(kRequest), "https://Meet.example:8443/m/TW3/t1/%BB%C3%D0%201%23.doc");
@@ -96,7 +96,7 @@ TEST(Https, AStatusThatIsNotTheFileEndsInFtpsBoxOrIsWaitedOut) {
     EXPECT_EQ(outcome.retryAfterSeconds, c.transient ? 7 : 0) << c.status;
   }
   // The reason phrase is the server's, the user and the path the link's: shown escaped and cut.
-  FtpRequest request = kRequest;
+  RemoteRequest request = kRequest;
   request.user = request.remotePath = "\u202E" + std::string(1000, 'x');
   HttpResponse response;
   response.reason = std::string(100 * 1024, 'y');

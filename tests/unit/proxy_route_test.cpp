@@ -1,4 +1,4 @@
-#include "curl_ftp/proxy_route.h"
+#include "curl_transfer/proxy_route.h"
 
 #include <gtest/gtest.h>
 

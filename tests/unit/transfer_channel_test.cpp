@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "curl_ftp/curl_transfer_control.h"
-#include "ftp/transfer_channel.h"
+#include "curl_transfer/curl_transfer_control.h"
 #include "platform/busy_wait.h"
 #include "platform/response_codes.h"
+#include "remote/transfer_channel.h"
 #include "window/posted_events.h"
 
 namespace tarnwick {

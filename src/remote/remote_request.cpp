@@ -1,4 +1,4 @@
-#include "ftp/ftp_request.h"
+#include "remote/remote_request.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,7 +10,7 @@
 namespace tarnwick {
 namespace {
 
-bool SplitHostPort(const std::string& hostPort, FtpRequest& request) {
+bool SplitHostPort(const std::string& hostPort, RemoteRequest& request) {
   const size_t colon = hostPort.rfind(':');
   request.host = hostPort.substr(0, colon);
   if (colon != std::string::npos) {
@@ -31,13 +31,13 @@ bool HoldsControlCharacter(std::string_view text) {
 
 }  // namespace
 
-std::optional<FtpRequest> ParseFtpRequest(const std::string& url, const std::string& operation, int defaultPort) {
+std::optional<RemoteRequest> ParseRemoteRequest(const std::string& url, const std::string& operation, int defaultPort) {
   constexpr std::string_view kScheme = "ftp://";
   constexpr std::string_view kGet = "Get ";
   if (!StartsWithIgnoringAsciiCase(url, kScheme) || !StartsWithIgnoringAsciiCase(operation, kGet)) {
     return std::nullopt;
   }
-  FtpRequest request;
+  RemoteRequest request;
   request.port = defaultPort;
   const std::string authority = url.substr(kScheme.size());
   const size_t at = authority.rfind('@');

@@ -1,10 +1,10 @@
-#include "curl_ftp/curl_transfer_control.h"
+#include "curl_transfer/curl_transfer_control.h"
 
 #include <curl/curl.h>
 
 #include <utility>
 
-#include "curl_ftp/curl_session.h"
+#include "curl_transfer/curl_session.h"
 
 namespace tarnwick {
 

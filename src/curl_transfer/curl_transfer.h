@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "ftp/ftp_request.h"
-#include "ftp/transfer_channel.h"
 #include "platform/transfer_control.h"
+#include "remote/remote_request.h"
+#include "remote/transfer_channel.h"
 
 namespace tarnwick {
 
@@ -33,7 +33,7 @@ struct CurlTry {
 class CurlFileTransfer {
  public:
   // Tries on `easy`, driven by `multi`, reporting progress to `channel`; cut short as soon as `cut` is set.
-  CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
+  CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const RemoteRequest& request,
                    const FileChecks& checks, const std::atomic<bool>& cut);
   ~CurlFileTransfer();
   CurlFileTransfer(const CurlFileTransfer&) = delete;
@@ -52,7 +52,7 @@ class CurlFileTransfer {
   CURL* easy_;
   CURLM* multi_;
   TransferChannel& channel_;
-  const FtpRequest& request_;
+  const RemoteRequest& request_;
   const FileChecks& checks_;
   const std::atomic<bool>& cut_;
   std::unique_ptr<Kept> kept_;

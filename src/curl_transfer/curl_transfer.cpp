@@ -1,4 +1,4 @@
-#include "curl_ftp/curl_transfer.h"
+#include "curl_transfer/curl_transfer.h"
 
 #ifndef _WIN32
 #include <sys/select.h>
@@ -16,11 +16,11 @@
 #include <string_view>
 #include <utility>
 
-#include "curl_ftp/proxy_route.h"
+#include "curl_transfer/proxy_route.h"
 #include "digest/sha256_beside.h"
-#include "ftp/ftp_failures.h"
 #include "ftp/ftp_reply.h"
 #include "http/http_response.h"
+#include "remote/transfer_failures.h"
 #ifdef _WIN32
 #include "win32_fs/win32_file_system.h"
 #else
@@ -287,59 +287,59 @@ int ReportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 // The code of a failed request and what happened in plain words. A reply code from the server says
 // what happened better than libcurl's reading of it: libcurl reports a 421 ("closing the connection")
 // as a time-out.
-TransferOutcome Failure(CURLcode result, CURL* easy, const FtpRequest& request, const Receipt& receipt,
+TransferOutcome Failure(CURLcode result, CURL* easy, const RemoteRequest& request, const Receipt& receipt,
                         int timeoutSeconds, const char* curlError) {
   if (result == CURLE_USE_SSL_FAILED) {  // the server's refusal of AUTH TLS is not the run's failure to show
-    return ftp_failure::NoTlsOffered(request);
+    return transfer_failure::NoTlsOffered(request);
   }
   // The proxy's own answer to CONNECT: its refusal is not the meeting server's (a 407 is no 530).
   long proxyReply = 0;
   curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &proxyReply);
   if (proxyReply >= 300) {
-    return ftp_failure::ProxyRefused(request, static_cast<int>(proxyReply));
+    return transfer_failure::ProxyRefused(request, static_cast<int>(proxyReply));
   }
   long reply = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
   if (reply >= 400) {
-    return ftp_failure::ServerReply(request, static_cast<int>(reply), receipt.lastReply);
+    return transfer_failure::ServerReply(request, static_cast<int>(reply), receipt.lastReply);
   }
   switch (result) {
     case CURLE_COULDNT_RESOLVE_PROXY:
-      return ftp_failure::ProxyUnknown(request);
+      return transfer_failure::ProxyUnknown(request);
     case CURLE_WRITE_ERROR:
-      return ftp_failure::CannotWrite(request, receipt.writeError.value_or(curlError));
+      return transfer_failure::CannotWrite(request, receipt.writeError.value_or(curlError));
     case CURLE_COULDNT_RESOLVE_HOST:
-      return ftp_failure::HostUnknown(request);
+      return transfer_failure::HostUnknown(request);
     case CURLE_COULDNT_CONNECT: {
       long osError = 0;
       curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
       return osError == kConnectionRefused
-                 ? ftp_failure::ConnectionRefused(request)
-                 : ftp_failure::NoConnection(request, osError != 0 ? OsReason(osError) : curlError);
+                 ? transfer_failure::ConnectionRefused(request)
+                 : transfer_failure::NoConnection(request, osError != 0 ? OsReason(osError) : curlError);
     }
     case CURLE_OPERATION_TIMEDOUT:
-      return ftp_failure::NoAnswer(request, timeoutSeconds);
+      return transfer_failure::NoAnswer(request, timeoutSeconds);
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CACERT_BADFILE:
-      return ftp_failure::CertificateRefused(request, curlError);
+      return transfer_failure::CertificateRefused(request, curlError);
     default:
       // A connection that broke in the middle of a file (a data connection reset with the server's 426
       // unread behind it, or the login gone after the data) is a link that broke: a refusal for now, however
       // much of the file came. Only a file that the server ended as complete is measured against its size.
       if (result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR || result == CURLE_GOT_NOTHING) {
-        return ftp_failure::ConnectionReset(request, curlError);
+        return transfer_failure::ConnectionReset(request, curlError);
       }
       // After REST libcurl knows the size and ends a data connection that closes early itself, before the
       // server's last reply (Windows reads a reset as such a close); over HTTPS it always knows it from
       // Content-Length, and the connection's close is all there is: when bytes came, the link broke.
       if (result == CURLE_PARTIAL_FILE && (receipt.from > 0 || receipt.http) && receipt.written > receipt.from) {
-        return ftp_failure::ConnectionReset(request, curlError);
+        return transfer_failure::ConnectionReset(request, curlError);
       }
       if (receipt.announced && receipt.written < *receipt.announced) {
-        return ftp_failure::SizeDiffers(request, receipt.written, *receipt.announced);
+        return transfer_failure::SizeDiffers(request, receipt.written, *receipt.announced);
       }
-      return ftp_failure::ConnectionFailed(request, curlError);
+      return transfer_failure::ConnectionFailed(request, curlError);
   }
 }
 
@@ -387,7 +387,7 @@ namespace {
 
 // ftp://host:port/ + the server path percent-encoded; a path from the root opens with "%2F", libcurl's
 // way of saying that the first folder hangs off "/", not off the login's home.
-std::string LibcurlUrl(const FtpRequest& request) {
+std::string LibcurlUrl(const RemoteRequest& request) {
   const bool fromRoot = request.serverPath.starts_with('/');
   return "ftp://" + request.host + ":" + std::to_string(request.port) + "/" + (fromRoot ? "%2F" : "") +
          PercentEncoded(std::string_view(request.serverPath).substr(fromRoot ? 1 : 0));
@@ -408,7 +408,7 @@ long UseSsl(TlsMode tls) {
 // Over HTTPS alone, never plain HTTP, so the login goes only where TLS protects it; the certificate is
 // checked (libcurl's default). Basic authentication when the cookie names a login. Redirects are not left
 // to libcurl: TryTransfer follows those that stay on the same host. HTTP/2 where libcurl has it.
-void SetHttpsOptions(CURL* easy, const FtpRequest& request) {
+void SetHttpsOptions(CURL* easy, const RemoteRequest& request) {
   curl_easy_setopt(easy, CURLOPT_URL, HttpsUrl(request).c_str());
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
@@ -420,7 +420,7 @@ void SetHttpsOptions(CURL* easy, const FtpRequest& request) {
   }
 }
 
-void SetTransferOptions(CURL* easy, const FtpRequest& request, const TransferSettings& settings, Receipt* receipt,
+void SetTransferOptions(CURL* easy, const RemoteRequest& request, const TransferSettings& settings, Receipt* receipt,
                         ProgressReports* reports, char* errorBuffer) {
   const auto timeoutSeconds = static_cast<long>(settings.requestTimeoutSeconds);
   if (receipt->http) {
@@ -552,7 +552,7 @@ struct CurlFileTransfer::Kept {
   bool restByCommand = false;          // the server refused SIZE or MDTM: the overlap alone proves the rest
 };
 
-CurlFileTransfer::CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const FtpRequest& request,
+CurlFileTransfer::CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const RemoteRequest& request,
                                    const FileChecks& checks, const std::atomic<bool>& cut)
     : easy_(easy),
       multi_(multi),
@@ -570,13 +570,13 @@ CurlTry CurlFileTransfer::Try() {
     sofar.file = std::make_unique<PendingFile>(NativeTarget(request_.localPath));
     if (!sofar.file->Ok()) {
       sofar.file.reset();
-      return {ftp_failure::CannotCreateBeside(request_)};
+      return {transfer_failure::CannotCreateBeside(request_)};
     }
     if (!checks_.sha256.empty()) {
       try {
         sofar.digest.emplace();
       } catch (const std::exception& error) {  // the digest's library failed
-        return {ftp_failure::CannotWrite(request_, error.what())};
+        return {transfer_failure::CannotWrite(request_, error.what())};
       }
     }
   }
@@ -650,24 +650,24 @@ CurlTry CurlFileTransfer::Try() {
   }
   switch (receipt.stop) {
     case Stop::PastAnnounced:
-      return {ftp_failure::SizeDiffers(request_, receipt.stoppedAt, receipt.announced.value_or(0))};
+      return {transfer_failure::SizeDiffers(request_, receipt.stoppedAt, receipt.announced.value_or(0))};
     case Stop::PastListed:
-      return Differs(ftp_failure::LongerThanListed(request_, *checks_.size));
+      return Differs(transfer_failure::LongerThanListed(request_, *checks_.size));
     case Stop::PastMost:
-      return {ftp_failure::LongerThanBound(request_, checks_.most)};
+      return {transfer_failure::LongerThanBound(request_, checks_.most)};
     case Stop::DiskNearlyFull:
-      return {ftp_failure::DiskNearlyFull(request_, receipt.stoppedAt)};
+      return {transfer_failure::DiskNearlyFull(request_, receipt.stoppedAt)};
     case Stop::TwoLengths:
-      return {ftp_failure::LengthsDisagree(request_, receipt.response.contentLength.value_or(0),
-                                           receipt.response.otherContentLength.value_or(0))};
+      return {transfer_failure::LengthsDisagree(request_, receipt.response.contentLength.value_or(0),
+                                                receipt.response.otherContentLength.value_or(0))};
     case Stop::Encoded:
-      return {ftp_failure::EncodedAnswer(request_, receipt.response.contentEncoding)};
+      return {transfer_failure::EncodedAnswer(request_, receipt.response.contentEncoding)};
     case Stop::NotTheSameFile:
     case Stop::None:
       break;
   }
   if (!receipt.WriteOut()) {
-    return {ftp_failure::CannotWrite(request_, *receipt.writeError)};
+    return {transfer_failure::CannotWrite(request_, *receipt.writeError)};
   }
   if (receipt.http && receipt.response.status >= 300) {
     return {HttpFailure(request_, receipt.response)};
@@ -686,24 +686,24 @@ CurlTry CurlFileTransfer::Try() {
   // A data connection closed early looks like the end of the file; only the announced size tells.
   // The temporary file goes with this transfer.
   if (receipt.announced && *receipt.announced != receipt.written) {
-    return {ftp_failure::SizeDiffers(request_, receipt.written, *receipt.announced)};
+    return {transfer_failure::SizeDiffers(request_, receipt.written, *receipt.announced)};
   }
   if (checks_.size && *checks_.size != sofar.bytes) {
-    return Differs(ftp_failure::NotTheListedSize(request_, sofar.bytes, *checks_.size));
+    return Differs(transfer_failure::NotTheListedSize(request_, sofar.bytes, *checks_.size));
   }
   if (sofar.digest) {
     std::string digest;
     try {
       digest = sofar.digest->Finish();
     } catch (const std::exception& error) {
-      return {ftp_failure::CannotWrite(request_, error.what())};
+      return {transfer_failure::CannotWrite(request_, error.what())};
     }
     if (digest != checks_.sha256) {
-      return Differs(ftp_failure::NotTheListedDigest(request_, digest, checks_.sha256));
+      return Differs(transfer_failure::NotTheListedDigest(request_, digest, checks_.sha256));
     }
   }
   if (!sofar.file->Commit()) {
-    return {ftp_failure::CannotPutInPlace(request_)};
+    return {transfer_failure::CannotPutInPlace(request_)};
   }
   return {TransferOutcome::Completed(sofar.bytes)};
 }
@@ -772,7 +772,7 @@ std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
 
 std::optional<CurlTry> CurlFileTransfer::StartFromNothing() {
   if (!kept_->sofar.Restart()) {
-    return CurlTry{ftp_failure::CannotWrite(request_, WriteReason(*kept_->sofar.file))};
+    return CurlTry{transfer_failure::CannotWrite(request_, WriteReason(*kept_->sofar.file))};
   }
   kept_->size.reset();
   kept_->modified.reset();

@@ -1,4 +1,4 @@
-#include "curl_ftp/system_proxy_win32.h"
+#include "curl_transfer/system_proxy_win32.h"
 
 // clang-format off
 #include <windows.h>
@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "curl_ftp/proxy_route.h"
+#include "curl_transfer/proxy_route.h"
 
 namespace tarnwick {
 namespace {

@@ -1,4 +1,4 @@
-#include "ftp/transfer_channel.h"
+#include "remote/transfer_channel.h"
 
 #include <utility>
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ftp/ftp_request.h"
 #include "fuzz_check.h"
 #include "launch/launch_parameters.h"
+#include "remote/remote_request.h"
 #include "transfer/remote_paths.h"
 
 namespace {
@@ -49,7 +49,7 @@ bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20; }
 
 bool HoldsLineEnd(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
 
-void CheckRequest(const tarnwick::FtpRequest& request) {
+void CheckRequest(const tarnwick::RemoteRequest& request) {
   FUZZ_REQUIRE(!request.host.empty());
   FUZZ_REQUIRE(request.port >= 1 && request.port <= 65535);
   FUZZ_REQUIRE(!HoldsLineEnd(request.user) && !HoldsLineEnd(request.password));
@@ -77,7 +77,7 @@ void CheckRoundTrip(std::string_view urlLine, std::string_view operationLine) {
     return;
   }
   const auto request =
-      tarnwick::ParseFtpRequest(tarnwick::BuildFtpUrl(parameters), tarnwick::BuildGetOperation(remote, local), 2121);
+      tarnwick::ParseRemoteRequest(tarnwick::BuildFtpUrl(parameters), tarnwick::BuildGetOperation(remote, local), 2121);
   FUZZ_REQUIRE(request);
   FUZZ_REQUIRE(request->user == parameters.login);
   FUZZ_REQUIRE(request->password == parameters.password);
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const size_t lineEnd = input.find('\n');
   const std::string_view urlLine = input.substr(0, lineEnd);
   const std::string_view operationLine = lineEnd == std::string_view::npos ? "" : input.substr(lineEnd + 1);
-  if (const auto request = tarnwick::ParseFtpRequest(std::string(urlLine), std::string(operationLine), 21)) {
+  if (const auto request = tarnwick::ParseRemoteRequest(std::string(urlLine), std::string(operationLine), 21)) {
     CheckRequest(*request);
   }
   if (operationLine.size() > 4) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "ftp/transfer_channel.h"
+#include "remote/transfer_channel.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,5 @@
-// Reads the URL and operation text of an FTP request as the logic joins them, unescaped.
+// Reads the URL and operation text of a request for a remote file as the logic joins them, unescaped,
+// whichever protocol then fetches it.
 #pragma once
 
 #include <optional>
@@ -7,7 +8,7 @@
 
 namespace tarnwick {
 
-struct FtpRequest {
+struct RemoteRequest {
   std::string host;
   int port = 21;
   std::string user;
@@ -23,7 +24,7 @@ struct FtpRequest {
 // leading "\" starts at the server's root. Nothing when either text cannot be read, and nothing for a
 // line end in the user or password or a control character in the remote path: each goes into an FTP
 // command line, where it would end the command early.
-std::optional<FtpRequest> ParseFtpRequest(const std::string& url, const std::string& operation, int defaultPort);
+std::optional<RemoteRequest> ParseRemoteRequest(const std::string& url, const std::string& operation, int defaultPort);
 
 // A server path as it goes into a URL: every byte but letters, digits, "-._~" and "/" as "%XX".
 std::string PercentEncoded(std::string_view serverPath);

@@ -1,17 +1,17 @@
-#include "curl_ftp/curl_session.h"
+#include "curl_transfer/curl_session.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
-#include "curl_ftp/curl_transfer.h"
-#include "curl_ftp/proxy_route.h"
+#include "curl_transfer/curl_transfer.h"
+#include "curl_transfer/proxy_route.h"
 #ifdef _WIN32
-#include "curl_ftp/system_proxy_win32.h"
+#include "curl_transfer/system_proxy_win32.h"
 #endif
-#include "ftp/ftp_failures.h"
-#include "ftp/ftp_request.h"
 #include "platform/busy_wait.h"
+#include "remote/remote_request.h"
+#include "remote/transfer_failures.h"
 
 namespace tarnwick {
 namespace {
@@ -52,7 +52,7 @@ void CurlSession::ChooseProxy(const TransferChannel& channel, const TransferChan
   const TransferSettings& settings = channel.Settings();
   std::string proxy = settings.proxy.value_or("");
   if (!settings.proxy) {
-    const auto parsed = ParseFtpRequest(request.url, request.operation, settings.remotePort);
+    const auto parsed = ParseRemoteRequest(request.url, request.operation, settings.remotePort);
     const auto variable = [](const char* name) -> std::optional<std::string> {
       const char* value = std::getenv(name);
       return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
@@ -138,12 +138,12 @@ void CurlSession::Work() {
 TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferChannel::Request& pending,
                                       const std::string& proxy) {
   const TransferSettings& settings = channel.Settings();
-  const auto request = ParseFtpRequest(pending.url, pending.operation, settings.remotePort);
+  const auto request = ParseRemoteRequest(pending.url, pending.operation, settings.remotePort);
   if (!request) {
-    return ftp_failure::UnreadableRequest();
+    return transfer_failure::UnreadableRequest();
   }
   if (easy_ == nullptr || multi_ == nullptr) {
-    return ftp_failure::ConnectionFailed(*request, "libcurl could not start");
+    return transfer_failure::ConnectionFailed(*request, "libcurl could not start");
   }
   SetProxyOptions(easy_, proxy);
   CurlFileTransfer file(easy_, multi_, channel, *request, pending.checks, cut_);

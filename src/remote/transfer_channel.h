@@ -1,4 +1,4 @@
-// The way back from an FTP transfer control's worker to the window's thread: the control's settings and
+// The way back from a transfer control's worker to the window's thread: the control's settings and
 // handlers, and the outcomes, progress and waits that travel through the window's event loop. The control
 // and its worker each hold it (shared_ptr), so whatever the worker posts finds it alive; once the control is
 // gone (Stop) nothing reaches a handler any more.
