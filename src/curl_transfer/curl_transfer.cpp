@@ -15,7 +15,9 @@
 #include <stdexcept>
 #include <string_view>
 #include <utility>
+#include <vector>
 
+#include "base/ascii.h"
 #include "curl_transfer/proxy_route.h"
 #include "digest/sha256_beside.h"
 #include "ftp/ftp_reply.h"
@@ -119,7 +121,9 @@ struct Receipt {
   std::string lastReply;                  // the server's last reply line, for a failure's detail
   std::string unwritten;                  // received, for the file's next large write
   bool http = false;
-  HttpResponse response;  // over HTTPS: what the header lines said
+  CURL* easy = nullptr;    // over HTTPS: whose headers libcurl keeps
+  std::string statusLine;  // over HTTPS: the status line of the response coming
+  HttpResponse response;   // over HTTPS: what the headers said, once they have all come
 
   // The bytes received so far to the file, and to its digest; false (and why in writeError) when the write
   // failed.
@@ -229,26 +233,52 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
   return total;
 }
 
+// What libcurl read of the response whose header lines have just ended.
+HttpResponse ResponseRead(CURL* easy, std::string_view statusLine) {
+  long status = 0;
+  curl_off_t retryAfter = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retryAfter);
+  return ReadResponse(static_cast<int>(status), statusLine, retryAfter, [easy](std::string_view name) {
+    std::vector<std::string> values;
+    const std::string key(name);
+    curl_header* header = nullptr;
+    for (size_t index = 0;
+         curl_easy_header(easy, key.c_str(), index, CURLH_HEADER, -1, &header) == CURLHE_OK && index < header->amount;
+         ++index) {
+      values.emplace_back(header->value);
+    }
+    return values;
+  });
+}
+
 // libcurl hands every reply line of the control connection, or every header line, here.
 size_t ReadReply(char* data, size_t size, size_t count, void* user) {
   const size_t total = size * count;
   auto& receipt = *static_cast<Receipt*>(user);
   std::string_view line(data, total);
   if (receipt.http) {
-    ReadHeaderLine(line, receipt.response, static_cast<std::int64_t>(std::time(nullptr)));
+    if (StartsWithIgnoringAsciiCase(line, "HTTP/")) {  // a response starts afresh: an interim one's lines go
+      receipt.statusLine = line;
+      receipt.response = {};
+      return total;
+    }
+    if (line != "\r\n" && line != "\n") {
+      return total;
+    }
+    receipt.response = ResponseRead(receipt.easy, receipt.statusLine);
     const HttpResponse& response = receipt.response;
     receipt.announced = !IsTheFile(receipt)      ? std::nullopt
                         : response.status == 206 ? response.completeLength
                                                  : response.contentLength;
-    const bool headerEnd = line == "\r\n" || line == "\n";
-    if (headerEnd && IsTheFile(receipt) && response.otherContentLength) {
+    if (IsTheFile(receipt) && response.otherContentLength) {
       return receipt.Stopped(Stop::TwoLengths, 0);
     }
-    if (headerEnd && IsTheFile(receipt) && !response.contentEncoding.empty()) {
+    if (IsTheFile(receipt) && !response.contentEncoding.empty()) {
       return receipt.Stopped(Stop::Encoded, 0);
     }
     // Asked for the rest, the web server sends the whole file (published anew since): from nothing.
-    if (headerEnd && receipt.keptEnd > 0 && response.status == 200) {
+    if (receipt.keptEnd > 0 && response.status == 200) {
       if (!receipt.file->Restart()) {
         receipt.writeError = WriteReason(*receipt.file->file);
         return 0;  // libcurl ends the transfer with a write error
@@ -596,6 +626,7 @@ CurlTry CurlFileTransfer::Try() {
   receipt.file = &sofar;
   receipt.checks = &checks_;
   receipt.http = settings.protocol == Protocol::Https;
+  receipt.easy = easy_;
   receipt.keptEnd = sofar.bytes;
   receipt.from = sofar.bytes - std::min(sofar.bytes, kOverlap);
   receipt.written = receipt.from;
