@@ -1,6 +1,7 @@
 """Whole runs under faults that must never cost the user a document: no server, a failed update, a
 manifest republished during the run, leftovers of an interrupted run, links, long names, huge manifests."""
 import os
+import re
 import resource
 import shutil
 import signal
@@ -201,15 +202,26 @@ class LocalFiles(DataSafety):
         # The leak check of a sanitizer build cannot work under ptrace: the other runs keep it.
         no_leak_check = "ASAN_OPTIONS=" + ":".join(filter(None, (os.environ.get("ASAN_OPTIONS"), "detect_leaks=0")))
         result = self.ws.run(self.ws.cookie(), "--yes",
-                             under=["env", no_leak_check, "strace", "-f", "-qq", "-o", trace, "-e", calls])
+                             under=["env", no_leak_check, "strace", "-f", "-qq", "-y", "-o", trace, "-e", calls])
         self.assertEqual(result.returncode, 0, result.text)
-        def kind(call):
-            if "unlink" in call:
-                return "marker deleted" if "CodeWork" in call else "deleted"
-            return "flushed" if "sync" in call else "placed"
-
+        seen = []
+        unflushed = set()  # put in place (the file and its folder) and not yet on the disk when the marker goes
         with open(trace, encoding="utf-8", errors="replace") as f:
-            seen = [kind(line) for line in f if "resumed>" not in line]
+            for call in (line for line in f if "resumed>" not in line and "= -1" not in line):
+                if "unlink" in call:
+                    seen.append("marker deleted" if "CodeWork" in call else "deleted")
+                    if "CodeWork" in call:
+                        self.assertEqual(unflushed, set(), "put in place but not flushed before the marker went")
+                elif "sync" in call:
+                    seen.append("flushed")
+                    if "syncfs(" in call or re.search(r"\bsync\(", call):  # the whole file system
+                        unflushed.clear()
+                    else:
+                        unflushed.discard(re.search(r"\(\d+<([^>]*)>", call).group(1))
+                else:
+                    seen.append("placed")
+                    target = os.path.realpath(re.findall(r'"([^"]*)"', call)[-1])
+                    unflushed |= {target, os.path.dirname(target)}
         # One flush for everything the run put in place, then the marker's deletion, then its own flush.
         self.assertEqual(seen[seen.index("marker deleted") - 1:], ["flushed", "marker deleted", "flushed"], seen)
         self.assertEqual(seen.count("flushed"), 2, seen)
