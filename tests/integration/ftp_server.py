@@ -23,7 +23,8 @@ closes, as when a server's idle time-out struck while the client kept the login 
 tell before it asks), "reset-P" (from the asked offset to P % of the file is sent, then the data connection
 is reset and the RETR answered 426, as a link that breaks does), or "republish-P" (the same, after which the
 file is published anew: the same size, other bytes, a later modification time), "republish-same-P" (the
-same, keeping the modification time too: only the bytes tell), "rest-ignored" (after a REST the file is sent
+same, keeping the modification time too: only the bytes tell), "republish-longer-P" (the same time, the
+first KiB changed and a KiB more at the end: the bytes about the break are as they were, only the size tells), "rest-ignored" (after a REST the file is sent
 from byte 0, as a gateway that drops REST does; a RETR without REST passes it by) or "endless" (the 150
 names no size and bytes come until the client closes the data connection; as a guard for a client with no
 bound, the server ends it as complete after 256 MiB). A third field N makes the fault strike the first N
@@ -73,6 +74,11 @@ ENDLESS_GUARD = 256 << 20
 
 def announcement(path, size):
     return f"150 Opening BINARY mode data connection for {os.path.basename(path)} ({size} bytes)."
+
+
+def republished_longer(data):
+    """A file published anew that differs only far from where a break leaves it: its first KiB, and a KiB more."""
+    return bytes(b ^ 0xFF for b in data[:1024]) + data[1024:] + data[:1024]
 
 
 class Endless:
@@ -285,8 +291,11 @@ def make_handler(log_path, faults_path, busy_until=0.0, plain_150=False):
             if fault.startswith("republish-"):
                 mtime = os.stat(file).st_mtime_ns
                 with open(file, "wb") as f:
-                    f.write(data.translate(bytes((b + 1) % 256 for b in range(256))))
-                later = 0 if fault.startswith("republish-same-") else 3600 * 10**9
+                    if fault.startswith("republish-longer-"):
+                        f.write(republished_longer(data))
+                    else:
+                        f.write(data.translate(bytes((b + 1) % 256 for b in range(256))))
+                later = 0 if fault.startswith(("republish-same-", "republish-longer-")) else 3600 * 10**9
                 os.utime(file, ns=(mtime + later, mtime + later))
             return None
 

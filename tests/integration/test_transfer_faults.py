@@ -3,6 +3,7 @@ import os
 import random
 import unittest
 
+from ftp_server import republished_longer
 from harness import ONE_TRY, PASSWORD, Workspace, wait_for
 
 REPUBLISHED = bytes((b + 1) % 256 for b in range(256))  # ftp_server.py's republish: every byte one more
@@ -82,7 +83,8 @@ class TransferFaults(unittest.TestCase):
     def test_a_broken_transfer_asks_for_the_rest_only_where_it_splices_onto_the_bytes_kept(self):
         # Not periodic: a rest sent from the wrong offset must not match the bytes kept by chance.
         size = 2_000_000
-        first = {name: random.Random(name).randbytes(size) for name in ("a.doc", "b.doc", "d.doc", "e.doc", "f.doc")}
+        first = {name: random.Random(name).randbytes(size)
+                 for name in ("a.doc", "b.doc", "d.doc", "e.doc", "f.doc", "h.doc")}
         self.ws.publish("G1", "R2", first)
         self.ws.server.inject("a.doc", "reset-20", times=1)  # then at 40 % and 80 %: three breaks
         self.ws.server.inject("a.doc", "reset-40", times=1)
@@ -93,6 +95,7 @@ class TransferFaults(unittest.TestCase):
         self.ws.server.inject("e.doc", "reset-40", times=1)  # then the rest asked for, the file from byte 0 sent
         self.ws.server.inject("e.doc", "rest-ignored")
         self.ws.server.inject("f.doc", "republish-same-40", times=1)  # the same size and time: the bytes tell
+        self.ws.server.inject("h.doc", "republish-longer-40", times=1)  # the same time and overlap: the size tells
         result = self.run_yes()
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(self.ws.read_local("TW3", "a.doc"), first["a.doc"])
@@ -100,6 +103,7 @@ class TransferFaults(unittest.TestCase):
         for name in ("b.doc", "d.doc", "f.doc"):
             self.assertEqual(self.ws.read_local("TW3", name), first[name].translate(REPUBLISHED), name)
         self.assertEqual(self.ws.read_local("TW3", "e.doc"), first["e.doc"])
+        self.assertEqual(self.ws.read_local("TW3", "h.doc"), republished_longer(first["h.doc"]))
         self.assertEqual(self.ws.partial_files(), [])
 
         self.ws.publish("G1", "R3", dict(first, **{"c.doc": first["a.doc"]}))
