@@ -7,12 +7,14 @@ import re
 import shutil
 import socket
 import ssl
+import struct
 import subprocess
 import tempfile
 import threading
 import unittest
 
-from harness import ONE_TRY, PASSWORD, USER, WINDOWS, Workspace, crlf, free_port, linux_only, native, wait_for
+from harness import (ONE_TRY, PASSWORD, RUNNER, USER, WINDOWS, Workspace, crlf, free_port, linux_only, native,
+                     wait_for)
 from scripted_https import ScriptedWebServer
 from test_tls import make_certificates, trust
 
@@ -89,6 +91,23 @@ class InterceptingProxy:
         self.listener.close()
 
 
+CONNECTIONS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections"
+
+
+def set_internet_options(proxy, bypass):
+    """The current user's proxy as Internet Options keep it (their DefaultConnectionSettings: a fixed proxy
+    and its bypass list); None takes the setting away."""
+    if proxy is None:
+        command = ["reg", "delete", CONNECTIONS, "/v", "DefaultConnectionSettings", "/f"]
+    else:
+        field = lambda text: struct.pack("<I", len(text)) + text.encode("ascii")  # noqa: E731
+        direct_or_proxy = 0x1 | 0x2
+        settings = struct.pack("<III", 0x46, 1, direct_or_proxy) + field(proxy) + field(bypass) + field("") + bytes(32)
+        command = ["reg", "add", CONNECTIONS, "/v", "DefaultConnectionSettings", "/t", "REG_BINARY", "/d",
+                   settings.hex(), "/f"]
+    subprocess.run(RUNNER + command, check=True, capture_output=True)
+
+
 def environment(**variables):
     """The test's environment without any proxy of the machine's, with `variables`."""
     env = {name: value for name, value in os.environ.items() if not name.lower().endswith("_proxy")}
@@ -155,6 +174,24 @@ class HttpsBehindAProxy(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.text)
         self.assertIn("connection: direct (no proxy)", result.log)
         self.assertEqual(len(proxy.tunnels()), count + 1)
+
+    @unittest.skipUnless(WINDOWS, "Internet Options are Windows' own")
+    def test_internet_options_proxy_and_its_bypass_list_where_the_environment_names_none(self):
+        proxy = Proxy(self.base)
+        self.addCleanup(proxy.stop)
+        self.addCleanup(set_internet_options, None, None)
+        via = f"127.0.0.1:{proxy.port}"
+        set_internet_options(via, "example.org;<local>")
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(proxy.tunnels(), [f"127.0.0.1:{self.server.port}"])
+        self.assertIn(f"connection: through the proxy http://{via}", result.log)
+
+        set_internet_options(via, "example.org;127.0.0.*")
+        result = self.run_meeting()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertIn("connection: direct (no proxy)", result.log)
+        self.assertEqual(len(proxy.tunnels()), 1)
 
     @linux_only  # Wine's Schannel checks no certificate without a CA file
     def test_a_proxy_that_shows_another_certificate_gets_no_request(self):
