@@ -18,8 +18,9 @@ round of a file (PASV to PASV): the queue timer starts a file on its 10 ms tick,
 per file shows there as whole ticks, where the median idle gap may hide it. Then the same tree over HTTPS
 from nginx (with a certificate authority of its own, trusted by the system's store while it runs): the
 Linux build and the Windows build with Tarnwick.cfg saying HTTPS, curl and wget fetching the same files in
-one invocation each (one connection); per client the median wall time, its ratio to the Linux build over
-FTP and to curl's, the TLS connections and the requests per file.
+one invocation each (one connection), and the Linux build once more through a proxy (tinyproxy on the
+clients' side of the link, as an organisation's proxy is); per client the median wall time, its ratio to
+the Linux build over FTP and to curl's, the TLS connections and the requests per file.
 
     /usr/bin/python3 bench/download_bench.py [--link loopback|wan] [--runs N] [--files 300] [--size 20480]
                                              [--big-mb 20] [--delay-ms 25] [--checked]
@@ -42,13 +43,15 @@ from harness import SYSTEM_PYTHON, MeetingServer, PASSWORD, USER, crlf  # noqa: 
 from slow_link import SERVER_ADDRESS, LinkUnavailable, SlowLink  # noqa: E402
 from wine_prefix import WinePrefix, windows_path  # noqa: E402
 from test_tls import NGINX, WebServer, trust  # noqa: E402
+from test_proxy import Proxy  # noqa: E402
 
 BIG_NAME = "big.bin"
 REMOTE = "m/TW3/t1"
 
 
-def publish(folder, files, size, big_mb, checked=False):
-    """`checked`: every entry lists the file's size= and sha256=, which the program checks."""
+def publish(folder, files, size, big_mb, checked=False, signing_key=None):
+    """`checked`: every entry lists the file's size= and sha256=, which the program checks. `signing_key`: the
+    fixed tail is listed too, and the manifest signed with that minisign key (FileUpDate.dat.minisig)."""
     os.makedirs(folder)
     entries = []
 
@@ -73,8 +76,16 @@ def publish(folder, files, size, big_mb, checked=False):
                        ("MainTarnwick.html", b"<html></html>")):
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
-    with open(os.path.join(folder, "FileUpdate.dat"), "wb") as f:
+        if signing_key:
+            entries.append(entry(name, len(data), hashlib.sha256(data)))
+    manifest = os.path.join(folder, "FileUpdate.dat")
+    with open(manifest, "wb") as f:
         f.write(crlf(["bench", "1"] + entries))
+    if signing_key:
+        signature = os.path.join(folder, "FileUpDate.dat.minisig")
+        subprocess.run(["minisign", "-S", "-s", signing_key, "-m", manifest, "-x", signature], check=True,
+                       stdin=subprocess.DEVNULL, capture_output=True)
+        shutil.copy(signature, os.path.join(folder, "FileUpdate.dat.minisig"))
 
 
 def write_cookie(base, host, port):
@@ -198,7 +209,12 @@ def compare(args):
     link = server = wine = None
     cleanups = []
     try:
-        publish(os.path.join(base, "server", REMOTE), args.files, args.size, 0, args.checked)
+        key = None
+        if args.signed:  # a key without a password, as a publishing script's may be
+            key = os.path.join(base, "meeting.key")
+            subprocess.run(["minisign", "-G", "-W", "-p", key + ".pub", "-s", key], check=True,
+                           stdin=subprocess.DEVNULL, capture_output=True)
+        publish(os.path.join(base, "server", REMOTE), args.files, args.size, 0, args.checked or args.signed, key)
         try:
             if args.delay_ms <= 0:  # the comparison on loopback, for large files and many small ones
                 raise LinkUnavailable("--delay-ms 0")
@@ -217,6 +233,11 @@ def compare(args):
         shutil.copy(args.exe, exe)
         clients = [("Linux build", None, lambda dest, cookie: [exe, "--ui", "terminal", "--yes", "--folder", dest,
                                                                 "--cookie-file", cookie])]
+        if key:
+            def signed(dest, cookie):
+                shutil.copy(key + ".pub", os.path.join(dest, "MeetingKey.pub"))
+                return clients[0][2](dest, cookie)
+            clients.append(("Linux build, signed", None, signed))
         if not os.path.exists(args.windows_exe):
             print(f"Windows build: left out, there is no {args.windows_exe}")
         elif not shutil.which("wine"):
@@ -282,6 +303,10 @@ def compare(args):
         met = ratio <= 1.02 and each == 2 and logins == 1
         print(f"\nLinux build against the goal (at most 1.02 x lftp, 2 commands per file, 1 login per run): "
               f"{'met' if met else 'not met'}{'' if link else ' (but measured without the slow link)'}")
+        if key:
+            signed_ratio = summary["Linux build, signed"][0] / ratio
+            print(f"a signed meeting: {signed_ratio:.3f} x an unsigned one (goal: under 1.02 x): "
+                  f"{'met' if signed_ratio < 1.02 else 'not met'}")
         if not os.path.exists(NGINX) or os.geteuid() != 0:
             print("\nHTTPS: left out, it needs nginx (scripts/setup) and root (the system's store)")
             return
@@ -320,8 +345,12 @@ def https_runs(args, base, web, host, in_client, wine, windows_exe, ftp_wall):
         with open(os.path.join(dest, "Tarnwick.cfg"), "wb") as f:
             f.write(crlf(["bench", f"https://{host}/meeting", "HTTPS"]))
 
-    clients = [("Linux build, HTTPS", None, lambda dest: [
-        args.exe, "--ui", "terminal", "--yes", "--folder", dest, "--cookie-file", cookie])]
+    proxy = Proxy(base, launch=in_client)
+    direct = {name: value for name, value in os.environ.items() if not name.lower().endswith("_proxy")}
+    clients = [("Linux build, HTTPS", direct, lambda dest: [
+        args.exe, "--ui", "terminal", "--yes", "--folder", dest, "--cookie-file", cookie]),
+        ("Linux build, HTTPS, proxy", dict(direct, https_proxy=f"http://127.0.0.1:{proxy.port}"), lambda dest: [
+            args.exe, "--ui", "terminal", "--yes", "--folder", dest, "--cookie-file", cookie])]
     if wine:
         clients.append(("Windows build, HTTPS, Wine", wine.env, lambda dest: [
             "wine", windows_exe, "--ui", "terminal", "--yes", "--folder", windows_path(dest),
@@ -358,16 +387,22 @@ def https_runs(args, base, web, host, in_client, wine, windows_exe, ftp_wall):
         wall = statistics.median(r[0] for r in runs)
         print(f"{name:<26} {wall:>7.2f} {wall / ftp_wall:>6.3f} {wall / curl_wall:>6.3f} "
               f"{statistics.mean(r[1] for r in runs):>11g} {statistics.mean(r[2] for r in runs) / len(names):>13.2f}")
+    proxy.stop()
     wall = statistics.median(r[0] for r in results["Linux build, HTTPS"])
     met = wall <= 0.6 * ftp_wall and wall <= 1.05 * curl_wall
     print(f"\nLinux build over HTTPS against the goal (at most 0.6 x its FTP time, 1.05 x curl's): "
           f"{'met' if met else 'not met'}")
+    proxied = statistics.median(r[0] for r in results["Linux build, HTTPS, proxy"])
+    print(f"through the proxy: {proxied / wall:.3f} x direct (goal: under 1.05 x): "
+          f"{'met' if proxied < 1.05 * wall else 'not met'}")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[1])
     parser.add_argument("--link", choices=("loopback", "wan"), default="loopback")
     parser.add_argument("--checked", action="store_true", help="entries with size= and sha256=, checked")
+    parser.add_argument("--signed", action="store_true",
+                        help="over the slow link: the meeting signed, and the Linux build once more with its key")
     parser.add_argument("--runs", type=int, help="runs per client: 3 on loopback, 1 over the slow link")
     parser.add_argument("--files", type=int, default=300)
     parser.add_argument("--size", type=int, default=20 << 10)

@@ -48,7 +48,7 @@ CurlSession::~CurlSession() {
   curl_easy_cleanup(easy_);
 }
 
-void CurlSession::ChooseProxy(const TransferChannel& channel, const TransferChannel::Request& request) {
+std::string CurlSession::ChooseProxy(TransferChannel& channel, const TransferChannel::Request& request) {
   const TransferSettings& settings = channel.Settings();
   std::string proxy = settings.proxy.value_or("");
   if (!settings.proxy) {
@@ -68,22 +68,15 @@ void CurlSession::ChooseProxy(const TransferChannel& channel, const TransferChan
     }
 #endif
   }
-  if (routeHandler_) {
-    routeHandler_(RouteText(proxy));
-  }
-  const std::lock_guard lock(mutex_);
-  proxy_ = std::move(proxy);
+  channel.PostToWindow([handler = routeHandler_, route = RouteText(proxy)] {
+    if (*handler) {
+      (*handler)(route);
+    }
+  });
+  return proxy;
 }
 
 void CurlSession::Push(std::shared_ptr<TransferChannel> channel, TransferChannel::Request request) {
-  bool chosen = false;
-  {
-    const std::lock_guard lock(mutex_);
-    chosen = proxy_.has_value();
-  }
-  if (!chosen) {
-    ChooseProxy(*channel, request);
-  }
   {
     const std::lock_guard lock(mutex_);
     queue_.push_back({std::move(channel), std::move(request)});
@@ -105,7 +98,6 @@ void CurlSession::Forget(const TransferChannel* channel) {
 void CurlSession::Work() {
   for (;;) {
     Pending next;
-    std::string proxy;
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [&] { return stopped_ || !queue_.empty(); });
@@ -115,10 +107,12 @@ void CurlSession::Work() {
       next = std::move(queue_.front());
       queue_.pop_front();
       inFlight_ = next.channel.get();
-      proxy = proxy_.value_or("");
       cut_ = false;
     }
-    const TransferOutcome outcome = Transfer(*next.channel, next.request, proxy);
+    if (!proxy_) {
+      proxy_ = ChooseProxy(*next.channel, next.request);
+    }
+    const TransferOutcome outcome = Transfer(*next.channel, next.request, *proxy_);
     bool wasCut = false;
     {
       const std::lock_guard lock(mutex_);
@@ -146,7 +140,7 @@ TransferOutcome CurlSession::Transfer(TransferChannel& channel, const TransferCh
     return transfer_failure::ConnectionFailed(*request, "libcurl could not start");
   }
   SetProxyOptions(easy_, proxy);
-  CurlFileTransfer file(easy_, multi_, channel, *request, pending.checks, cut_);
+  CurlFileTransfer file(easy_, multi_, channel, *request, pending.checks, cut_, !proxy.empty());
   BusyWait busyWait(std::chrono::seconds(settings.busyWaitSeconds), settings.tries);
   const auto started = std::chrono::steady_clock::now();
   for (;;) {

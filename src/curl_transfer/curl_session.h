@@ -29,9 +29,9 @@ class CurlSession {
   CurlSession(const CurlSession&) = delete;
   CurlSession& operator=(const CurlSession&) = delete;
 
-  // The window's thread. The run's first request chooses its proxy, for every request after it.
+  // The window's thread.
   void Push(std::shared_ptr<TransferChannel> channel, TransferChannel::Request request);
-  void SetRouteHandler(std::function<void(const std::string&)> handler) { routeHandler_ = std::move(handler); }
+  void SetRouteHandler(std::function<void(const std::string&)> handler) { *routeHandler_ = std::move(handler); }
 
   // The channel's requests that wait are dropped and its request in flight is cut short; returns when
   // that one has ended.
@@ -44,7 +44,9 @@ class CurlSession {
   };
 
   void Work();
-  void ChooseProxy(const TransferChannel& channel, const TransferChannel::Request& request);
+  // The worker's, for the run's first request, for every request after: finding the system's proxy may take
+  // seconds (automatic detection), which the window does not wait for.
+  std::string ChooseProxy(TransferChannel& channel, const TransferChannel::Request& request);
   TransferOutcome Transfer(TransferChannel& channel, const TransferChannel::Request& pending, const std::string& proxy);
   TransferOutcome TransferOnce(CurlFileTransfer& file);
 
@@ -59,9 +61,11 @@ class CurlSession {
   std::atomic<bool> cut_{false};
   bool stopped_ = false;
   std::minstd_rand random_{std::random_device{}()};
-  std::optional<std::string> proxy_;  // the proxy's URL, empty: none; nothing: not chosen yet
+  std::optional<std::string> proxy_;  // the worker's: the proxy's URL, empty: none; nothing: not chosen yet
 
-  std::function<void(const std::string&)> routeHandler_;  // the window's thread only
+  // The window's thread only; shared with the event that tells the route there.
+  std::shared_ptr<std::function<void(const std::string&)>> routeHandler_ =
+      std::make_shared<std::function<void(const std::string&)>>();
 
   std::thread worker_;
 };

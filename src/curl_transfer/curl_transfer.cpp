@@ -121,6 +121,7 @@ struct Receipt {
   std::string lastReply;                  // the server's last reply line, for a failure's detail
   std::string unwritten;                  // received, for the file's next large write
   bool http = false;
+  bool throughProxy = false;
   CURL* easy = nullptr;    // over HTTPS: whose headers libcurl keeps
   std::string statusLine;  // over HTTPS: the status line of the response coming
   HttpResponse response;   // over HTTPS: what the headers said, once they have all come
@@ -343,6 +344,9 @@ TransferOutcome Failure(CURLcode result, CURL* easy, const RemoteRequest& reques
     case CURLE_COULDNT_CONNECT: {
       long osError = 0;
       curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+      if (receipt.throughProxy) {  // the meeting server's refusal would come as the proxy's answer to CONNECT
+        return transfer_failure::ProxyUnreachable(request, osError != 0 ? OsReason(osError) : curlError);
+      }
       return osError == kConnectionRefused
                  ? transfer_failure::ConnectionRefused(request)
                  : transfer_failure::NoConnection(request, osError != 0 ? OsReason(osError) : curlError);
@@ -392,6 +396,8 @@ bool LoginWasGone(CURLcode result, CURL* easy, const Receipt& receipt) {
 
 void SetProxyOptions(CURL* easy, const std::string& proxy) {
   curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  // The route is chosen once, by the run (and logged): libcurl must not bypass it after its own no_proxy reading.
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
   if (proxy.empty()) {
     return;
   }
@@ -583,13 +589,14 @@ struct CurlFileTransfer::Kept {
 };
 
 CurlFileTransfer::CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const RemoteRequest& request,
-                                   const FileChecks& checks, const std::atomic<bool>& cut)
+                                   const FileChecks& checks, const std::atomic<bool>& cut, bool throughProxy)
     : easy_(easy),
       multi_(multi),
       channel_(channel),
       request_(request),
       checks_(checks),
       cut_(cut),
+      throughProxy_(throughProxy),
       kept_(std::make_unique<Kept>()) {}
 
 CurlFileTransfer::~CurlFileTransfer() = default;
@@ -625,6 +632,7 @@ CurlTry CurlFileTransfer::Try() {
   Receipt receipt;
   receipt.file = &sofar;
   receipt.checks = &checks_;
+  receipt.throughProxy = throughProxy_;
   receipt.http = settings.protocol == Protocol::Https;
   receipt.easy = easy_;
   receipt.keptEnd = sofar.bytes;
@@ -760,6 +768,7 @@ std::optional<CurlTry> CurlFileTransfer::AskForTheRest() {
   Receipt receipt;
   receipt.file = &kept_->sofar;
   receipt.checks = &checks_;
+  receipt.throughProxy = throughProxy_;
   ProgressReports reports{&channel_, &receipt, &cut_};
   char curlError[CURL_ERROR_SIZE] = {};
   SetTransferOptions(easy_, request_, channel_.Settings(), &receipt, &reports, curlError);

@@ -33,8 +33,9 @@ struct CurlTry {
 class CurlFileTransfer {
  public:
   // Tries on `easy`, driven by `multi`, reporting progress to `channel`; cut short as soon as `cut` is set.
+  // `throughProxy`: `easy` goes through a proxy, which is then what a refused connection refused.
   CurlFileTransfer(CURL* easy, CURLM* multi, TransferChannel& channel, const RemoteRequest& request,
-                   const FileChecks& checks, const std::atomic<bool>& cut);
+                   const FileChecks& checks, const std::atomic<bool>& cut, bool throughProxy);
   ~CurlFileTransfer();
   CurlFileTransfer(const CurlFileTransfer&) = delete;
   CurlFileTransfer& operator=(const CurlFileTransfer&) = delete;
@@ -55,6 +56,7 @@ class CurlFileTransfer {
   const RemoteRequest& request_;
   const FileChecks& checks_;
   const std::atomic<bool>& cut_;
+  const bool throughProxy_;
   std::unique_ptr<Kept> kept_;
 };
 

@@ -1,8 +1,15 @@
 #include "curl_transfer/proxy_route.h"
 
 #include <curl/curl.h>
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#endif
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <memory>
 
 #include "base/ascii.h"
@@ -37,6 +44,45 @@ std::string PartOf(CURLU* url, CURLUPart part) {
   return text;
 }
 
+// An IPv4 or IPv6 address as its bytes, with how many bits it has; nothing for a name.
+struct Address {
+  std::array<unsigned char, 16> bytes{};
+  unsigned bits = 0;
+};
+std::optional<Address> ReadAddress(const std::string& text) {
+  Address address;
+  if (inet_pton(AF_INET, text.c_str(), address.bytes.data()) == 1) {
+    address.bits = 32;
+  } else if (inet_pton(AF_INET6, text.c_str(), address.bytes.data()) == 1) {
+    address.bits = 128;
+  } else {
+    return std::nullopt;
+  }
+  return address;
+}
+
+// Whether `host` lies in the range `entry` names: an address, or one with "/BITS" after it.
+bool InRange(const Address& host, std::string_view entry) {
+  const size_t slash = entry.find('/');
+  const auto network = ReadAddress(std::string(entry.substr(0, slash)));
+  unsigned bits = host.bits;
+  if (slash != std::string_view::npos) {
+    const std::string_view digits = entry.substr(slash + 1);
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), bits);
+    if (error != std::errc() || end != digits.data() + digits.size() || bits > host.bits) {
+      return false;
+    }
+  }
+  if (!network || network->bits != host.bits) {
+    return false;
+  }
+  const unsigned whole = bits / 8;
+  const unsigned rest = bits % 8;
+  const auto mask = static_cast<unsigned char>(0xFF << (8 - rest));
+  return std::equal(host.bytes.begin(), host.bytes.begin() + whole, network->bytes.begin()) &&
+         (rest == 0 || ((host.bytes[whole] ^ network->bytes[whole]) & mask) == 0);
+}
+
 }  // namespace
 
 bool ProxyBypassed(std::string_view host, std::string_view noProxy) {
@@ -53,6 +99,7 @@ bool ProxyBypassed(std::string_view host, std::string_view noProxy) {
   if (name.empty()) {
     return false;
   }
+  const std::optional<Address> address = ReadAddress(name);
   size_t at = 0;
   while (at < noProxy.size()) {
     const size_t end = std::min(noProxy.find_first_of(", \t", at), noProxy.size());
@@ -65,6 +112,12 @@ bool ProxyBypassed(std::string_view host, std::string_view noProxy) {
       entry.pop_back();
     }
     if (entry.empty()) {
+      continue;
+    }
+    if (address) {  // an address is matched as an address, or within a range ("10.0.0.0/8", "fd00::/8")
+      if (InRange(*address, entry)) {
+        return true;
+      }
       continue;
     }
     if (name == entry ||

@@ -18,7 +18,8 @@ using EnvironmentVariable = std::function<std::optional<std::string>(const char*
 std::string ProxyFromEnvironment(std::string_view scheme, std::string_view host, const EnvironmentVariable& variable);
 
 // Whether `noProxy` (names and addresses, separated by commas or blanks; "*": every host) leaves `host` out:
-// a name matches itself and its subdomains, whatever the letter case, with or without a leading dot.
+// a name matches itself and its subdomains, whatever the letter case, with or without a leading dot; an
+// address matches itself or a range that holds it ("10.0.0.0/8", "fd00::/8"), as libcurl reads the list.
 bool ProxyBypassed(std::string_view host, std::string_view noProxy);
 
 // Windows' Internet Options name proxies in one string: "host:port" for every scheme, or

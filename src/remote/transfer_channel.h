@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -40,6 +41,8 @@ class TransferChannel : public std::enable_shared_from_this<TransferChannel> {
   void Deliver(const TransferOutcome& outcome);
   void Report(const TransferProgress& progress);
   void Wait(const TransferWait& wait);
+  // `event` on the window's thread, whether or not the control is still there.
+  void PostToWindow(std::function<void()> event) { poster_.Post(std::move(event)); }
 
  private:
   // `event` to the handler, on the window's thread, unless the control has stopped by then.

@@ -57,6 +57,12 @@ TransferOutcome ProxyRefused(const RemoteRequest& request, int status) {
                                      : "the proxy refused the connection to " + Where(request) + " (" + code + ")");
 }
 
+TransferOutcome ProxyUnreachable(const RemoteRequest& request, std::string_view reason) {
+  return TransferOutcome::Failed(codes::kNoConnection,
+                                 "no connection to the proxy for " + Where(request) + ": " + std::string(reason),
+                                 kTransient);
+}
+
 TransferOutcome ConnectionRefused(const RemoteRequest& request) {
   return TransferOutcome::Failed(codes::kNoConnection, "connection to " + Where(request) + " refused", kTransient);
 }

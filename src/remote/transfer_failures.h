@@ -24,6 +24,8 @@ TransferOutcome HostUnknown(const RemoteRequest& request);
 // refused).
 TransferOutcome ProxyUnknown(const RemoteRequest& request);
 TransferOutcome ProxyRefused(const RemoteRequest& request, int status);
+// No connection to the proxy itself (down for now, or not listening there).
+TransferOutcome ProxyUnreachable(const RemoteRequest& request, std::string_view reason);
 TransferOutcome ConnectionRefused(const RemoteRequest& request);
 TransferOutcome NoConnection(const RemoteRequest& request, std::string_view reason);
 

@@ -24,16 +24,17 @@ PROXY_PASSWORD = "Pr0xy-Secret9"  # tinyproxy reads no ":" in it
 
 
 class Proxy:
-    """tinyproxy on 127.0.0.1 until stop(); with `login`, it asks for that Basic login."""
+    """tinyproxy on 127.0.0.1 until stop(); with `login`, it asks for that Basic login. `launch` turns its
+    command into the one that starts it (the benchmark's: in the clients' network namespace)."""
 
-    def __init__(self, base, login=None):
+    def __init__(self, base, login=None, launch=list):
         self.port = free_port()
         self.log_path = os.path.join(base, f"proxy-{self.port}.log")
         conf = os.path.join(base, f"proxy-{self.port}.conf")
         with open(conf, "w") as f:
             f.write(f"Port {self.port}\nListen 127.0.0.1\nTimeout 30\nLogFile \"{self.log_path}\"\nLogLevel Info\n"
                     "MaxClients 20\nAllow 127.0.0.1\n" + (f"BasicAuth {login[0]} {login[1]}\n" if login else ""))
-        self.process = subprocess.Popen([TINYPROXY, "-d", "-c", conf], stdout=subprocess.DEVNULL,
+        self.process = subprocess.Popen(launch([TINYPROXY, "-d", "-c", conf]), stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         wait_for(lambda: "listening" in self.log() or self.process.poll() is not None, "the proxy to listen")
         if self.process.poll() is not None:
@@ -159,21 +160,26 @@ class HttpsBehindAProxy(unittest.TestCase):
         self.assertEqual(set(proxy.tunnels()), {meeting})
         self.assertIn(f"connection: through the proxy {via}", result.log)
 
-        # no_proxy names the meeting server: direct (the other variables: proxy_route_test.cpp).
+        # no_proxy names the meeting server's range: direct (the other variables: proxy_route_test.cpp).
         count = len(proxy.tunnels())
-        result = self.run_meeting(HTTPS_PROXY=via, no_proxy="example.org, 127.0.0.1")
+        result = self.run_meeting(HTTPS_PROXY=via, no_proxy="example.org, 127.0.0.0/8")
         self.assertEqual(result.returncode, 0, result.text)
         self.assertIn("connection: direct (no proxy)", result.log)
         self.assertEqual(len(proxy.tunnels()), count)
 
-        # --proxy in place of the environment's, which leads nowhere; none goes direct.
-        result = self.run_meeting("--proxy", via, https_proxy=nothing_there)
+        # --proxy in place of the environment's, which leads nowhere and names no proxy for the meeting server;
+        # none goes direct.
+        result = self.run_meeting("--proxy", via, https_proxy=nothing_there, no_proxy="127.0.0.1")
         self.assertEqual(result.returncode, 0, result.text)
         self.assertEqual(len(proxy.tunnels()), count + 1)
         result = self.run_meeting("--proxy", "none", https_proxy=nothing_there)
         self.assertEqual(result.returncode, 0, result.text)
         self.assertIn("connection: direct (no proxy)", result.log)
         self.assertEqual(len(proxy.tunnels()), count + 1)
+        # A proxy that is not there is what the box names, not the meeting server.
+        result = self.run_meeting(https_proxy=nothing_there)
+        self.assertEqual(result.returncode, 1, result.text)
+        self.assertIn(f"no connection to the proxy for {meeting}", result.text)
 
     @unittest.skipUnless(WINDOWS, "Internet Options are Windows' own")
     def test_internet_options_proxy_and_its_bypass_list_where_the_environment_names_none(self):

@@ -26,7 +26,7 @@ TEST(ProxyRoute, TheVariableOfTheMeetingsSchemeThenAllProxy) {
   EXPECT_EQ(Chosen("https", "m", {{"https_proxy", "http://h:1"}, {"NO_PROXY", "M"}}), "");
 }
 
-TEST(ProxyRoute, NoProxyNamesAHostItsSubdomainsOrEveryHost) {
+TEST(ProxyRoute, NoProxyNamesAHostItsSubdomainsAnAddressRangeOrEveryHost) {
   for (const char* bypassed :
        {"*", " * ", "example.org", ".example.org", "other,Example.ORG", "x example.org", "meet.example.org."}) {
     EXPECT_TRUE(ProxyBypassed("meet.example.org", bypassed)) << bypassed;
@@ -37,6 +37,13 @@ TEST(ProxyRoute, NoProxyNamesAHostItsSubdomainsOrEveryHost) {
   EXPECT_TRUE(ProxyBypassed("127.0.0.1", "localhost,127.0.0.1"));
   EXPECT_FALSE(ProxyBypassed("127.0.0.10", "127.0.0.1"));
   EXPECT_TRUE(ProxyBypassed("[::1]", "::1"));
+  EXPECT_TRUE(ProxyBypassed("10.1.2.3", "example.org, 10.0.0.0/8"));
+  EXPECT_TRUE(ProxyBypassed("192.168.1.127", "192.168.1.0/25"));
+  EXPECT_TRUE(ProxyBypassed("[fd00::5]", "fd00::/8"));
+  EXPECT_FALSE(ProxyBypassed("192.168.1.128", "192.168.1.0/25"));
+  for (const char* kept : {"11.0.0.0/8", "10.0.0.0/33", "10.0.0.0/", "10.0.0.0/8x", "::/0", "10", "1.2.3"}) {
+    EXPECT_FALSE(ProxyBypassed("10.1.2.3", kept)) << kept;
+  }
 }
 
 TEST(ProxyRoute, InternetOptionsProxiesAndBypassList) {
