@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -10,7 +11,10 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <random>
+#include <unordered_map>
 
 #include "base/ascii.h"
 #include "platform/temporary_name.h"
@@ -29,17 +33,121 @@ DirHandle OpenFolder(const std::string& path) {
   return DirHandle(opendir(path.empty() ? "." : path.c_str()), closedir);
 }
 
-std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
-  DirHandle dir = OpenFolder(folder);
-  if (!dir) {
-    return name;
+// The names in a folder, each under its ASCII lower-case form (a folder may hold names that differ only
+// in letter case).
+using FoldedNames = std::unordered_map<std::string, std::vector<std::string>>;
+
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  std::transform(folded.begin(), folded.end(), folded.begin(), ToLowerAscii);
+  return folded;
+}
+
+void AddName(FoldedNames& names, const std::string& name) {
+  auto& same = names[Folded(name)];
+  if (std::find(same.begin(), same.end(), name) == same.end()) {
+    same.push_back(name);
   }
-  while (const dirent* entry = readdir(dir.get())) {
-    if (EqualIgnoringAsciiCase(entry->d_name, name)) {
-      return entry->d_name;
+}
+
+void RemoveName(FoldedNames& names, const std::string& name) {
+  const auto found = names.find(Folded(name));
+  if (found != names.end()) {
+    std::erase(found->second, name);
+    if (found->second.empty()) {
+      names.erase(found);
     }
   }
-  return name;
+}
+
+std::optional<FoldedNames> ReadNames(const std::string& folder) {
+  DirHandle dir = OpenFolder(folder);
+  if (!dir) {
+    return std::nullopt;
+  }
+  FoldedNames names;
+  while (const dirent* entry = readdir(dir.get())) {
+    AddName(names, entry->d_name);
+  }
+  return names;
+}
+
+std::optional<std::string> FindIn(const FoldedNames& names, const std::string& name) {
+  const auto found = names.find(Folded(name));
+  return found == names.end() ? std::nullopt : std::optional(found->second.front());
+}
+
+// The names of the folders that the case-blind lookup has read, kept as the system reports each change
+// in them (inotify), this program's and any other's: the meeting folder is read once a run, not before
+// each new file. Without inotify, or past its limits, a lookup reads its folder afresh.
+class FolderNames {
+ public:
+  FolderNames() : notices_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+  ~FolderNames() {
+    if (notices_ >= 0) {
+      close(notices_);
+    }
+  }
+  FolderNames(const FolderNames&) = delete;
+  FolderNames& operator=(const FolderNames&) = delete;
+
+  // The name in the folder that equals `name` but for ASCII letter case, when there is one.
+  std::optional<std::string> Find(const std::string& folder, const std::string& name) {
+    const std::lock_guard lock(mutex_);
+    // The watch comes before the reading: a change made while the folder is read is reported after it.
+    constexpr std::uint32_t kChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR;
+    const int watch = notices_ < 0 ? -1 : inotify_add_watch(notices_, folder.empty() ? "." : folder.c_str(), kChanges);
+    if (watch < 0) {
+      const auto names = ReadNames(folder);
+      return names ? FindIn(*names, name) : std::nullopt;
+    }
+    ApplyNotices();
+    auto kept = folders_.find(watch);
+    if (kept == folders_.end()) {
+      auto names = ReadNames(folder);
+      if (!names) {
+        return std::nullopt;
+      }
+      kept = folders_.emplace(watch, std::move(*names)).first;
+    }
+    return FindIn(kept->second, name);
+  }
+
+ private:
+  void ApplyNotices() {
+    alignas(inotify_event) char buffer[16 << 10];
+    ssize_t got = 0;
+    while ((got = read(notices_, buffer, sizeof buffer)) > 0) {
+      for (ssize_t at = 0; at < got;) {
+        const auto* notice = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
+        if ((notice->mask & IN_Q_OVERFLOW) != 0) {
+          folders_.clear();  // changes were lost: every folder is read again
+          continue;
+        }
+        const auto kept = folders_.find(notice->wd);
+        if (kept == folders_.end()) {
+          continue;
+        }
+        if ((notice->mask & IN_IGNORED) != 0) {  // the folder is gone
+          folders_.erase(kept);
+        } else if ((notice->mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+          AddName(kept->second, notice->name);
+        } else if ((notice->mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
+          RemoveName(kept->second, notice->name);
+        }
+      }
+    }
+  }
+
+  std::mutex mutex_;  // the transfer's worker looks up names too
+  const int notices_;
+  std::unordered_map<int, FoldedNames> folders_;  // by watch: by folder, whatever path names it
+};
+
+std::optional<std::string> FindIgnoringCase(const std::string& folder, const std::string& name) {
+  static FolderNames folders;
+  return folders.Find(folder, name);
 }
 
 std::string ErrorText(const std::string& what, const std::string& path) {
@@ -80,25 +188,41 @@ bool IsSymbolicLink(const std::string& nativePath) {
 }  // namespace
 
 std::string ResolveCaseBlind(const std::string& path) {
-  std::string native = path;
-  for (char& c : native) {
-    if (c == '\\') c = '/';
-  }
-  std::string resolved = native.starts_with('/') ? "/" : "";
-  size_t start = 0;
-  while (start <= native.size()) {
-    const size_t end = native.find('/', start);
-    const std::string name = native.substr(start, (end == std::string::npos ? native.size() : end) - start);
-    start = end == std::string::npos ? native.size() + 1 : end + 1;
-    if (name.empty()) {
-      continue;
+  std::vector<std::string> names;
+  for (size_t start = 0; start <= path.size();) {
+    const size_t end = std::min(path.find_first_of("\\/", start), path.size());
+    if (end > start) {
+      names.push_back(path.substr(start, end - start));
     }
+    start = end + 1;
+  }
+  const bool absolute = !path.empty() && (path[0] == '/' || path[0] == '\\');
+  const auto joined = [&](size_t count) {
+    std::string folder = absolute ? "/" : "";
+    for (size_t i = 0; i < count; ++i) {
+      folder += i == 0 ? "" : "/";
+      folder += names[i];
+    }
+    return folder;
+  };
+  // Nearly every path exists as written, or all of it but its last name (a new file): one or two lstat
+  // calls then stand for one a name.
+  size_t asWritten = 0;
+  if (!names.empty() && Exists(joined(names.size()))) {
+    asWritten = names.size();
+  } else if (names.size() > 1 && Exists(joined(names.size() - 1))) {
+    asWritten = names.size() - 1;
+  }
+  std::string resolved = joined(asWritten);
+  for (size_t i = asWritten; i < names.size(); ++i) {
     const std::string folder = resolved;
     if (!resolved.empty() && resolved.back() != '/') {
       resolved += '/';
     }
-    const bool keepAsWritten = name == "." || name == ".." || Exists(resolved + name);
-    resolved += keepAsWritten ? name : FindIgnoringCase(folder, name);
+    const std::string& name = names[i];
+    const bool foundMissing = i + 1 == names.size() && i == asWritten;  // the whole path, as written, above
+    const bool keepAsWritten = name == "." || name == ".." || (!foundMissing && Exists(resolved + name));
+    resolved += keepAsWritten ? name : FindIgnoringCase(folder, name).value_or(name);
   }
   return resolved;
 }

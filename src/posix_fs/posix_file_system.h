@@ -1,6 +1,8 @@
 // The file system of a POSIX host.
 // - [x] "\" and "/" as separators
 // - [x] a missing name found as an existing one that differs only in ASCII letter case ("tw5" answers for "TW5")
+// - [x] a folder's names read once for that lookup, then kept as the system reports each change there (inotify),
+//       this program's and another's; without inotify or past its limits, read afresh at each lookup
 // - [ ] letter case beyond ASCII (Thai has none)
 // - [ ] a literal "\" inside a name
 // - [x] a replaced file keeps the letter case it has on disk; a new one gets the name as written
@@ -25,7 +27,7 @@
 namespace tarnwick {
 
 // The native path for a path the logic built: separators turned to "/", each missing name replaced by an
-// existing one that differs only in letter case.
+// existing one that differs only in letter case. Safe to call from any thread.
 std::string ResolveCaseBlind(const std::string& path);
 
 // A file being written under a hidden temporary name beside its target. Commit renames it over the
