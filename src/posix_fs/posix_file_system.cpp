@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -116,8 +117,10 @@ class FolderNames {
  private:
   void ApplyNotices() {
     alignas(inotify_event) char buffer[16 << 10];
-    ssize_t got = 0;
-    while ((got = read(notices_, buffer, sizeof buffer)) > 0) {
+    // A read that leaves room for the longest notice has taken all there were.
+    constexpr ssize_t kFull = sizeof buffer - sizeof(inotify_event) - NAME_MAX - 1;
+    for (ssize_t got = kFull; got >= kFull;) {
+      got = read(notices_, buffer, sizeof buffer);
       for (ssize_t at = 0; at < got;) {
         const auto* notice = reinterpret_cast<const inotify_event*>(buffer + at);
         at += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
@@ -231,7 +234,7 @@ PosixPendingFile::PosixPendingFile(const std::string& nativeTarget) : target_(na
   const size_t slash = nativeTarget.rfind('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const std::string_view name = std::string_view(nativeTarget).substr(nameStart);
-  std::random_device random;
+  thread_local std::random_device random;  // made once a thread: making one asks the processor what it has
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     temp_ = nativeTarget.substr(0, nameStart) + TemporaryName(name, random);
     // Created with 0666 less the umask, as any download is; O_EXCL: never an existing file.
