@@ -262,18 +262,25 @@ bool PosixPendingFile::Write(std::string_view bytes) {
       return false;
     }
     done += static_cast<size_t>(written);
+    written_ += static_cast<size_t>(written);
   }
   return true;
 }
 
-bool PosixPendingFile::Restart() { return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
+bool PosixPendingFile::Restart() {
+  written_ = 0;
+  return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0;
+}
 
 bool PosixPendingFile::Commit() {
   const int fd = fd_;
   fd_ = -1;
-  // The file's way to the disk starts now, without waiting for it: the flush at the run's end then finds
-  // little left to write.
-  sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+  // A large file's way to the disk starts now, without waiting for it: the flush at the run's end then finds
+  // little left to write. Small ones are left to that flush, which writes many at once for less than a
+  // start each costs the transfer.
+  if (written_ >= kEarlyWriteBytes) {
+    sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
   committed_ = close(fd) == 0 && rename(temp_.c_str(), target_.c_str()) == 0;
   return committed_;
 }

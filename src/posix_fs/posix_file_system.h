@@ -9,8 +9,8 @@
 // - [x] whole-file replacement: a temporary file beside the target (platform/temporary_name.h) renamed over it
 // - [x] names of up to 255 bytes replaced: the temporary name is shortened to fit
 // - [x] the temporary file removed when the write or the rename fails
-// - [ ] the content flushed to the disk before the rename (no fsync per file); its writing to the disk is
-//       started then, not waited for (sync_file_range), so that Flush finds little left
+// - [ ] the content flushed to the disk before the rename (no fsync per file); the writing to the disk of a file
+//       of 1 MiB or more is started then, not waited for (sync_file_range), so that Flush finds little left
 // - [x] Flush: one syncfs per file system of the folders given (contents and folder entries of all files)
 // - [x] new files created with 0666 less the umask
 // - [x] the space of the disk a pending file is written to (fstatvfs on its file): what an unprivileged user may
@@ -49,9 +49,12 @@ class PosixPendingFile {
   std::optional<DiskSpace> Space() const;
 
  private:
+  static constexpr std::uint64_t kEarlyWriteBytes = 1 << 20;  // a file this large starts its way to the disk at Commit
+
   std::string target_;
   std::string temp_;
   int fd_ = -1;
+  std::uint64_t written_ = 0;
   bool created_ = false;
   bool committed_ = false;
 };
