@@ -39,7 +39,7 @@ std::string WriteReason(const PendingFile& file) { return SystemReason(file.Erro
 #else
 constexpr long kConnectionRefused = ECONNREFUSED;
 using PendingFile = PosixPendingFile;
-std::string NativeTarget(const std::string& localPath) { return ResolveCaseBlind(localPath); }
+std::string NativeTarget(const std::string& localPath) { return ResolveForWriting(localPath); }
 std::string OsReason(long error) { return std::strerror(static_cast<int>(error)); }
 std::string WriteReason(const PendingFile&) { return std::strerror(errno); }
 #endif

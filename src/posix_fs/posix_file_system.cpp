@@ -2,14 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -78,79 +76,63 @@ std::optional<std::string> FindIn(const FoldedNames& names, const std::string& n
   return found == names.end() ? std::nullopt : std::optional(found->second.front());
 }
 
-// The names of the folders that the case-blind lookup has read, kept as the system reports each change
-// in them (inotify), this program's and any other's: the meeting folder is read once a run, not before
-// each new file. Without inotify, or past its limits, a lookup reads its folder afresh.
+// The names of the folders that the case-blind lookup has read, kept as this program adds and removes
+// names there: the meeting folder is read once a run, not before each new file. Another program's changes
+// are not in them: a name found is checked on the disk before it is used (gone, the folder is read again),
+// and a name not found is looked for afresh, unless it is that of a file about to be written, which then
+// gets the name as written.
 class FolderNames {
  public:
-  FolderNames() : notices_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
-  ~FolderNames() {
-    if (notices_ >= 0) {
-      close(notices_);
-    }
-  }
-  FolderNames(const FolderNames&) = delete;
-  FolderNames& operator=(const FolderNames&) = delete;
-
   // The name in the folder that equals `name` but for ASCII letter case, when there is one.
-  std::optional<std::string> Find(const std::string& folder, const std::string& name) {
+  std::optional<std::string> Find(const std::string& folder, const std::string& name, bool forWriting) {
     const std::lock_guard lock(mutex_);
-    // The watch comes before the reading: a change made while the folder is read is reported after it.
-    constexpr std::uint32_t kChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR;
-    const int watch = notices_ < 0 ? -1 : inotify_add_watch(notices_, folder.empty() ? "." : folder.c_str(), kChanges);
-    if (watch < 0) {
-      const auto names = ReadNames(folder);
-      return names ? FindIn(*names, name) : std::nullopt;
-    }
-    ApplyNotices();
-    auto kept = folders_.find(watch);
-    if (kept == folders_.end()) {
-      auto names = ReadNames(folder);
-      if (!names) {
+    auto kept = folders_.find(folder);
+    bool fresh = kept == folders_.end();
+    for (;;) {
+      if (fresh) {
+        auto names = ReadNames(folder);
+        if (!names) {
+          folders_.erase(folder);
+          return std::nullopt;
+        }
+        kept = folders_.insert_or_assign(folder, std::move(*names)).first;
+      }
+      auto found = FindIn(kept->second, name);
+      if (found && Exists(InFolder(folder, *found))) {
+        return found;
+      }
+      if (fresh || (!found && forWriting)) {
         return std::nullopt;
       }
-      kept = folders_.emplace(watch, std::move(*names)).first;
+      fresh = true;
     }
-    return FindIn(kept->second, name);
   }
+
+  void Added(const std::string& path) { Change(path, AddName); }
+  void Removed(const std::string& path) { Change(path, RemoveName); }
 
  private:
-  void ApplyNotices() {
-    alignas(inotify_event) char buffer[16 << 10];
-    // A read that leaves room for the longest notice has taken all there were.
-    constexpr ssize_t kFull = sizeof buffer - sizeof(inotify_event) - NAME_MAX - 1;
-    for (ssize_t got = kFull; got >= kFull;) {
-      got = read(notices_, buffer, sizeof buffer);
-      for (ssize_t at = 0; at < got;) {
-        const auto* notice = reinterpret_cast<const inotify_event*>(buffer + at);
-        at += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
-        if ((notice->mask & IN_Q_OVERFLOW) != 0) {
-          folders_.clear();  // changes were lost: every folder is read again
-          continue;
-        }
-        const auto kept = folders_.find(notice->wd);
-        if (kept == folders_.end()) {
-          continue;
-        }
-        if ((notice->mask & IN_IGNORED) != 0) {  // the folder is gone
-          folders_.erase(kept);
-        } else if ((notice->mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
-          AddName(kept->second, notice->name);
-        } else if ((notice->mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
-          RemoveName(kept->second, notice->name);
-        }
-      }
+  static std::string InFolder(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : folder.back() == '/' ? folder + name : folder + "/" + name;
+  }
+
+  void Change(const std::string& path, void (*change)(FoldedNames&, const std::string&)) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, std::max<size_t>(slash, 1));
+    const std::lock_guard lock(mutex_);
+    const auto kept = folders_.find(folder);
+    if (kept != folders_.end()) {
+      change(kept->second, path.substr(slash == std::string::npos ? 0 : slash + 1));
     }
   }
 
-  std::mutex mutex_;  // the transfer's worker looks up names too
-  const int notices_;
-  std::unordered_map<int, FoldedNames> folders_;  // by watch: by folder, whatever path names it
+  std::mutex mutex_;                                      // the transfer's worker writes files too
+  std::unordered_map<std::string, FoldedNames> folders_;  // by the folder's path as the lookup gives it
 };
 
-std::optional<std::string> FindIgnoringCase(const std::string& folder, const std::string& name) {
+FolderNames& KeptFolderNames() {
   static FolderNames folders;
-  return folders.Find(folder, name);
+  return folders;
 }
 
 std::string ErrorText(const std::string& what, const std::string& path) {
@@ -188,9 +170,7 @@ bool IsSymbolicLink(const std::string& nativePath) {
   return lstat(nativePath.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-}  // namespace
-
-std::string ResolveCaseBlind(const std::string& path) {
+std::string Resolve(const std::string& path, bool forWriting) {
   std::vector<std::string> names;
   for (size_t start = 0; start <= path.size();) {
     const size_t end = std::min(path.find_first_of("\\/", start), path.size());
@@ -225,10 +205,17 @@ std::string ResolveCaseBlind(const std::string& path) {
     const std::string& name = names[i];
     const bool foundMissing = i + 1 == names.size() && i == asWritten;  // the whole path, as written, above
     const bool keepAsWritten = name == "." || name == ".." || (!foundMissing && Exists(resolved + name));
-    resolved += keepAsWritten ? name : FindIgnoringCase(folder, name).value_or(name);
+    const bool written = forWriting && i + 1 == names.size();
+    resolved += keepAsWritten ? name : KeptFolderNames().Find(folder, name, written).value_or(name);
   }
   return resolved;
 }
+
+}  // namespace
+
+std::string ResolveCaseBlind(const std::string& path) { return Resolve(path, false); }
+
+std::string ResolveForWriting(const std::string& path) { return Resolve(path, true); }
 
 PosixPendingFile::PosixPendingFile(const std::string& nativeTarget) : target_(nativeTarget) {
   const size_t slash = nativeTarget.rfind('/');
@@ -282,6 +269,9 @@ bool PosixPendingFile::Commit() {
     sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
   }
   committed_ = close(fd) == 0 && rename(temp_.c_str(), target_.c_str()) == 0;
+  if (committed_) {
+    KeptFolderNames().Added(target_);
+  }
   return committed_;
 }
 
@@ -330,6 +320,7 @@ void PosixFileSystem::DeleteFile(const std::string& path) {
   if (unlink(native.c_str()) != 0) {
     throw FileError(ErrorText("cannot delete", native));
   }
+  KeptFolderNames().Removed(native);
 }
 
 void PosixFileSystem::CreateFolder(const std::string& path) {
@@ -337,6 +328,7 @@ void PosixFileSystem::CreateFolder(const std::string& path) {
   if (mkdir(native.c_str(), 0755) != 0) {
     throw FileError(ErrorText("cannot create folder", native));
   }
+  KeptFolderNames().Added(native);
 }
 
 std::optional<std::uint64_t> PosixFileSystem::FileSize(const std::string& path) {
@@ -368,7 +360,7 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
 }
 
 void PosixFileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
-  const std::string native = ResolveCaseBlind(path);
+  const std::string native = ResolveForWriting(path);
   PosixPendingFile file(native);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", native));

@@ -1,8 +1,9 @@
 // The file system of a POSIX host.
 // - [x] "\" and "/" as separators
 // - [x] a missing name found as an existing one that differs only in ASCII letter case ("tw5" answers for "TW5")
-// - [x] a folder's names read once for that lookup, then kept as the system reports each change there (inotify),
-//       this program's and another's; without inotify or past its limits, read afresh at each lookup
+// - [x] a folder's names read once for that lookup, then kept as this program adds and removes files there; a
+//       name found is checked on the disk first, a name not found is looked for afresh (but for a file about to
+//       be written, which gets the name as written: one that another program adds meanwhile is not seen)
 // - [ ] letter case beyond ASCII (Thai has none)
 // - [ ] a literal "\" inside a name
 // - [x] a replaced file keeps the letter case it has on disk; a new one gets the name as written
@@ -29,6 +30,9 @@ namespace tarnwick {
 // The native path for a path the logic built: separators turned to "/", each missing name replaced by an
 // existing one that differs only in letter case. Safe to call from any thread.
 std::string ResolveCaseBlind(const std::string& path);
+// The same for a file about to be written: its own name, when the folder's kept names hold it in no letter
+// case, is taken as written without reading the folder again.
+std::string ResolveForWriting(const std::string& path);
 
 // A file being written under a hidden temporary name beside its target. Commit renames it over the
 // target; without a commit it is removed, so a half-written file never carries the target's name.
