@@ -41,7 +41,7 @@ std::string WriteReason(const PendingFile& file) { return SystemReason(file.Erro
 #else
 constexpr long kConnectionRefused = ECONNREFUSED;
 using PendingFile = PosixPendingFile;
-std::string NativeTarget(const std::string& localPath) { return ResolveCaseBlind(localPath); }
+std::string NativeTarget(const std::string& localPath) { return ResolveForWriting(localPath); }
 std::string OsReason(long error) { return std::strerror(static_cast<int>(error)); }
 std::string WriteReason(const PendingFile&) { return std::strerror(errno); }
 #endif
@@ -539,11 +539,13 @@ void ClearTransferOptions(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_PREQUOTE, nullptr);
 }
 
-// Drives one transfer through the multi interface. While libcurl opens the data connection it names no
-// socket to wait on and would sleep up to a second; then it is asked again after 1 ms instead.
+// Drives one transfer through the multi interface. Between the data port's reply and opening the data
+// connection libcurl names no socket to wait on and would sleep up to a second; then it is asked again at
+// once, and after 1 ms each time while it still names none.
 CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& cut) {
   curl_multi_add_handle(multi, easy);
   CURLcode result = CURLE_OK;
+  int roundsWithoutSocket = 0;
   for (bool done = false; !done;) {
     int running = 0;
     curl_multi_perform(multi, &running);
@@ -568,6 +570,10 @@ CURLcode Drive(CURLM* multi, CURL* easy, const std::atomic<bool>& cut) {
     FD_ZERO(&errorSet);
     int maxFd = -1;
     curl_multi_fdset(multi, &readSet, &writeSet, &errorSet, &maxFd);
+    roundsWithoutSocket = maxFd < 0 ? roundsWithoutSocket + 1 : 0;
+    if (roundsWithoutSocket == 1) {
+      continue;
+    }
     const long ceiling = maxFd < 0 ? 1 : 1000;
     const long wait = timeoutMs < 0 ? ceiling : std::min(timeoutMs, ceiling);
     curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait), nullptr);

@@ -10,7 +10,10 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <random>
+#include <unordered_map>
 
 #include "base/ascii.h"
 #include "platform/temporary_name.h"
@@ -29,17 +32,107 @@ DirHandle OpenFolder(const std::string& path) {
   return DirHandle(opendir(path.empty() ? "." : path.c_str()), closedir);
 }
 
-std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
-  DirHandle dir = OpenFolder(folder);
-  if (!dir) {
-    return name;
+// The names in a folder, each under its ASCII lower-case form (a folder may hold names that differ only
+// in letter case).
+using FoldedNames = std::unordered_map<std::string, std::vector<std::string>>;
+
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  std::transform(folded.begin(), folded.end(), folded.begin(), ToLowerAscii);
+  return folded;
+}
+
+void AddName(FoldedNames& names, const std::string& name) {
+  auto& same = names[Folded(name)];
+  if (std::find(same.begin(), same.end(), name) == same.end()) {
+    same.push_back(name);
   }
-  while (const dirent* entry = readdir(dir.get())) {
-    if (EqualIgnoringAsciiCase(entry->d_name, name)) {
-      return entry->d_name;
+}
+
+void RemoveName(FoldedNames& names, const std::string& name) {
+  const auto found = names.find(Folded(name));
+  if (found != names.end()) {
+    std::erase(found->second, name);
+    if (found->second.empty()) {
+      names.erase(found);
     }
   }
-  return name;
+}
+
+std::optional<FoldedNames> ReadNames(const std::string& folder) {
+  DirHandle dir = OpenFolder(folder);
+  if (!dir) {
+    return std::nullopt;
+  }
+  FoldedNames names;
+  while (const dirent* entry = readdir(dir.get())) {
+    AddName(names, entry->d_name);
+  }
+  return names;
+}
+
+std::optional<std::string> FindIn(const FoldedNames& names, const std::string& name) {
+  const auto found = names.find(Folded(name));
+  return found == names.end() ? std::nullopt : std::optional(found->second.front());
+}
+
+// The names of the folders that the case-blind lookup has read, kept as this program adds and removes
+// names there: the meeting folder is read once a run, not before each new file. Another program's changes
+// are not in them: a name found is checked on the disk before it is used (gone, the folder is read again),
+// and a name not found is looked for afresh, unless it is that of a file about to be written, which then
+// gets the name as written.
+class FolderNames {
+ public:
+  // The name in the folder that equals `name` but for ASCII letter case, when there is one.
+  std::optional<std::string> Find(const std::string& folder, const std::string& name, bool forWriting) {
+    const std::lock_guard lock(mutex_);
+    auto kept = folders_.find(folder);
+    bool fresh = kept == folders_.end();
+    for (;;) {
+      if (fresh) {
+        auto names = ReadNames(folder);
+        if (!names) {
+          folders_.erase(folder);
+          return std::nullopt;
+        }
+        kept = folders_.insert_or_assign(folder, std::move(*names)).first;
+      }
+      auto found = FindIn(kept->second, name);
+      if (found && Exists(InFolder(folder, *found))) {
+        return found;
+      }
+      if (fresh || (!found && forWriting)) {
+        return std::nullopt;
+      }
+      fresh = true;
+    }
+  }
+
+  void Added(const std::string& path) { Change(path, AddName); }
+  void Removed(const std::string& path) { Change(path, RemoveName); }
+
+ private:
+  static std::string InFolder(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : folder.back() == '/' ? folder + name : folder + "/" + name;
+  }
+
+  void Change(const std::string& path, void (*change)(FoldedNames&, const std::string&)) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, std::max<size_t>(slash, 1));
+    const std::lock_guard lock(mutex_);
+    const auto kept = folders_.find(folder);
+    if (kept != folders_.end()) {
+      change(kept->second, path.substr(slash == std::string::npos ? 0 : slash + 1));
+    }
+  }
+
+  std::mutex mutex_;                                      // the transfer's worker writes files too
+  std::unordered_map<std::string, FoldedNames> folders_;  // by the folder's path as the lookup gives it
+};
+
+FolderNames& KeptFolderNames() {
+  static FolderNames folders;
+  return folders;
 }
 
 std::string ErrorText(const std::string& what, const std::string& path) {
@@ -77,37 +170,58 @@ bool IsSymbolicLink(const std::string& nativePath) {
   return lstat(nativePath.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-}  // namespace
-
-std::string ResolveCaseBlind(const std::string& path) {
-  std::string native = path;
-  for (char& c : native) {
-    if (c == '\\') c = '/';
-  }
-  std::string resolved = native.starts_with('/') ? "/" : "";
-  size_t start = 0;
-  while (start <= native.size()) {
-    const size_t end = native.find('/', start);
-    const std::string name = native.substr(start, (end == std::string::npos ? native.size() : end) - start);
-    start = end == std::string::npos ? native.size() + 1 : end + 1;
-    if (name.empty()) {
-      continue;
+std::string Resolve(const std::string& path, bool forWriting) {
+  std::vector<std::string> names;
+  for (size_t start = 0; start <= path.size();) {
+    const size_t end = std::min(path.find_first_of("\\/", start), path.size());
+    if (end > start) {
+      names.push_back(path.substr(start, end - start));
     }
+    start = end + 1;
+  }
+  const bool absolute = !path.empty() && (path[0] == '/' || path[0] == '\\');
+  const auto joined = [&](size_t count) {
+    std::string folder = absolute ? "/" : "";
+    for (size_t i = 0; i < count; ++i) {
+      folder += i == 0 ? "" : "/";
+      folder += names[i];
+    }
+    return folder;
+  };
+  // Nearly every path exists as written, or all of it but its last name (a new file): one or two lstat
+  // calls then stand for one a name.
+  size_t asWritten = 0;
+  if (!names.empty() && Exists(joined(names.size()))) {
+    asWritten = names.size();
+  } else if (names.size() > 1 && Exists(joined(names.size() - 1))) {
+    asWritten = names.size() - 1;
+  }
+  std::string resolved = joined(asWritten);
+  for (size_t i = asWritten; i < names.size(); ++i) {
     const std::string folder = resolved;
     if (!resolved.empty() && resolved.back() != '/') {
       resolved += '/';
     }
-    const bool keepAsWritten = name == "." || name == ".." || Exists(resolved + name);
-    resolved += keepAsWritten ? name : FindIgnoringCase(folder, name);
+    const std::string& name = names[i];
+    const bool foundMissing = i + 1 == names.size() && i == asWritten;  // the whole path, as written, above
+    const bool keepAsWritten = name == "." || name == ".." || (!foundMissing && Exists(resolved + name));
+    const bool written = forWriting && i + 1 == names.size();
+    resolved += keepAsWritten ? name : KeptFolderNames().Find(folder, name, written).value_or(name);
   }
   return resolved;
 }
+
+}  // namespace
+
+std::string ResolveCaseBlind(const std::string& path) { return Resolve(path, false); }
+
+std::string ResolveForWriting(const std::string& path) { return Resolve(path, true); }
 
 PosixPendingFile::PosixPendingFile(const std::string& nativeTarget) : target_(nativeTarget) {
   const size_t slash = nativeTarget.rfind('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const std::string_view name = std::string_view(nativeTarget).substr(nameStart);
-  std::random_device random;
+  thread_local std::random_device random;  // made once a thread: making one asks the processor what it has
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     temp_ = nativeTarget.substr(0, nameStart) + TemporaryName(name, random);
     // Created with 0666 less the umask, as any download is; O_EXCL: never an existing file.
@@ -135,19 +249,29 @@ bool PosixPendingFile::Write(std::string_view bytes) {
       return false;
     }
     done += static_cast<size_t>(written);
+    written_ += static_cast<size_t>(written);
   }
   return true;
 }
 
-bool PosixPendingFile::Restart() { return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
+bool PosixPendingFile::Restart() {
+  written_ = 0;
+  return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0;
+}
 
 bool PosixPendingFile::Commit() {
   const int fd = fd_;
   fd_ = -1;
-  // The file's way to the disk starts now, without waiting for it: the flush at the run's end then finds
-  // little left to write.
-  sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+  // A large file's way to the disk starts now, without waiting for it: the flush at the run's end then finds
+  // little left to write. Small ones are left to that flush, which writes many at once for less than a
+  // start each costs the transfer.
+  if (written_ >= kEarlyWriteBytes) {
+    sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
   committed_ = close(fd) == 0 && rename(temp_.c_str(), target_.c_str()) == 0;
+  if (committed_) {
+    KeptFolderNames().Added(target_);
+  }
   return committed_;
 }
 
@@ -196,6 +320,7 @@ void PosixFileSystem::DeleteFile(const std::string& path) {
   if (unlink(native.c_str()) != 0) {
     throw FileError(ErrorText("cannot delete", native));
   }
+  KeptFolderNames().Removed(native);
 }
 
 void PosixFileSystem::CreateFolder(const std::string& path) {
@@ -203,6 +328,7 @@ void PosixFileSystem::CreateFolder(const std::string& path) {
   if (mkdir(native.c_str(), 0755) != 0) {
     throw FileError(ErrorText("cannot create folder", native));
   }
+  KeptFolderNames().Added(native);
 }
 
 std::optional<std::uint64_t> PosixFileSystem::FileSize(const std::string& path) {
@@ -234,7 +360,7 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
 }
 
 void PosixFileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
-  const std::string native = ResolveCaseBlind(path);
+  const std::string native = ResolveForWriting(path);
   PosixPendingFile file(native);
   if (!file.Ok() || !file.Write(bytes) || !file.Commit()) {
     throw FileError(ErrorText("cannot write", native));

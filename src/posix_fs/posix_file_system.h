@@ -1,14 +1,17 @@
 // The file system of a POSIX host.
 // - [x] "\" and "/" as separators
 // - [x] a missing name found as an existing one that differs only in ASCII letter case ("tw5" answers for "TW5")
+// - [x] a folder's names read once for that lookup, then kept as this program adds and removes files there; a
+//       name found is checked on the disk first, a name not found is looked for afresh (but for a file about to
+//       be written, which gets the name as written: one that another program adds meanwhile is not seen)
 // - [ ] letter case beyond ASCII (Thai has none)
 // - [ ] a literal "\" inside a name
 // - [x] a replaced file keeps the letter case it has on disk; a new one gets the name as written
 // - [x] whole-file replacement: a temporary file beside the target (platform/temporary_name.h) renamed over it
 // - [x] names of up to 255 bytes replaced: the temporary name is shortened to fit
 // - [x] the temporary file removed when the write or the rename fails
-// - [ ] the content flushed to the disk before the rename (no fsync per file); its writing to the disk is
-//       started then, not waited for (sync_file_range), so that Flush finds little left
+// - [ ] the content flushed to the disk before the rename (no fsync per file); the writing to the disk of a file
+//       of 1 MiB or more is started then, not waited for (sync_file_range), so that Flush finds little left
 // - [x] Flush: one syncfs per file system of the folders given (contents and folder entries of all files)
 // - [x] new files created with 0666 less the umask
 // - [x] the space of the disk a pending file is written to (fstatvfs on its file): what an unprivileged user may
@@ -25,8 +28,11 @@
 namespace tarnwick {
 
 // The native path for a path the logic built: separators turned to "/", each missing name replaced by an
-// existing one that differs only in letter case.
+// existing one that differs only in letter case. Safe to call from any thread.
 std::string ResolveCaseBlind(const std::string& path);
+// The same for a file about to be written: its own name, when the folder's kept names hold it in no letter
+// case, is taken as written without reading the folder again.
+std::string ResolveForWriting(const std::string& path);
 
 // A file being written under a hidden temporary name beside its target. Commit renames it over the
 // target; without a commit it is removed, so a half-written file never carries the target's name.
@@ -47,9 +53,12 @@ class PosixPendingFile {
   std::optional<DiskSpace> Space() const;
 
  private:
+  static constexpr std::uint64_t kEarlyWriteBytes = 1 << 20;  // a file this large starts its way to the disk at Commit
+
   std::string target_;
   std::string temp_;
   int fd_ = -1;
+  std::uint64_t written_ = 0;
   bool created_ = false;
   bool committed_ = false;
 };

@@ -50,6 +50,12 @@ TYPED_TEST(FileSystemContract, ThaiNamesGoThroughAndNamesAreFoundWithoutRegardTo
   EXPECT_EQ(c.Read("tw5/tarnwick.MSG"), "new");
   fs.DeleteFile(tw5 + "\\CREATED.TXT");
   EXPECT_EQ(EntriesIn(c.Path("tw5")), Names{"tarnwick.MSG"});
+  // The names are those on disk now, after this program's changes and another's.
+  fs.ReplaceFile(tw5 + "\\created.txt", "again");
+  fs.ReplaceFile(tw5 + "\\CREATED.TXT", "replaced");
+  std::filesystem::rename(c.Path("tw5/tarnwick.MSG"), c.Path("tw5/TARNWICK.MSG"));
+  fs.ReplaceFile(tw5 + "\\Tarnwick.msg", "renamed");
+  EXPECT_EQ(EntriesIn(c.Path("tw5")), (Names{"TARNWICK.MSG", "created.txt"}));
 }
 
 TYPED_TEST(FileSystemContract, PlainFilesAreFilesWhoseNameDoesNotBeginWithADot) {
