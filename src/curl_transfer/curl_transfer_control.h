@@ -2,7 +2,7 @@
 //
 // - [x] FTP "Get" of a file into a local file; libcurl is let speak no other protocol but HTTPS, when asked for
 // - [x] HTTPS from a web server (https://host:port/ + the remote path, Windows-874 bytes percent-encoded), on
-//       one kept connection for the run; HTTP/2 where libcurl has it (not in the Windows build: HTTP/1.1)
+//       one kept connection for the run; HTTP/2 when the server offers it (ALPN, Schannel's too), else HTTP/1.1
 // - [x] over HTTPS: LOGIN/PWD as basic authentication, never plain HTTP; the size checked with Content-Length
 // - [x] over HTTPS: 401/403 as 530, 404/410 as 550 (with the status and reason), 503/429 a busy server's
 //       refusal for now, each pause as long as Retry-After says (up to a minute, within the busy wait)

@@ -106,7 +106,8 @@ class WebServer:
     """nginx serving `root` over HTTPS (HTTP/2 offered) on loopback to the meeting's login (basic
     authentication), with a certificate signed by an authority of its own (`ca`). While the file `busy`
     beside its configuration exists it answers 503 with Retry-After: 3; big.bin goes at 64 KiB/s. Its
-    request log has a line a request: the connection's number, the status, the user, the time, the path."""
+    request log has a line a request: the connection's number, the status, the user, the time, the path;
+    its protocol log, the request's protocol ("HTTP/2.0" when ALPN chose h2)."""
 
     def __init__(self, base, root, address="127.0.0.1", launch=list, connections=64):
         """`launch` turns nginx's command into the one that starts it (the benchmark's: in another network
@@ -115,6 +116,7 @@ class WebServer:
         self.ca, cert, key = make_certificates(base, address)
         self.port = free_port()
         self.log_path = os.path.join(base, "access.log")
+        self.protocol_log_path = os.path.join(base, "protocol.log")
         self.busy_flag = os.path.join(base, "busy")
         users = os.path.join(base, "htpasswd")
         with open(users, "w") as f:
@@ -127,6 +129,8 @@ events {{ worker_connections {connections}; }}
 http {{
   log_format meeting '$connection $status $remote_user $msec $request_uri';
   access_log {self.log_path} meeting;
+  log_format protocol '$server_protocol';
+  access_log {self.protocol_log_path} protocol;
   client_body_temp_path {base}/body;
   default_type application/octet-stream;
   server {{
@@ -205,6 +209,8 @@ class Https(unittest.TestCase):
         requests = self.server.requests()
         self.assertEqual([path for *_, path in requests], ["/" + p for p in paths])
         self.assertEqual({(c, status, user) for c, status, user, *_ in requests}, {(requests[0][0], 200, USER)})
+        with open(self.server.protocol_log_path) as f:  # both builds speak HTTP/2 when it is offered
+            self.assertEqual(set(f.read().split()), {"HTTP/2.0"})
 
     def test_a_meeting_and_its_second_revision_on_one_tls_connection(self):
         # Not yet trusted: the certificate does not check out, and no request (nor the password) went out.
