@@ -18,8 +18,9 @@ round of a file (PASV to PASV): the queue timer starts a file on its 10 ms tick,
 per file shows there as whole ticks, where the median idle gap may hide it. Then the same tree over HTTPS
 from nginx (with a certificate authority of its own, trusted by the system's store while it runs): the
 Linux build and the Windows build with Tarnwick.cfg saying HTTPS, curl and wget fetching the same files in
-one invocation each (one connection), and the Linux build once more through a proxy (tinyproxy on the
-clients' side of the link, as an organisation's proxy is); per client the median wall time, its ratio to
+one invocation each (one connection), curl with 16 files in flight on its one HTTP/2 connection
+(`--parallel --parallel-max 16 --http2`), and the Linux build and curl once more through a proxy (squid on
+the clients' side of the link, as an organisation's proxy is); per client the median wall time, its ratio to
 the Linux build over FTP and to curl's, the TLS connections and the requests per file.
 
     /usr/bin/python3 bench/download_bench.py [--link loopback|wan] [--runs N] [--files 300] [--size 20480]
@@ -39,11 +40,10 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "integration"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "windows"))
-from harness import SYSTEM_PYTHON, MeetingServer, PASSWORD, USER, crlf  # noqa: E402
+from harness import SYSTEM_PYTHON, MeetingServer, PASSWORD, USER, crlf, free_port, wait_for  # noqa: E402
 from slow_link import SERVER_ADDRESS, LinkUnavailable, SlowLink  # noqa: E402
 from wine_prefix import WinePrefix, windows_path  # noqa: E402
 from test_tls import NGINX, WebServer, trust  # noqa: E402
-from test_proxy import Proxy  # noqa: E402
 
 BIG_NAME = "big.bin"
 REMOTE = "m/TW3/t1"
@@ -86,6 +86,37 @@ def publish(folder, files, size, big_mb, checked=False, signing_key=None):
         subprocess.run(["minisign", "-S", "-s", signing_key, "-m", manifest, "-x", signature], check=True,
                        stdin=subprocess.DEVNULL, capture_output=True)
         shutil.copy(signature, os.path.join(folder, "FileUpdate.dat.minisig"))
+
+
+class Squid:
+    """Debian's squid as an organisation's proxy: tunnels (CONNECT) to any port, no cache, until stop()."""
+
+    def __init__(self, base, launch):
+        folder = os.path.join(base, "squid")
+        os.makedirs(folder)
+        os.chmod(folder, 0o777)  # squid writes its logs as its own user
+        self.port = free_port()
+        self.log_path = os.path.join(folder, "cache.log")
+        conf = os.path.join(folder, "squid.conf")
+        with open(conf, "w") as f:
+            f.write(f"http_port 127.0.0.1:{self.port}\nhttp_access allow all\ncache deny all\npinger_enable off\n"
+                    f"access_log none\ncache_log {self.log_path}\npid_filename {folder}/squid.pid\n"
+                    f"coredump_dir {folder}\nshutdown_lifetime 0 seconds\n")
+        self.process = subprocess.Popen(launch(["squid", "-N", "-f", conf]), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.accepting() or self.process.poll() is not None, "squid to listen", timeout=90)
+        if self.process.poll() is not None:
+            raise RuntimeError("squid did not start")
+
+    def accepting(self):
+        if not os.path.exists(self.log_path):
+            return False
+        with open(self.log_path, encoding="utf-8", errors="replace") as f:
+            return "Accepting HTTP Socket connections" in f.read()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=30)
 
 
 def write_cookie(base, host, port):
@@ -203,7 +234,7 @@ def fetched_all(folder, files, size):
 
 
 def compare(args):
-    if not shutil.which("lftp") or not shutil.which("ip"):
+    if not shutil.which("lftp") or not shutil.which("ip") or not shutil.which("squid"):
         subprocess.run([os.path.join(ROOT, "scripts", "setup"), "bench"], check=True)
     base = tempfile.mkdtemp(prefix="tarnwick-bench-")
     link = server = wine = None
@@ -345,7 +376,7 @@ def https_runs(args, base, web, host, in_client, wine, windows_exe, ftp_wall):
         with open(os.path.join(dest, "Tarnwick.cfg"), "wb") as f:
             f.write(crlf(["bench", f"https://{host}/meeting", "HTTPS"]))
 
-    proxy = Proxy(base, launch=in_client)
+    proxy = Squid(base, launch=in_client)
     direct = {name: value for name, value in os.environ.items() if not name.lower().endswith("_proxy")}
     clients = [("Linux build, HTTPS", direct, lambda dest: [
         args.exe, "--ui", "terminal", "--yes", "--folder", dest, "--cookie-file", cookie]),
@@ -360,6 +391,9 @@ def https_runs(args, base, web, host, in_client, wine, windows_exe, ftp_wall):
                 *[a for name, url in zip(names, urls) for a in ("-o", os.path.join(dest, name), url)]]
     clients.append(("curl, one connection", direct, curl))
     clients.append(("curl, one connection, proxy", clients[1][1], curl))
+    # The best a general tool does over HTTP/2: up to 16 files in flight on the one connection.
+    clients.append(("curl --parallel --http2", direct,
+                    lambda dest: curl(dest)[:1] + ["--parallel", "--parallel-max", "16", "--http2"] + curl(dest)[1:]))
     clients.append(("wget, one connection", None, lambda dest: [
         "wget", "--quiet", "--ca-certificate", web.ca, "--user", USER, "--password", PASSWORD,
         "--directory-prefix", dest, "--input-file", url_list]))

@@ -24,17 +24,16 @@ PROXY_PASSWORD = "Pr0xy-Secret9"  # tinyproxy reads no ":" in it
 
 
 class Proxy:
-    """tinyproxy on 127.0.0.1 until stop(); with `login`, it asks for that Basic login. `launch` turns its
-    command into the one that starts it (the benchmark's: in the clients' network namespace)."""
+    """tinyproxy on 127.0.0.1 until stop(); with `login`, it asks for that Basic login."""
 
-    def __init__(self, base, login=None, launch=list):
+    def __init__(self, base, login=None):
         self.port = free_port()
         self.log_path = os.path.join(base, f"proxy-{self.port}.log")
         conf = os.path.join(base, f"proxy-{self.port}.conf")
         with open(conf, "w") as f:
             f.write(f"Port {self.port}\nListen 127.0.0.1\nTimeout 30\nLogFile \"{self.log_path}\"\nLogLevel Info\n"
                     "MaxClients 20\nAllow 127.0.0.1\n" + (f"BasicAuth {login[0]} {login[1]}\n" if login else ""))
-        self.process = subprocess.Popen(launch([TINYPROXY, "-d", "-c", conf]), stdout=subprocess.DEVNULL,
+        self.process = subprocess.Popen([TINYPROXY, "-d", "-c", conf], stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         wait_for(lambda: "listening" in self.log() or self.process.poll() is not None, "the proxy to listen")
         if self.process.poll() is not None:
