@@ -101,13 +101,13 @@ class Publish(unittest.TestCase):
             return pub, windows_path(key) if RUNNER else key
 
         def signature(pub):
-            """The signature under both names, once each manifest name is verified with it."""
-            for name in ("FileUpDate.dat", "FileUpdate.dat"):
+            """The signature under each manifest name on disk, once that manifest is verified with it."""
+            names = self.manifests()[0]
+            for name in names:
                 verified = subprocess.run(["minisign", "-Vm", os.path.join(self.folder, name), "-p", pub],
                                           capture_output=True)
                 self.assertEqual(verified.returncode, 0, verified.stderr)
-            (data,) = {pathlib.Path(self.folder, name + ".minisig").read_bytes()
-                       for name in ("FileUpDate.dat", "FileUpdate.dat")}
+            (data,) = {pathlib.Path(self.folder, name + ".minisig").read_bytes() for name in names}
             return data
 
         # Without a password: signed without asking (standard input is empty).
