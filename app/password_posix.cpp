@@ -60,8 +60,9 @@ bool ReadPassword(const std::string& prompt, Password& password) {
   termios hidden = shownTerminal;
   hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   hidden.c_lflag |= ECHONL;  // the line end still shows, so that what follows starts a line of its own
-  std::cerr << prompt << std::flush;
+  // Hidden before the prompt shows: the flush drops only what was typed before it.
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+  std::cerr << prompt << std::flush;
   const bool any = ReadLine(password);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &shownTerminal);
   for (size_t i = 0; i < std::size(kEndingSignals); ++i) {

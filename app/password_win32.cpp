@@ -67,8 +67,8 @@ bool ReadPassword(const std::string& prompt, Password& password) {
   console = input;
   shownMode = mode;
   SetConsoleCtrlHandler(RestoreOnEnd, TRUE);
-  std::cerr << prompt << std::flush;
   SetConsoleMode(input, (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
+  std::cerr << prompt << std::flush;
   const bool any = ReadConsoleLine(password);
   SetConsoleMode(input, mode);
   SetConsoleCtrlHandler(RestoreOnEnd, FALSE);
