@@ -1,9 +1,11 @@
 """tarnwick-publish on a meeting folder of its own, run as the program it is (the Windows build under Wine when
 TARNWICK_RUNNER says so): what it writes, what it refuses, and that a run with nothing changed leaves the
 manifest alone."""
+import contextlib
 import hashlib
 import os
 import pathlib
+import pty
 import shlex
 import shutil
 import subprocess
@@ -140,7 +142,26 @@ class Publish(unittest.TestCase):
             self.assertNotIn("pass word", result.out + result.err)
             if status:
                 self.assertEqual((self.manifests(), signature(plain_pub)), before)
-        signature(pub)
+        signed = signature(pub)
+
+        if not RUNNER:
+            # On a terminal: asked for, and not shown as it is typed.
+            self.write("agenda.txt", b"agenda, amended three times\n")
+            terminal, its_side = pty.openpty()
+            typed = subprocess.Popen([os.environ["TARNWICK_PUBLISH"], "--sign", key, self.argument], stdin=its_side,
+                                     stdout=its_side, stderr=its_side, start_new_session=True)
+            os.close(its_side)
+            shown = b""
+            while b"password of" not in shown:
+                shown += os.read(terminal, 1024)
+            os.write(terminal, b"pass word 1\n")
+            with contextlib.suppress(OSError):  # the end of the terminal's output
+                while data := os.read(terminal, 1024):
+                    shown += data
+            os.close(terminal)
+            self.assertEqual(typed.wait(timeout=120), 0, shown)
+            self.assertNotIn(b"pass word", shown)
+            self.assertNotEqual(signature(pub), signed)
 
     def test_command_line(self):
         version = publish("--version")
