@@ -2,10 +2,6 @@
 // Windows. What it writes is decided in src/publish; here the folder is listed, read and written.
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include <cerrno>
@@ -18,11 +14,14 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "app/password.h"
 #include "base/escaped_text.h"
 #include "digest/sha256.h"
 #include "publish/publish.h"
+#include "signature/minisign.h"
 #include "transfer/manifest.h"
 #ifdef _WIN32
 #include "win32_console/console_output.h"
@@ -53,10 +52,11 @@ constexpr const char* kUsage =
     "                      time, in UTC); without it the folder's generation is kept\n"
     "  --revision TEXT     line 2, a text not used before (default: the folder's revision, its number counted\n"
     "                      up when a file is new, changed or removed)\n"
-    "  --sign SECRET_KEY   sign the manifest with minisign (found on PATH; it asks for the key's password\n"
-    "                      itself) into FileUpDate.dat.minisig and FileUpdate.dat.minisig, for participants\n"
-    "                      whose component folder holds MeetingKey.pub; signed again only when the manifest\n"
-    "                      changed or its signature is missing. Linux only\n"
+    "  --sign SECRET_KEY   sign the manifest into FileUpDate.dat.minisig and FileUpdate.dat.minisig with a\n"
+    "                      secret key made by minisign -G, for participants whose component folder holds\n"
+    "                      MeetingKey.pub; signed again only when the manifest changed or its signature is\n"
+    "                      missing. The key's password is asked on the terminal, else read as the first line\n"
+    "                      of standard input\n"
     "  -h, --help          print this help and exit\n"
     "  --version           print the version and exit\n"
     "TEXT follows --new-generation as the next word before the folder, or after \"=\"; --revision's as the\n"
@@ -64,13 +64,13 @@ constexpr const char* kUsage =
     "name with a blank, a control character or a character that Windows-874 or a Windows file name cannot\n"
     "hold, is refused, and nothing is written.\n"
     "Exit status: 0 the manifest written or already current; 1 a refused folder, a file that cannot be read\n"
-    "or written, or minisign missing or failing (nothing written then); 2 a refused command line.\n";
+    "or written, or a key that cannot sign or a wrong password (nothing written then); 2 a refused command line.\n";
 
 struct Command {
   bool help = false;
   bool version = false;
   PublishOptions options;
-  std::optional<std::string> signKey;  // minisign's secret key file
+  std::optional<std::string> signKey;  // the secret key file, as minisign -G writes it
   std::string folder;
 };
 
@@ -128,18 +128,11 @@ std::optional<Command> ParseArguments(const std::vector<std::string>& args, std:
         return std::nullopt;
       }
     } else if (option == "--sign") {
-#ifdef _WIN32
-      error =
-          "--sign is Linux only: on Windows, sign FileUpDate.dat with minisign.exe and copy its .minisig to "
-          "FileUpdate.dat.minisig";
-      return std::nullopt;
-#else
       if ((!value && i + 1 >= args.size()) || (value && value->empty())) {
         error = "--sign needs the secret key file";
         return std::nullopt;
       }
       command.signKey = value ? *value : args[++i];
-#endif
     } else {
       error = "unknown option: " + option;
       return std::nullopt;
@@ -267,58 +260,33 @@ bool SignatureBelongs(const std::optional<std::string>& signature, const std::st
 
 constexpr std::uint64_t kMostSignatureBytes = 4096;
 
-#ifndef _WIN32
-// minisign's signature of the manifest's bytes, made in a folder of its own so that a failure leaves the
-// meeting folder as it was; nothing, with the reason told, when minisign is missing or fails. minisign asks
-// for the key's password itself, on the terminal.
+constexpr std::uint64_t kMostSecretKeyBytes = 4096;
+
+// The manifest's signature, made before anything in the folder changes; the key's password is asked for only
+// when it has one. Nothing, with the reason told, when the key cannot sign.
 std::optional<std::string> Sign(const std::string& manifest, const std::string& comment, const std::string& key) {
-  std::string made = (fs::temp_directory_path() / "tarnwick-publish-XXXXXX").string();
-  if (mkdtemp(made.data()) == nullptr) {
-    std::cerr << kProgram << ": cannot make a folder to sign in: " << std::strerror(errno) << "\n";
+  const std::string keyName = EscapeControls(key);
+  const auto secretKey = ReadSmallFile(PathFromUtf8(key), kMostSecretKeyBytes);
+  if (!secretKey) {
+    std::cerr << kProgram << ": no secret key file " << keyName << "; nothing written\n";
     return std::nullopt;
   }
-  struct Removed {
-    fs::path path;
-    ~Removed() {
-      std::error_code ignored;
-      fs::remove_all(path, ignored);
+  Password password;
+  if (KeyHasPassword(*secretKey).value_or(false)) {
+    const bool came = ReadPassword("password of " + keyName + ": ", password);
+    if (!came || password.TooLong()) {
+      std::cerr << kProgram << ": " << (came ? "the password is too long" : "no password came on standard input")
+                << "; nothing written\n";
+      return std::nullopt;
     }
-  } work{made};
-  const fs::path message = work.path / std::string(kServerManifestName);
-  const fs::path signature = work.path / std::string(kServerSignatureName);
-  if (!(std::ofstream(message, std::ios::binary) << manifest)) {
-    std::cerr << kProgram << ": cannot write " << EscapeControls(message.string()) << "\n";
+  }
+  MadeSignature made = SignManifest(manifest, comment, *secretKey, password.Text(), keyName);
+  if (!made.ok) {
+    std::cerr << kProgram << ": " << made.reason << "; nothing written\n";
     return std::nullopt;
   }
-  std::vector<std::string> args{"minisign",         "-S", "-s",   key, "-m", message.string(), "-x",
-                                signature.string(), "-t", comment};
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (auto& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  pid_t child = 0;
-  const int spawned = posix_spawnp(&child, "minisign", nullptr, nullptr, argv.data(), environ);
-  if (spawned != 0) {
-    std::cerr << kProgram << ": cannot run minisign to sign the manifest: " << std::strerror(spawned)
-              << (spawned == ENOENT ? " (not installed? apt install minisign)" : "") << "; nothing written\n";
-    return std::nullopt;
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  auto bytes = ReadSmallFile(signature, kMostSignatureBytes);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !bytes) {
-    std::cerr << kProgram << ": minisign did not sign the manifest with " << EscapeControls(key)
-              << "; nothing written\n";
-    return std::nullopt;
-  }
-  return bytes;
+  return std::move(made.signature);
 }
-#else
-std::optional<std::string> Sign(const std::string&, const std::string&, const std::string&) { return std::nullopt; }
-#endif
 
 // Whole or not at all, and only when it differs: a participant never reads half a manifest, and a folder with
 // nothing new keeps its file as it is. False when the file could not be written.

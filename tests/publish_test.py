@@ -1,9 +1,11 @@
 """tarnwick-publish on a meeting folder of its own, run as the program it is (the Windows build under Wine when
 TARNWICK_RUNNER says so): what it writes, what it refuses, and that a run with nothing changed leaves the
 manifest alone."""
+import contextlib
 import hashlib
 import os
 import pathlib
+import pty
 import shlex
 import shutil
 import subprocess
@@ -18,9 +20,10 @@ RUNNER = shlex.split(os.environ.get("TARNWICK_RUNNER", ""))
 THAI = "วาระการประชุม.txt"
 
 
-def publish(*args, env=None):
+def publish(*args, password=None):
+    """`password`: a line on standard input, else none (an empty one)."""
     result = subprocess.run(RUNNER + [os.environ["TARNWICK_PUBLISH"], *args], capture_output=True, timeout=120,
-                            env=env)
+                            input=b"" if password is None else password.encode() + b"\n")
     result.out, result.err = result.stdout.decode("utf-8"), result.stderr.decode("utf-8")
     return result
 
@@ -87,31 +90,36 @@ class Publish(unittest.TestCase):
         self.assertEqual(renewed.returncode, 0, renewed.err)
         self.assertEqual(self.manifests()[1].pop().split(b"\r\n")[:2], [b"TW3 generation 2", b"2"])
 
-    @unittest.skipIf(RUNNER or not shutil.which("minisign"), "needs Linux and minisign (scripts/setup installs it)")
-    def test_signs_with_minisign_and_again_only_for_another_manifest(self):
-        pub, key = (os.path.join(self.folder, ".keys", name) for name in ("meeting.pub", "meeting.key"))
-        os.mkdir(os.path.dirname(key))
-        subprocess.run(["minisign", "-G", "-W", "-p", pub, "-s", key], check=True, capture_output=True)
-        no_minisign = dict(os.environ, PATH="/nonexistent")
+    @unittest.skipUnless(shutil.which("minisign"), "needs minisign (scripts/setup installs it)")
+    def test_signs_by_itself_and_again_only_for_another_manifest(self):
+        keys = os.path.join(self.folder, ".keys")
+        os.mkdir(keys)
 
-        def signature():
-            """The signature under both names, once each manifest name is verified with it."""
-            for name in ("FileUpDate.dat", "FileUpdate.dat"):
-                verified = subprocess.run(["minisign", "-V", "-p", pub, "-m", os.path.join(self.folder, name)],
+        def make_key(name, password=None):
+            """minisign -G's key pair, with a password or without (-W)."""
+            pub, key = (os.path.join(keys, f"{name}.{kind}") for kind in ("pub", "key"))
+            subprocess.run(["minisign", "-G", "-p", pub, "-s", key, *([] if password else ["-W"])], check=True,
+                           capture_output=True, input=f"{password}\n{password}\n".encode() if password else None)
+            return pub, windows_path(key) if RUNNER else key
+
+        def signature(pub):
+            """The signature under each manifest name on disk, once that manifest is verified with it."""
+            names = self.manifests()[0]
+            for name in names:
+                verified = subprocess.run(["minisign", "-Vm", os.path.join(self.folder, name), "-p", pub],
                                           capture_output=True)
                 self.assertEqual(verified.returncode, 0, verified.stderr)
-            (data,) = {pathlib.Path(self.folder, name + ".minisig").read_bytes()
-                       for name in ("FileUpDate.dat", "FileUpdate.dat")}
+            (data,) = {pathlib.Path(self.folder, name + ".minisig").read_bytes() for name in names}
             return data
 
+        # Without a password: signed without asking (standard input is empty).
+        plain_pub, key = make_key("plain")
         self.write("agenda.txt", b"agenda\n")
         first = publish("--sign", key, self.argument)
         self.assertEqual(first.returncode, 0, first.err)
-        signed = signature()
-        # Current and signed: minisign is not needed.
-        again = publish("--sign", key, self.argument, env=no_minisign)
-        self.assertEqual(again.returncode, 0, again.err)
-        self.assertEqual(signature(), signed)
+        signed = signature(plain_pub)
+        again = publish("--sign", key, self.argument)
+        self.assertEqual((again.returncode, signature(plain_pub)), (0, signed), again.err)
 
         # Changed without --sign: the signature no longer matches, and --sign signs the current manifest.
         self.write("agenda.txt", b"agenda, amended\n")
@@ -119,23 +127,47 @@ class Publish(unittest.TestCase):
         self.assertIn("no longer matches", unsigned.err)
         resigned = publish("--sign", key, self.argument)
         self.assertEqual(resigned.returncode, 0, resigned.err)
-        self.assertNotEqual(signature(), signed)
+        self.assertNotEqual(signature(plain_pub), signed)
 
-        # No minisign: refused before the manifest changes.
+        # With a password on standard input. A wrong one, or none, is refused before anything changes; the
+        # password is never shown.
+        pub, key = make_key("protected", "pass word 1")
         self.write("agenda.txt", b"agenda, amended twice\n")
-        before = self.manifests()
-        missing = publish("--sign", key, self.argument, env=no_minisign)
-        self.assertEqual(missing.returncode, 1, missing.err)
-        self.assertIn("cannot run minisign", missing.err)
-        self.assertEqual(self.manifests(), before)
+        before = self.manifests(), signature(plain_pub)
+        for password, status, told in (("pass word 2", 1, "wrong password for the key"),
+                                       (None, 1, "no password came"), ("pass word 1", 0, "")):
+            result = publish("--sign", key, self.argument, password=password)
+            self.assertEqual(result.returncode, status, result.err)
+            self.assertIn(told, result.err)
+            self.assertNotIn("pass word", result.out + result.err)
+            if status:
+                self.assertEqual((self.manifests(), signature(plain_pub)), before)
+        signed = signature(pub)
+
+        if not RUNNER:
+            # On a terminal: asked for, and not shown as it is typed.
+            self.write("agenda.txt", b"agenda, amended three times\n")
+            terminal, its_side = pty.openpty()
+            typed = subprocess.Popen([os.environ["TARNWICK_PUBLISH"], "--sign", key, self.argument], stdin=its_side,
+                                     stdout=its_side, stderr=its_side, start_new_session=True)
+            os.close(its_side)
+            shown = b""
+            while b"password of" not in shown:
+                shown += os.read(terminal, 1024)
+            os.write(terminal, b"pass word 1\n")
+            with contextlib.suppress(OSError):  # the end of the terminal's output
+                while data := os.read(terminal, 1024):
+                    shown += data
+            os.close(terminal)
+            self.assertEqual(typed.wait(timeout=120), 0, shown)
+            self.assertNotIn(b"pass word", shown)
+            self.assertNotEqual(signature(pub), signed)
 
     def test_command_line(self):
         version = publish("--version")
         self.assertEqual((version.returncode, version.out.strip()),
                          (0, "tarnwick-publish " + os.environ["TARNWICK_VERSION"]))
-        # --sign is Linux only.
-        for args in (["--bogus", self.argument], [], ["--revision"], [self.argument, self.argument], ["--sign"],
-                     *([["--sign", "meeting.key", self.argument]] if RUNNER else [])):
+        for args in (["--bogus", self.argument], [], ["--revision"], [self.argument, self.argument], ["--sign"]):
             wrong = publish(*args)
             self.assertEqual(wrong.returncode, 2, args)
             self.assertIn("usage: tarnwick-publish", wrong.err)

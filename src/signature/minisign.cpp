@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,36 @@ constexpr std::string_view kPrehashed = "ED";  // Ed25519 over the message's BLA
 using Bytes = std::vector<unsigned char>;
 constexpr std::size_t kAlgorithmBytes = 2;
 constexpr std::size_t kKeyIdBytes = 8;
+
+// A secret key as `minisign -G` writes it: "Ed"; "Sc" (its password by scrypt) or two zero bytes (no password);
+// "B2" (its checksum by BLAKE2b-256); the salt and the scrypt limits; then the key material: the key id, the
+// secret key and the checksum, over which the password's scrypt stream is laid (XOR).
+constexpr std::string_view kScrypt = "Sc";
+constexpr std::string_view kNoPassword{"\0\0", 2};
+constexpr std::string_view kBlake2b = "B2";
+constexpr std::size_t kKdfAt = kAlgorithmBytes;
+constexpr std::size_t kChecksumAlgorithmAt = kKdfAt + kAlgorithmBytes;
+constexpr std::size_t kSaltAt = kChecksumAlgorithmAt + kAlgorithmBytes;
+constexpr std::size_t kOpsLimitAt = kSaltAt + crypto_pwhash_scryptsalsa208sha256_SALTBYTES;
+constexpr std::size_t kMemLimitAt = kOpsLimitAt + 8;
+constexpr std::size_t kMaterialAt = kMemLimitAt + 8;
+constexpr std::size_t kChecksumBytes = crypto_generichash_BYTES;
+constexpr std::size_t kMaterialBytes = kKeyIdBytes + crypto_sign_SECRETKEYBYTES + kChecksumBytes;
+constexpr std::size_t kSecretKeyBytes = kMaterialAt + kMaterialBytes;
+// What `minisign -S` writes above a signature unless told otherwise.
+constexpr std::string_view kUntrustedComment = "untrusted comment: signature from minisign secret key";
+
+// Key material, zeroed when it goes out of scope.
+class Wiped {
+ public:
+  explicit Wiped(Bytes& bytes) : bytes_(bytes) {}
+  Wiped(const Wiped&) = delete;
+  Wiped& operator=(const Wiped&) = delete;
+  ~Wiped() { sodium_memzero(bytes_.data(), bytes_.size()); }
+
+ private:
+  Bytes& bytes_;
+};
 
 struct PublicKey {
   Bytes id;
@@ -58,21 +89,47 @@ std::vector<Line> FilledLines(std::string_view text) {
   return lines;
 }
 
+// Whether a base64 line holds exactly as many bytes as `bytes`, decoded into it.
+bool DecodeInto(std::string_view line, Bytes& bytes) {
+  line = TrimAscii(line, " \t");
+  std::size_t decoded = 0;
+  return sodium_base642bin(bytes.data(), bytes.size(), line.data(), line.size(), nullptr, &decoded, nullptr,
+                           sodium_base64_VARIANT_ORIGINAL) == 0 &&
+         decoded == bytes.size();
+}
+
 // The bytes of a base64 line, when they are exactly `size` bytes.
 std::optional<Bytes> Decode(std::string_view line, std::size_t size) {
-  line = TrimAscii(line, " \t");
   Bytes bytes(size);
-  std::size_t decoded = 0;
-  if (sodium_base642bin(bytes.data(), bytes.size(), line.data(), line.size(), nullptr, &decoded, nullptr,
-                        sodium_base64_VARIANT_ORIGINAL) != 0 ||
-      decoded != size) {
+  if (!DecodeInto(line, bytes)) {
     return std::nullopt;
   }
   return bytes;
 }
 
-std::string_view Algorithm(const Bytes& bytes) {
-  return {reinterpret_cast<const char*>(bytes.data()), kAlgorithmBytes};
+std::string Base64(const unsigned char* bytes, std::size_t size) {
+  std::string text(sodium_base64_ENCODED_LEN(size, sodium_base64_VARIANT_ORIGINAL), '\0');
+  sodium_bin2base64(text.data(), text.size(), bytes, size, sodium_base64_VARIANT_ORIGINAL);
+  text.pop_back();  // its terminating zero
+  return text;
+}
+
+std::string_view Algorithm(const Bytes& bytes, std::size_t at = 0) {
+  return {reinterpret_cast<const char*>(bytes.data() + at), kAlgorithmBytes};
+}
+
+std::uint64_t LittleEndian64(const unsigned char* bytes) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 8; i-- > 0;) {
+    value = value << 8 | bytes[i];
+  }
+  return value;
+}
+
+bool SodiumStarted() {
+  // Once for the process; sodium_init is safe to race, and a static's start is too.
+  static const bool started = sodium_init() >= 0;
+  return started;
 }
 
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t size) {
@@ -142,14 +199,31 @@ SignatureCheck Failed(std::string reason) {
   return check;
 }
 
+// Whether `text` holds one secret key line of minisign, decoded into `key` (kSecretKeyBytes long).
+bool ReadSecretKey(std::string_view text, Bytes& key) {
+  std::size_t keyLines = 0;
+  for (const Line& line : FilledLines(text)) {
+    if (!line.text.starts_with(kUntrustedPrefix) && (++keyLines > 1 || !DecodeInto(line.text, key))) {
+      return false;
+    }
+  }
+  return keyLines == 1 && Algorithm(key) == kLegacy &&
+         (Algorithm(key, kKdfAt) == kScrypt || Algorithm(key, kKdfAt) == kNoPassword) &&
+         Algorithm(key, kChecksumAlgorithmAt) == kBlake2b;
+}
+
+MadeSignature Unsigned(std::string reason) {
+  MadeSignature made;
+  made.reason = std::move(reason);
+  return made;
+}
+
 }  // namespace
 
 std::optional<std::string> UnreadableKeys(std::string_view publicKeys) { return ReadKeys(publicKeys).unreadable; }
 
 SignatureCheck CheckSignature(std::string_view message, std::string_view signature, std::string_view publicKeys) {
-  // Once for the process; sodium_init is safe to race, and a static's start is too.
-  static const bool started = sodium_init() >= 0;
-  if (!started) {
+  if (!SodiumStarted()) {
     return Failed("the cryptography library (libsodium) cannot start");
   }
   const Keys keys = ReadKeys(publicKeys);
@@ -202,6 +276,92 @@ SignatureCheck CheckSignature(std::string_view message, std::string_view signatu
   check.ok = true;
   check.trustedComment = read->trustedComment;
   return check;
+}
+
+Password::~Password() { sodium_memzero(bytes_.data(), bytes_.size()); }
+
+bool Password::Take(char byte) {
+  if (byte == '\n') {
+    if (size_ > 0 && bytes_[size_ - 1] == '\r') {
+      bytes_[--size_] = '\0';
+    }
+    return false;
+  }
+  if (size_ == bytes_.size()) {
+    tooLong_ = true;
+    return false;
+  }
+  bytes_[size_++] = byte;
+  return true;
+}
+
+std::optional<bool> KeyHasPassword(std::string_view secretKey) {
+  Bytes key(kSecretKeyBytes);
+  const Wiped wiped{key};
+  if (!ReadSecretKey(secretKey, key)) {
+    return std::nullopt;
+  }
+  return Algorithm(key, kKdfAt) == kScrypt;
+}
+
+MadeSignature SignManifest(std::string_view message, std::string_view trustedComment, std::string_view secretKey,
+                           std::string_view password, std::string_view keyName) {
+  if (!SodiumStarted()) {
+    return Unsigned("the cryptography library (libsodium) cannot start");
+  }
+  Bytes key(kSecretKeyBytes);
+  const Wiped wipedKey{key};
+  if (!ReadSecretKey(secretKey, key)) {
+    return Unsigned(std::string(keyName) + " is not a secret key of minisign");
+  }
+  unsigned char* material = key.data() + kMaterialAt;
+  const unsigned char* secret = material + kKeyIdBytes;
+  if (Algorithm(key, kKdfAt) == kScrypt) {
+    Bytes stream(kMaterialBytes);
+    const Wiped wipedStream{stream};
+    if (crypto_pwhash_scryptsalsa208sha256(stream.data(), stream.size(), password.data(), password.size(),
+                                           key.data() + kSaltAt, LittleEndian64(key.data() + kOpsLimitAt),
+                                           static_cast<std::size_t>(LittleEndian64(key.data() + kMemLimitAt))) != 0) {
+      return Unsigned("the password of " + std::string(keyName) + " cannot be derived (out of memory?)");
+    }
+    for (std::size_t i = 0; i < kMaterialBytes; ++i) {
+      material[i] ^= stream[i];
+    }
+    // The checksum tells a wrong password from a key that signs what no public key verifies. A key made
+    // without a password is not checked: `minisign -G -W` leaves its checksum zero.
+    std::array<unsigned char, kChecksumBytes> checksum{};
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, nullptr, 0, checksum.size());
+    crypto_generichash_update(&state, key.data(), kAlgorithmBytes);
+    crypto_generichash_update(&state, material, kKeyIdBytes + crypto_sign_SECRETKEYBYTES);
+    crypto_generichash_final(&state, checksum.data(), checksum.size());
+    if (sodium_memcmp(checksum.data(), secret + crypto_sign_SECRETKEYBYTES, checksum.size()) != 0) {
+      return Unsigned("wrong password for the key " + std::string(keyName));
+    }
+  }
+
+  // Prehashed, minisign's default: the key signs the manifest's BLAKE2b-512.
+  std::array<unsigned char, crypto_generichash_BYTES_MAX> hash{};
+  crypto_generichash(hash.data(), hash.size(), reinterpret_cast<const unsigned char*>(message.data()), message.size(),
+                     nullptr, 0);
+  Bytes signature(kPrehashed.begin(), kPrehashed.end());
+  signature.insert(signature.end(), material, material + kKeyIdBytes);
+  signature.resize(kAlgorithmBytes + kKeyIdBytes + crypto_sign_BYTES);
+  unsigned char* ed25519 = signature.data() + kAlgorithmBytes + kKeyIdBytes;
+  crypto_sign_detached(ed25519, nullptr, hash.data(), hash.size(), secret);
+
+  // The trusted comment is signed with the signature, as the checker above checks it.
+  Bytes global(ed25519, ed25519 + crypto_sign_BYTES);
+  global.insert(global.end(), trustedComment.begin(), trustedComment.end());
+  std::array<unsigned char, crypto_sign_BYTES> globalSignature{};
+  crypto_sign_detached(globalSignature.data(), nullptr, global.data(), global.size(), secret);
+
+  MadeSignature made;
+  made.ok = true;
+  made.signature = std::string(kUntrustedComment) + "\n" + Base64(signature.data(), signature.size()) + "\n" +
+                   std::string(kTrustedPrefix) + std::string(trustedComment) + "\n" +
+                   Base64(globalSignature.data(), globalSignature.size()) + "\n";
+  return made;
 }
 
 std::optional<std::string> MinisignChecker::Refusal(std::string_view manifest, std::string_view signature,

@@ -1,12 +1,13 @@
-"""Whole runs of a meeting whose publisher signs its manifest with minisign: a component folder that holds
-MeetingKey.pub takes only a manifest that one of its keys signed, and only files that manifest answers for.
+"""Whole runs of a meeting whose publisher signs its manifest with minisign or tarnwick-publish: a component
+folder that holds MeetingKey.pub takes only a manifest that one of its keys signed, and only files that manifest
+answers for.
 Over FTP, and over HTTPS against the tests' scripted web server."""
 import os
 import shutil
 import subprocess
 import unittest
 
-from harness import Workspace, crlf
+from harness import RUNNER, Workspace, crlf, native
 from test_tls import serve_scripted_https
 
 MINISIGN = "/usr/bin/minisign"
@@ -95,6 +96,15 @@ class SignedMeetings(Signing, unittest.TestCase):
         with open(manifest, "ab") as f:
             f.write(b"x.doc size=1\r\n")
         self.assert_refused(self.run_yes(), "Load File  FileUpdate.dat Error 915", "no longer the one")
+
+        # The folder signed by tarnwick-publish, as its publisher does it: taken.
+        publish = [os.environ["TARNWICK_PUBLISH"], "--sign", native(self.key("publisher", "key")),
+                   native(self.ws.remote_folder())]
+        signed = subprocess.run(RUNNER + publish, stdin=subprocess.DEVNULL, capture_output=True)
+        self.assertEqual(signed.returncode, 0, signed.stderr)
+        result = self.run_yes()
+        self.assertEqual(result.returncode, 0, result.text)
+        self.assertEqual(self.ws.read_local("TW3", "a.doc"), b"alpha three")
 
 
 @unittest.skipUnless(os.path.exists(MINISIGN), "needs minisign (scripts/setup installs it)")
