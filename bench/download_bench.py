@@ -91,10 +91,10 @@ def publish(folder, files, size, big_mb, checked=False, signing_key=None):
 class Squid:
     """Debian's squid as an organisation's proxy: tunnels (CONNECT) to any port, no cache, until stop()."""
 
-    def __init__(self, base, launch):
-        folder = os.path.join(base, "squid")
-        os.makedirs(folder)
-        os.chmod(folder, 0o777)  # squid writes its logs as its own user
+    def __init__(self, launch):
+        # squid writes its logs as its own user, who cannot enter the benchmark's private folder.
+        folder = self.folder = tempfile.mkdtemp(prefix="tarnwick-squid-")
+        os.chmod(folder, 0o777)
         self.port = free_port()
         self.log_path = os.path.join(folder, "cache.log")
         conf = os.path.join(folder, "squid.conf")
@@ -117,6 +117,7 @@ class Squid:
     def stop(self):
         self.process.terminate()
         self.process.wait(timeout=30)
+        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 def write_cookie(base, host, port):
@@ -376,7 +377,7 @@ def https_runs(args, base, web, host, in_client, wine, windows_exe, ftp_wall):
         with open(os.path.join(dest, "Tarnwick.cfg"), "wb") as f:
             f.write(crlf(["bench", f"https://{host}/meeting", "HTTPS"]))
 
-    proxy = Squid(base, launch=in_client)
+    proxy = Squid(launch=in_client)
     direct = {name: value for name, value in os.environ.items() if not name.lower().endswith("_proxy")}
     clients = [("Linux build, HTTPS", direct, lambda dest: [
         args.exe, "--ui", "terminal", "--yes", "--folder", dest, "--cookie-file", cookie]),
