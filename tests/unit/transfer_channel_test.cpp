@@ -106,7 +106,7 @@ TEST(TransferChannel, ArrivesInCallOrderOnTheWindowsThreadAndNeverOnceTheControl
   Listen(*kept, heardByKept);
   gone->Execute("unreadable", "Get a.doc  a.doc", {});  // failed by the worker without a connection
   kept->Execute("unreadable", "Get a.doc  a.doc", {});
-  ASSERT_TRUE(run.AwaitPosted(2));
+  ASSERT_TRUE(run.AwaitPosted(3));  // the run's route, told once, and the two outcomes
   gone.reset();
   run.Drain();
   EXPECT_TRUE(heard.empty());
