@@ -53,7 +53,9 @@ TYPED_TEST(FileSystemContract, ThaiNamesGoThroughAndNamesAreFoundWithoutRegardTo
   // The names are those on disk now, after this program's changes and another's.
   fs.ReplaceFile(tw5 + "\\created.txt", "again");
   fs.ReplaceFile(tw5 + "\\CREATED.TXT", "replaced");
-  std::filesystem::rename(c.Path("tw5/tarnwick.MSG"), c.Path("tw5/TARNWICK.MSG"));
+  // By way of another name: a rename that changes only the letter case is none on some file systems (Wine's).
+  std::filesystem::rename(c.Path("tw5/tarnwick.MSG"), c.Path("tw5/moved"));
+  std::filesystem::rename(c.Path("tw5/moved"), c.Path("tw5/TARNWICK.MSG"));
   fs.ReplaceFile(tw5 + "\\Tarnwick.msg", "renamed");
   EXPECT_EQ(EntriesIn(c.Path("tw5")), (Names{"TARNWICK.MSG", "created.txt"}));
 }
