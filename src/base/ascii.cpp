@@ -2,6 +2,14 @@
 
 namespace tarnwick {
 
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    c = ToLowerAscii(c);
+  }
+  return lower;
+}
+
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) {
     return false;

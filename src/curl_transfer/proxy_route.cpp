@@ -26,14 +26,6 @@ std::optional<std::string> FirstSet(const EnvironmentVariable& variable, std::in
   return std::nullopt;
 }
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    c = ToLowerAscii(c);
-  }
-  return lower;
-}
-
 std::string PartOf(CURLU* url, CURLUPart part) {
   char* value = nullptr;
   if (curl_url_get(url, part, &value, 0) != CURLUE_OK || value == nullptr) {
@@ -86,7 +78,7 @@ bool InRange(const Address& host, std::string_view entry) {
 }  // namespace
 
 bool ProxyBypassed(std::string_view host, std::string_view noProxy) {
-  std::string name = Lower(host);
+  std::string name = LowerAscii(host);
   if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
     name = name.substr(1, name.size() - 2);
   }
@@ -103,7 +95,7 @@ bool ProxyBypassed(std::string_view host, std::string_view noProxy) {
   size_t at = 0;
   while (at < noProxy.size()) {
     const size_t end = std::min(noProxy.find_first_of(", \t", at), noProxy.size());
-    std::string entry = Lower(noProxy.substr(at, end - at));
+    std::string entry = LowerAscii(noProxy.substr(at, end - at));
     at = end + 1;
     while (entry.starts_with('.')) {
       entry.erase(0, 1);
@@ -136,7 +128,7 @@ std::string ProxyFromEnvironment(std::string_view scheme, std::string_view host,
   for (char& c : upper) {
     c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
-  const std::string lower = Lower(scheme);
+  const std::string lower = LowerAscii(scheme);
   return FirstSet(variable, {lower + "_proxy", upper + "_PROXY", "all_proxy", "ALL_PROXY"}).value_or("");
 }
 
@@ -152,7 +144,7 @@ std::string WindowsProxyForScheme(std::string_view proxies, std::string_view sch
       if (fallback.empty() && !entry.empty()) {
         fallback = entry;
       }
-    } else if (Lower(entry.substr(0, equals)) == Lower(scheme)) {
+    } else if (LowerAscii(entry.substr(0, equals)) == LowerAscii(scheme)) {
       return std::string(entry.substr(equals + 1));
     }
   }
@@ -182,11 +174,11 @@ bool Matches(std::string_view text, std::string_view pattern) {
 }  // namespace
 
 bool WindowsProxyBypassed(std::string_view host, std::string_view bypass) {
-  const std::string name = Lower(host);
+  const std::string name = LowerAscii(host);
   size_t at = 0;
   while (at < bypass.size()) {
     const size_t end = std::min(bypass.find_first_of("; \t", at), bypass.size());
-    const std::string entry = Lower(bypass.substr(at, end - at));
+    const std::string entry = LowerAscii(bypass.substr(at, end - at));
     at = end + 1;
     if ((entry == "<local>" && name.find('.') == std::string::npos && name.find(':') == std::string::npos) ||
         (!entry.empty() && Matches(name, entry))) {

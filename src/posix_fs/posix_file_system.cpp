@@ -36,21 +36,15 @@ DirHandle OpenFolder(const std::string& path) {
 // in letter case).
 using FoldedNames = std::unordered_map<std::string, std::vector<std::string>>;
 
-std::string Folded(std::string_view name) {
-  std::string folded(name);
-  std::transform(folded.begin(), folded.end(), folded.begin(), ToLowerAscii);
-  return folded;
-}
-
 void AddName(FoldedNames& names, const std::string& name) {
-  auto& same = names[Folded(name)];
+  auto& same = names[LowerAscii(name)];
   if (std::find(same.begin(), same.end(), name) == same.end()) {
     same.push_back(name);
   }
 }
 
 void RemoveName(FoldedNames& names, const std::string& name) {
-  const auto found = names.find(Folded(name));
+  const auto found = names.find(LowerAscii(name));
   if (found != names.end()) {
     std::erase(found->second, name);
     if (found->second.empty()) {
@@ -72,7 +66,7 @@ std::optional<FoldedNames> ReadNames(const std::string& folder) {
 }
 
 std::optional<std::string> FindIn(const FoldedNames& names, const std::string& name) {
-  const auto found = names.find(Folded(name));
+  const auto found = names.find(LowerAscii(name));
   return found == names.end() ? std::nullopt : std::optional(found->second.front());
 }
 

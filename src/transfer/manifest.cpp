@@ -37,14 +37,6 @@ std::unordered_map<std::string_view, size_t> LastPositions(const std::vector<std
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-std::string LowerAscii(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) {
-    c = ToLowerAscii(c);
-  }
-  return folded;
-}
-
 bool OccursFrom(const std::unordered_map<std::string_view, size_t>& last, std::string_view name, size_t from) {
   const auto found = last.find(name);
   return found != last.end() && found->second >= from;
